@@ -1,0 +1,36 @@
+# Compiler flags and the two outside libraries (libjpeg-turbo built by scripts/build-libjpeg.sh, zlib
+# from Debian's packages for both targets).
+
+set(QUORLE_WARNINGS -Wall -Wextra -Wshadow -Wno-unused-parameter)
+
+if(WIN32)
+  set(QUORLE_OUTPUT_DIR "${CMAKE_BINARY_DIR}/out")
+  set(_jpeg_dir "${QUORLE_DEPS_DIR}/jpeg-win64")
+  # One self-contained exe: no MinGW runtime DLLs beside it.
+  add_link_options(-static -static-libgcc -static-libstdc++)
+  add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+else()
+  set(QUORLE_OUTPUT_DIR "${CMAKE_BINARY_DIR}/out")
+  set(_jpeg_dir "${QUORLE_DEPS_DIR}/jpeg-native")
+  if(QUORLE_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+  endif()
+  if(QUORLE_FUZZ)
+    # Coverage for libFuzzer in everything the targets reach.
+    add_compile_options(-fsanitize=fuzzer-no-link)
+  endif()
+endif()
+
+if(NOT EXISTS "${_jpeg_dir}/lib/libjpeg.a")
+  message(FATAL_ERROR "libjpeg-turbo not found in ${_jpeg_dir}: run scripts/bootstrap.sh first")
+endif()
+add_library(quorle_jpeg STATIC IMPORTED GLOBAL)
+set_target_properties(quorle_jpeg PROPERTIES
+  IMPORTED_LOCATION "${_jpeg_dir}/lib/libjpeg.a"
+  INTERFACE_INCLUDE_DIRECTORIES "${_jpeg_dir}/include")
+
+set(ZLIB_USE_STATIC_LIBS ON)
+find_package(ZLIB REQUIRED)
+add_library(quorle_zlib INTERFACE)
+target_link_libraries(quorle_zlib INTERFACE ZLIB::ZLIB)

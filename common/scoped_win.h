@@ -1,0 +1,192 @@
+// Owners of Windows handles and objects, one small class each. Copies are deleted; moves exist where a
+// handle has to leave the scope that made it. Windows-only.
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+namespace win {
+
+// Kernel handles closed with CloseHandle (threads, events, files, mappings).
+class Handle {
+  public:
+    Handle() = default;
+    explicit Handle(HANDLE h) : h_(h == INVALID_HANDLE_VALUE ? nullptr : h) {}
+    ~Handle() { Reset(); }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    Handle(Handle&& other) noexcept : h_(std::exchange(other.h_, nullptr)) {}
+    Handle& operator=(Handle&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            h_ = std::exchange(other.h_, nullptr);
+        }
+        return *this;
+    }
+    HANDLE Get() const { return h_; }
+    explicit operator bool() const { return h_ != nullptr; }
+    void Reset(HANDLE h = nullptr) {
+        if (h_)
+            CloseHandle(h_);
+        h_ = h == INVALID_HANDLE_VALUE ? nullptr : h;
+    }
+    HANDLE Release() { return std::exchange(h_, nullptr); }
+
+  private:
+    HANDLE h_ = nullptr;
+};
+
+// A GDI object (pen, brush, font, bitmap, region) deleted with DeleteObject.
+template <typename T>
+class GdiObject {
+  public:
+    GdiObject() = default;
+    explicit GdiObject(T obj) : obj_(obj) {}
+    ~GdiObject() { Reset(); }
+    GdiObject(const GdiObject&) = delete;
+    GdiObject& operator=(const GdiObject&) = delete;
+    GdiObject(GdiObject&& other) noexcept : obj_(std::exchange(other.obj_, nullptr)) {}
+    GdiObject& operator=(GdiObject&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            obj_ = std::exchange(other.obj_, nullptr);
+        }
+        return *this;
+    }
+    T Get() const { return obj_; }
+    explicit operator bool() const { return obj_ != nullptr; }
+    void Reset(T obj = nullptr) {
+        if (obj_)
+            DeleteObject(obj_);
+        obj_ = obj;
+    }
+    T Release() { return std::exchange(obj_, nullptr); }
+
+  private:
+    T obj_ = nullptr;
+};
+
+using Font = GdiObject<HFONT>;
+using Brush = GdiObject<HBRUSH>;
+using Pen = GdiObject<HPEN>;
+using Bitmap = GdiObject<HBITMAP>;
+
+// A device context of a window, released with ReleaseDC.
+class WindowDC {
+  public:
+    explicit WindowDC(HWND hwnd) : hwnd_(hwnd), dc_(GetDC(hwnd)) {}
+    ~WindowDC() {
+        if (dc_)
+            ReleaseDC(hwnd_, dc_);
+    }
+    WindowDC(const WindowDC&) = delete;
+    WindowDC& operator=(const WindowDC&) = delete;
+    HDC Get() const { return dc_; }
+
+  private:
+    HWND hwnd_;
+    HDC dc_;
+};
+
+// A memory device context, deleted with DeleteDC.
+class MemoryDC {
+  public:
+    explicit MemoryDC(HDC compatible) : dc_(CreateCompatibleDC(compatible)) {}
+    ~MemoryDC() {
+        if (dc_)
+            DeleteDC(dc_);
+    }
+    MemoryDC(const MemoryDC&) = delete;
+    MemoryDC& operator=(const MemoryDC&) = delete;
+    HDC Get() const { return dc_; }
+
+  private:
+    HDC dc_;
+};
+
+// Selects an object into a DC for the scope and restores the previous one.
+class SelectObjectScope {
+  public:
+    SelectObjectScope(HDC dc, HGDIOBJ obj) : dc_(dc), old_(SelectObject(dc, obj)) {}
+    ~SelectObjectScope() {
+        if (old_ && old_ != HGDI_ERROR)
+            SelectObject(dc_, old_);
+    }
+    SelectObjectScope(const SelectObjectScope&) = delete;
+    SelectObjectScope& operator=(const SelectObjectScope&) = delete;
+
+  private:
+    HDC dc_;
+    HGDIOBJ old_;
+};
+
+// A critical section for the life of the object, and a scope that holds it.
+class CriticalSection {
+  public:
+    CriticalSection() { InitializeCriticalSection(&cs_); }
+    ~CriticalSection() { DeleteCriticalSection(&cs_); }
+    CriticalSection(const CriticalSection&) = delete;
+    CriticalSection& operator=(const CriticalSection&) = delete;
+    void Enter() { EnterCriticalSection(&cs_); }
+    void Leave() { LeaveCriticalSection(&cs_); }
+
+  private:
+    CRITICAL_SECTION cs_;
+};
+
+class Lock {
+  public:
+    explicit Lock(CriticalSection& cs) : cs_(cs) { cs_.Enter(); }
+    ~Lock() { cs_.Leave(); }
+    Lock(const Lock&) = delete;
+    Lock& operator=(const Lock&) = delete;
+
+  private:
+    CriticalSection& cs_;
+};
+
+// A window class registered for the life of the object.
+class WindowClass {
+  public:
+    WindowClass() = default;
+    explicit WindowClass(const WNDCLASSEXW& wc);
+    ~WindowClass();
+    WindowClass(const WindowClass&) = delete;
+    WindowClass& operator=(const WindowClass&) = delete;
+    explicit operator bool() const { return atom_ != 0; }
+    ATOM Atom() const { return atom_; }
+
+  private:
+    ATOM atom_ = 0;
+    HINSTANCE instance_ = nullptr;
+};
+
+// A COM pointer that releases its interface.
+template <typename T>
+class ComPtr {
+  public:
+    ComPtr() = default;
+    ~ComPtr() { Reset(); }
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+    ComPtr(ComPtr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+    T* Get() const { return p_; }
+    T* operator->() const { return p_; }
+    explicit operator bool() const { return p_ != nullptr; }
+    // For out-parameters of Create/Query calls; releases what was held.
+    T** Out() {
+        Reset();
+        return &p_;
+    }
+    void Reset() {
+        if (p_)
+            p_->Release();
+        p_ = nullptr;
+    }
+
+  private:
+    T* p_ = nullptr;
+};
+
+} // namespace win

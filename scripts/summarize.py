@@ -1,0 +1,58 @@
+#!/usr/bin/env python3
+"""Prints the suite's summary line from the test results of the build trees named on the command line.
+
+Each GoogleTest executable leaves test-results/<name>.xml with one entry per test case; a CTest test
+without such a file (fuzz runs, scripts) counts as one case. A test executable that failed in CTest but
+whose cases all passed (a crash at exit, a sanitizer report, a timeout) counts as one more failure.
+"""
+import os
+import sys
+import xml.etree.ElementTree as ET
+
+
+def gtest_counts(path):
+    root = ET.parse(path).getroot()
+    total = int(root.get("tests", 0)) - int(root.get("disabled", 0))
+    failed = int(root.get("failures", 0)) + int(root.get("errors", 0))
+    skipped = sum(1 for tc in root.iter("testcase") if tc.find("skipped") is not None)
+    return total - failed - skipped, failed
+
+
+def main(trees):
+    passed = failed = 0
+    failures = []
+    for tree in trees:
+        results = os.path.join(tree, "test-results")
+        junit = os.path.join(results, "ctest.xml")
+        if not os.path.exists(junit):
+            failed += 1
+            failures.append(f"{os.path.basename(tree)}: no test results")
+            continue
+        for case in ET.parse(junit).getroot().iter("testcase"):
+            name = case.get("name")
+            ok = case.get("status") in ("run", "pass", "passed") and case.find("failure") is None
+            xml = os.path.join(results, f"{name}.xml")
+            if os.path.exists(xml):
+                try:
+                    p, f = gtest_counts(xml)
+                except ET.ParseError:
+                    p, f = 0, 1
+                passed += p
+                failed += f
+                if not ok and f == 0:
+                    failed += 1
+                if not ok or f:
+                    failures.append(f"{os.path.basename(tree)}/{name}")
+            elif ok:
+                passed += 1
+            else:
+                failed += 1
+                failures.append(f"{os.path.basename(tree)}/{name}")
+    for f in failures:
+        print(f"failed: {f}")
+    print(f"{passed} passed, {failed} failed")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

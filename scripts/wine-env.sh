@@ -1,0 +1,21 @@
+# Sourced by the scripts that run Windows programs: one Wine prefix inside the build folder, quiet,
+# and never waiting for the Mono or Gecko installers.
+#   QUORLE_BUILD_ROOT  build folder (default: <repo>/build)
+_quorle_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export QUORLE_BUILD_ROOT=${QUORLE_BUILD_ROOT:-"$_quorle_root/build"}
+export WINEPREFIX=${QUORLE_WINEPREFIX:-"$QUORLE_BUILD_ROOT/wine-prefix"}
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win64
+# File names reach Linux as UTF-8, and the ANSI code page (1252) follows the locale: pin both.
+export LANG=C.UTF-8
+export LC_ALL=C.UTF-8
+
+# Creates the prefix once; later calls cost nothing.
+quorle_wine_prefix() {
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    mkdir -p "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1
+    wineserver -w
+  fi
+}
