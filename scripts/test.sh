@@ -15,6 +15,7 @@ source "$here/scripts/display.sh"
 
 jobs=$(nproc)
 status=0
+failed_builds=0
 declare -a trees=()
 configure_and_build() {
   local name=$1
@@ -25,8 +26,9 @@ configure_and_build() {
     trees+=("$name")
   else
     echo "build of $name failed; see build/$name.configure.log and build/$name.build.log"
-    tail -n 30 "$build/$name.build.log" 2>/dev/null
+    tail -n 30 "$build/$name.configure.log" "$build/$name.build.log" 2>/dev/null
     status=1
+    failed_builds=$((failed_builds + 1))
   fi
 }
 
@@ -66,5 +68,5 @@ for tree in "${trees[@]}"; do
   grep -E '^ *[0-9]+/[0-9]+ Test|tests passed|FAILED|Failed' "$build/$tree/ctest.log" | tail -n 60
 done
 
-python3 "$here/scripts/summarize.py" "${trees[@]/#/$build/}" || status=1
+python3 "$here/scripts/summarize.py" --failed-builds "$failed_builds" "${trees[@]/#/$build/}" || status=1
 exit $status
