@@ -41,6 +41,8 @@ configure_and_build win64 -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-x86_64.c
 
 cleanup() {
   if [ -n "${wineserver_pid:-}" ]; then
+    # -k makes our prefix's server end its Windows processes with it.
+    wineserver -k 2>/dev/null
     kill "$wineserver_pid" 2>/dev/null
     wait "$wineserver_pid" 2>/dev/null
   fi
@@ -57,10 +59,12 @@ for tree in "${trees[@]}"; do
   if [ "$tree" = win64 ]; then
     quorle_start_xvfb || { status=1; continue; }
     quorle_wine_prefix
-    # One persistent wineserver for the whole run, stopped by its pid at the end.
-    wineserver -f -p &
+    # One persistent wineserver for the whole run, stopped at the end. Its service processes are
+    # started here with their output detached: otherwise they inherit CTest's pipes and every test
+    # would wait for them to close.
+    wineserver -f -p >/dev/null 2>&1 &
     wineserver_pid=$!
-    sleep 0.5
+    wine cmd /c exit >/dev/null 2>&1 </dev/null
   fi
   echo "== testing $tree"
   ctest --test-dir "$build/$tree" -j"$jobs" --output-on-failure --no-tests=error \
