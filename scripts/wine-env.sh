@@ -11,11 +11,15 @@ export WINEARCH=win64
 export LANG=C.UTF-8
 export LC_ALL=C.UTF-8
 
-# Creates the prefix once; later calls cost nothing.
+# Creates the prefix once; later calls cost nothing. Every program of the prefix runs in Wine's
+# virtual desktop, which draws real window frames (Xvfb has no window manager).
 quorle_wine_prefix() {
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  if [ ! -f "$WINEPREFIX/.quorle-ready" ]; then
     mkdir -p "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x800 /f >/dev/null 2>&1
     wineserver -w
+    touch "$WINEPREFIX/.quorle-ready"
   fi
 }
