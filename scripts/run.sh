@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds Quorle.exe and starts it under Wine, optionally opening PATH (a Linux or Windows path).
 #   scripts/run.sh [PATH]
-# With a display, Quorle runs until you close it. Without one, it runs in a private Xvfb for a few
+# Quorle runs in the Wine prefix's virtual desktop (1280 × 800, see wine-env.sh). With a display, it runs until you close it. Without one, it runs in a private Xvfb for a few
 # seconds, a screenshot is saved to build/win64/screenshots/run.png, and it is closed again.
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -34,10 +34,10 @@ fi
 
 cd "$out"
 if [ $headless = 0 ]; then
-  exec wine explorer /desktop=Quorle,1280x800 Quorle.exe "${args[@]}"
+  exec wine Quorle.exe "${args[@]}"
 fi
 
-wine explorer /desktop=Quorle,1280x800 Quorle.exe "${args[@]}" >/dev/null 2>&1 &
+wine Quorle.exe "${args[@]}" >/dev/null 2>&1 &
 wine_pid=$!
 if wine quorle-probe.exe wait Quorle_main_class 60000 >/dev/null 2>&1; then
   sleep "${QUORLE_SHOT_DELAY:-4}"
