@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace platform {
@@ -121,6 +122,29 @@ bool DeleteFileAt(const std::wstring& path);
 // Copies `from` over `to`, replacing it.
 bool CopyOver(const std::wstring& from, const std::wstring& to);
 bool GetLastWriteTime(const std::wstring& path, FileTime* time);
+
+// File attribute bits, with the values of the Windows FILE_ATTRIBUTE_* flags.
+namespace attr {
+constexpr uint32_t kReadOnly = 0x1;
+constexpr uint32_t kHidden = 0x2;
+constexpr uint32_t kSystem = 0x4;
+constexpr uint32_t kDirectory = 0x10;
+constexpr uint32_t kArchive = 0x20;
+} // namespace attr
+
+struct FolderEntry {
+    std::wstring name;     // last path component
+    uint32_t attributes;   // attr:: bits; natively, names starting with '.' count as hidden
+    uint64_t size;         // bytes
+    FileTime writeTime;
+};
+
+// Calls `visit` for each entry of `folder` matching `pattern` ("*" or "*.*" for all, or "*" followed by
+// a suffix such as "*.jpg", compared case-insensitively), never for "." and "..". Windows matches the
+// pattern with FindFirstFileW, which also tests short 8.3 names, so callers check long names
+// themselves. `visit` returns false to stop. Returns false when the folder cannot be searched.
+bool ListFolder(const std::wstring& folder, const std::wstring& pattern,
+                const std::function<bool(const FolderEntry&)>& visit);
 
 // Code-page conversions. "ANSI" is the system's ANSI code page on Windows and Windows-1252 natively.
 std::wstring AnsiToWide(const std::string& text);

@@ -2,6 +2,8 @@
 #include "common/platform.h"
 
 #include <cerrno>
+#include <cwctype>
+#include <dirent.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -300,6 +302,52 @@ bool GetLastWriteTime(const std::wstring& path, FileTime* time) {
     if (stat(NativePath(path).c_str(), &st) != 0)
         return false;
     *time = FromTimespec(st.st_mtim);
+    return true;
+}
+
+namespace {
+
+bool MatchesPattern(const std::wstring& name, const std::wstring& pattern) {
+    if (pattern == L"*" || pattern == L"*.*")
+        return true;
+    if (pattern.empty() || pattern[0] != L'*')
+        return name == pattern;
+    const size_t n = pattern.size() - 1;
+    if (name.size() < n)
+        return false;
+    for (size_t i = 0; i < n; ++i)
+        if (std::towlower(name[name.size() - n + i]) != std::towlower(pattern[1 + i]))
+            return false;
+    return true;
+}
+
+} // namespace
+
+bool ListFolder(const std::wstring& folder, const std::wstring& pattern,
+                const std::function<bool(const FolderEntry&)>& visit) {
+    const std::string base = NativePath(folder);
+    DIR* dir = opendir(base.c_str());
+    if (!dir)
+        return false;
+    while (struct dirent* d = readdir(dir)) {
+        if (!std::strcmp(d->d_name, ".") || !std::strcmp(d->d_name, ".."))
+            continue;
+        FolderEntry entry;
+        entry.name = Utf8ToWide(d->d_name);
+        if (!MatchesPattern(entry.name, pattern))
+            continue;
+        struct stat st;
+        if (stat((base + "/" + d->d_name).c_str(), &st) != 0)
+            continue;
+        entry.attributes = S_ISDIR(st.st_mode) ? attr::kDirectory : attr::kArchive;
+        if (d->d_name[0] == '.')
+            entry.attributes |= attr::kHidden;
+        entry.size = static_cast<uint64_t>(st.st_size);
+        entry.writeTime = FromTimespec(st.st_mtim);
+        if (!visit(entry))
+            break;
+    }
+    closedir(dir);
     return true;
 }
 

@@ -260,6 +260,36 @@ bool GetLastWriteTime(const std::wstring& path, FileTime* time) {
     return true;
 }
 
+bool ListFolder(const std::wstring& folder, const std::wstring& pattern,
+                const std::function<bool(const FolderEntry&)>& visit) {
+    std::wstring search = folder;
+    if (!search.empty() && search.back() != L'\\')
+        search += L'\\';
+    search += pattern;
+    WIN32_FIND_DATAW fd;
+    HANDLE find = FindFirstFileExW(search.c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr,
+                                   FIND_FIRST_EX_LARGE_FETCH);
+    if (find == INVALID_HANDLE_VALUE) {
+        // An existing folder without a match is a successful empty search.
+        DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES;
+    }
+    do {
+        if ((fd.cFileName[0] == L'.' && fd.cFileName[1] == 0) ||
+            (fd.cFileName[0] == L'.' && fd.cFileName[1] == L'.' && fd.cFileName[2] == 0))
+            continue;
+        FolderEntry entry;
+        entry.name = fd.cFileName;
+        entry.attributes = fd.dwFileAttributes;
+        entry.size = (static_cast<uint64_t>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
+        entry.writeTime = FromFiletime(fd.ftLastWriteTime);
+        if (!visit(entry))
+            break;
+    } while (FindNextFileW(find, &fd));
+    FindClose(find);
+    return true;
+}
+
 std::wstring AnsiToWide(const std::string& text) { return Convert(CP_ACP, text); }
 std::string WideToAnsi(const std::wstring& text) { return Convert(CP_ACP, text); }
 std::wstring Utf8ToWide(const std::string& text) { return Convert(CP_UTF8, text); }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -185,6 +186,55 @@ TEST(PlatformText, CodePageConversions) {
     EXPECT_EQ(platform::AnsiToWide("\x80\xE9"), L"\u20AC\u00E9");
     EXPECT_EQ(platform::WideToAnsi(L"\u20AC\u00E9z"), "\x80\xE9z");
     EXPECT_EQ(platform::AnsiToWide(""), L"");
+}
+
+} // namespace
+
+namespace {
+
+TEST(PlatformFolders, ListFolderMatchesSuffixesCaseInsensitively) {
+    fixtures::TempFolder dir;
+    fixtures::ByteWriter w;
+    w.Ascii("12345");
+    for (const wchar_t* name : {L"a.jpg", L"B.JPG", L"x.png", L"notjpg"})
+        ASSERT_TRUE(w.SaveTo(dir / name));
+    ASSERT_TRUE(platform::CreateFolder(dir / L"sub.jpg"));
+
+    std::vector<std::wstring> all, jpg;
+    bool sawFolder = false;
+    ASSERT_TRUE(platform::ListFolder(dir.Path(), L"*.*", [&](const platform::FolderEntry& e) {
+        all.push_back(e.name);
+        if (e.name == L"sub.jpg")
+            sawFolder = (e.attributes & platform::attr::kDirectory) != 0;
+        else
+            EXPECT_EQ(e.size, 5u) << "size of " << platform::WideToUtf8(e.name);
+        EXPECT_NE(e.name, L".");
+        EXPECT_NE(e.name, L"..");
+        return true;
+    }));
+    EXPECT_EQ(all.size(), 5u);
+    EXPECT_TRUE(sawFolder) << "folders carry the directory attribute";
+
+    ASSERT_TRUE(platform::ListFolder(dir.Path(), L"*.jpg", [&](const platform::FolderEntry& e) {
+        jpg.push_back(e.name);
+        return true;
+    }));
+    auto has = [&](const wchar_t* n) { return std::find(jpg.begin(), jpg.end(), n) != jpg.end(); };
+    EXPECT_TRUE(has(L"a.jpg"));
+    EXPECT_TRUE(has(L"B.JPG"));
+    EXPECT_TRUE(has(L"sub.jpg"));
+    EXPECT_FALSE(has(L"x.png"));
+    EXPECT_FALSE(has(L"notjpg"));
+
+    int visits = 0;
+    ASSERT_TRUE(platform::ListFolder(dir.Path(), L"*", [&](const platform::FolderEntry&) { return ++visits < 2; }));
+    EXPECT_EQ(visits, 2) << "the visitor stops the search";
+
+    bool called = false;
+    EXPECT_TRUE(platform::ListFolder(dir.Path(), L"*.gif", [&](const platform::FolderEntry&) { return called = true; }))
+        << "no match is an empty, successful search";
+    EXPECT_FALSE(called);
+    EXPECT_FALSE(platform::ListFolder(dir / L"missing", L"*", [](const platform::FolderEntry&) { return true; }));
 }
 
 } // namespace
