@@ -1,0 +1,178 @@
+// Thumbnail-size JPEG decoding against the library's own 1/8-scale decode of the same file.
+//
+// The photo is made in memory at start-up: 4000 x 3000, 2 x 2 chroma subsampling, quality 90, with
+// gradients, hard edges and grain, so the entropy decoder has the kind of work a camera file gives
+// it. Built together with scale_bench.cpp into one binary; the ratios are printed after the run and
+// never asserted.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include "common/platform.h"
+#include "image/jpeg.h"
+
+namespace bench {
+
+const std::vector<uint8_t>& PhotoJpeg() {
+    static const std::vector<uint8_t> bytes = [] {
+        const int w = 4000, h = 3000;
+        jpeg_compress_struct cinfo;
+        jpeg_error_mgr err;
+        cinfo.err = jpeg_std_error(&err);
+        jpeg_create_compress(&cinfo);
+        unsigned char* buffer = nullptr;
+        unsigned long size = 0;
+        jpeg_mem_dest(&cinfo, &buffer, &size);
+        cinfo.image_width = w;
+        cinfo.image_height = h;
+        cinfo.input_components = 3;
+        cinfo.in_color_space = JCS_RGB;
+        jpeg_set_defaults(&cinfo);
+        jpeg_set_quality(&cinfo, 90, TRUE);
+        jpeg_start_compress(&cinfo, TRUE);
+        std::vector<uint8_t> row(static_cast<size_t>(w) * 3);
+        uint32_t seed = 12345;
+        while (cinfo.next_scanline < cinfo.image_height) {
+            const int y = static_cast<int>(cinfo.next_scanline);
+            for (int x = 0; x < w; ++x) {
+                seed = seed * 1664525u + 1013904223u;
+                const int grain = static_cast<int>((seed >> 24) & 31) - 16;
+                // Sky-like gradient above, textured ground below, a few hard-edged blocks.
+                const bool block = ((x / 350) + (y / 280)) % 5 == 0;
+                int r = y < h / 2 ? 90 + y / 20 : 120 + ((x * 7 + y * 3) % 97);
+                int g = y < h / 2 ? 140 + y / 25 : 100 + ((x * 3) % 71);
+                int b = y < h / 2 ? 230 - y / 30 : 60 + ((y * 5) % 53);
+                if (block) {
+                    r = 230;
+                    g = 40 + (x % 16);
+                    b = 30;
+                }
+                const int v[3] = {r + grain, g + grain, b + grain};
+                for (int c = 0; c < 3; ++c)
+                    row[3 * x + c] = static_cast<uint8_t>(v[c] < 0 ? 0 : (v[c] > 255 ? 255 : v[c]));
+            }
+            JSAMPROW p = row.data();
+            jpeg_write_scanlines(&cinfo, &p, 1);
+        }
+        jpeg_finish_compress(&cinfo);
+        std::vector<uint8_t> out(buffer, buffer + size);
+        jpeg_destroy_compress(&cinfo);
+        std::free(buffer);
+        return out;
+    }();
+    return bytes;
+}
+
+// The thumbnail engine's decode: one long-lived context and record, fit size 140.
+bool DecodeForThumbnail(image::JpegContext& ctx, image::DecodedImage& img) {
+    const std::vector<uint8_t>& photo = PhotoJpeg();
+    image::JpegSetFit(ctx, 140);
+    return image::JpegDecodeFromMemory(ctx, photo.data(), photo.size(), img);
+}
+
+namespace {
+
+void BM_Decode140(benchmark::State& state) {
+    image::JpegContext ctx;
+    image::DecodedImage img;
+    for (auto _ : state) {
+        if (!DecodeForThumbnail(ctx, img))
+            state.SkipWithError("decode failed");
+        benchmark::DoNotOptimize(img.pixels);
+    }
+    state.counters["width"] = img.info.header.width;
+}
+
+void BM_Decode140FromFile(benchmark::State& state) {
+    const std::wstring path = platform::MakeTempFile();
+    {
+        platform::File f;
+        const std::vector<uint8_t>& photo = PhotoJpeg();
+        if (!f.Open(path, platform::OpenMode::CreateAlways) || f.Write(photo.data(), photo.size()) != photo.size()) {
+            state.SkipWithError("cannot write the photo");
+            return;
+        }
+    }
+    image::JpegContext ctx;
+    image::DecodedImage img;
+    image::JpegSetFit(ctx, 140);
+    for (auto _ : state) {
+        if (!image::JpegDecodeFromFile(ctx, path, img))
+            state.SkipWithError("decode failed");
+        benchmark::DoNotOptimize(img.pixels);
+    }
+    platform::DeleteFileAt(path);
+}
+
+// The baseline: the library alone, scale 1/8, RGB rows into one buffer.
+void BM_LibraryScale8(benchmark::State& state) {
+    const std::vector<uint8_t>& photo = PhotoJpeg();
+    std::vector<uint8_t> out;
+    for (auto _ : state) {
+        jpeg_decompress_struct cinfo;
+        jpeg_error_mgr err;
+        cinfo.err = jpeg_std_error(&err);
+        jpeg_create_decompress(&cinfo);
+        jpeg_mem_src(&cinfo, photo.data(), static_cast<unsigned long>(photo.size()));
+        jpeg_read_header(&cinfo, TRUE);
+        cinfo.scale_num = 1;
+        cinfo.scale_denom = 8;
+        jpeg_start_decompress(&cinfo);
+        const size_t stride = static_cast<size_t>(cinfo.output_width) * cinfo.output_components;
+        out.resize(stride * cinfo.output_height);
+        while (cinfo.output_scanline < cinfo.output_height) {
+            JSAMPROW row = out.data() + stride * cinfo.output_scanline;
+            jpeg_read_scanlines(&cinfo, &row, 1);
+        }
+        jpeg_finish_decompress(&cinfo);
+        jpeg_destroy_decompress(&cinfo);
+        benchmark::DoNotOptimize(out.data());
+    }
+}
+
+BENCHMARK(BM_Decode140)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Decode140FromFile)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LibraryScale8)->Unit(benchmark::kMillisecond);
+
+// Keeps each benchmark's seconds per iteration (whatever unit it prints in) so the ratios can be printed after the run.
+class RatioReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs)
+            if (run.run_type == Run::RT_Iteration && run.iterations > 0)
+                times[run.benchmark_name()] = run.real_accumulated_time / static_cast<double>(run.iterations);
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> times;
+};
+
+void PrintRatio(const RatioReporter& r, const char* label, const char* num, const char* den, double target) {
+    const auto a = r.times.find(num), b = r.times.find(den);
+    if (a == r.times.end() || b == r.times.end() || b->second <= 0)
+        return;
+    std::printf("%-44s %6.3f  (target %.2f)\n", label, a->second / b->second, target);
+}
+
+} // namespace
+} // namespace bench
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    std::printf("photo: %zu bytes\n", bench::PhotoJpeg().size());
+    bench::RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    bench::PrintRatio(reporter, "decode 140 / library 1/8", "BM_Decode140", "BM_LibraryScale8", 1.10);
+    bench::PrintRatio(reporter, "decode 140 from file / library 1/8", "BM_Decode140FromFile", "BM_LibraryScale8", 1.10);
+    bench::PrintRatio(reporter, "scale method 0 / decode 140", "BM_ScaleMethod0", "BM_Decode140", 0.10);
+    bench::PrintRatio(reporter, "scale method 1 / decode 140", "BM_ScaleMethod1", "BM_Decode140", 0.25);
+    bench::PrintRatio(reporter, "scale method 2 / decode 140", "BM_ScaleMethod2", "BM_Decode140", 0.10);
+    benchmark::Shutdown();
+    return 0;
+}

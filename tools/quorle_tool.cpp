@@ -1,0 +1,120 @@
+// quorle-tool: command-line front end of the portable core, for tests, fuzzing, benchmarks and anyone
+// debugging a picture.
+//
+//   quorle-tool decode INPUT OUTPUT.bmp [--fit N]
+//       Decodes INPUT as the program would (24-bit result, optionally reduced towards an N x N box
+//       while decoding), writes it as a bitmap and prints key=value lines: format, width, height,
+//       source_bits, status, orientation and the decoder's own facts. Exit code 0 when a picture was
+//       written, 1 otherwise.
+//
+// A new verb is one entry in kVerbs.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "common/platform.h"
+#include "image/bmp.h"
+#include "image/load.h"
+
+namespace {
+
+using Args = std::vector<std::wstring>;
+
+void PrintValue(const char* key, const std::string& value) { std::printf("%s=%s\n", key, value.c_str()); }
+void PrintValue(const char* key, uint64_t value) { std::printf("%s=%llu\n", key, static_cast<unsigned long long>(value)); }
+
+bool ParseCount(const std::wstring& text, uint32_t* value) {
+    if (text.empty() || text.size() > 9)
+        return false;
+    uint32_t v = 0;
+    for (wchar_t c : text) {
+        if (c < L'0' || c > L'9')
+            return false;
+        v = v * 10 + static_cast<uint32_t>(c - L'0');
+    }
+    *value = v;
+    return true;
+}
+
+int Decode(const Args& args) {
+    std::vector<std::wstring> files;
+    uint32_t fit = 0;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == L"--fit") {
+            if (i + 1 >= args.size() || !ParseCount(args[i + 1], &fit)) {
+                std::fprintf(stderr, "decode: --fit needs a number\n");
+                return 1;
+            }
+            ++i;
+        } else {
+            files.push_back(args[i]);
+        }
+    }
+    if (files.size() != 2) {
+        std::fprintf(stderr, "decode: expected INPUT and OUTPUT.bmp\n");
+        return 1;
+    }
+
+    int orientation = 1;
+    image::LoadReport report;
+    image::ImagePtr img = image::LoadImageFromFile(files[0], &orientation, fit, image::LoadOptions(), &report);
+    uint32_t status = report.status;
+    bool written = false;
+    if (img) {
+        image::BmpWriter writer = image::BmpWriterFor(*img);
+        written = image::WriteBmp(writer, files[1], nullptr, img->pixels);
+        if (!written)
+            status = writer.status;
+    }
+    PrintValue("format", image::ImageFormatName(report.format));
+    PrintValue("width", img ? static_cast<uint64_t>(img->info.header.width) : 0);
+    PrintValue("height", img ? static_cast<uint64_t>(img->info.header.height) : 0);
+    PrintValue("source_bits", img ? img->source_bits : 0);
+    PrintValue("status", status);
+    PrintValue("orientation", static_cast<uint64_t>(orientation));
+    for (const image::DecoderFact& fact : report.facts)
+        PrintValue(fact.key, fact.value);
+    return written ? 0 : 1;
+}
+
+struct Verb {
+    const char* name;
+    const char* usage;
+    int (*run)(const Args& args);
+};
+
+const Verb kVerbs[] = {
+    {"decode", "decode INPUT OUTPUT.bmp [--fit N]", Decode},
+};
+
+int Usage() {
+    std::fprintf(stderr, "usage:\n");
+    for (const Verb& verb : kVerbs)
+        std::fprintf(stderr, "  quorle-tool %s\n", verb.usage);
+    return 1;
+}
+
+int Run(const Args& args) {
+    if (args.size() < 2)
+        return Usage();
+    const std::string verb = platform::WideToUtf8(args[1]);
+    for (const Verb& v : kVerbs)
+        if (verb == v.name)
+            return v.run(Args(args.begin() + 2, args.end()));
+    std::fprintf(stderr, "unknown verb: %s\n", verb.c_str());
+    return Usage();
+}
+
+} // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) { return Run(Args(argv, argv + argc)); }
+#else
+int main(int argc, char** argv) {
+    Args args;
+    for (int i = 0; i < argc; ++i)
+        args.push_back(platform::Utf8ToWide(argv[i]));
+    return Run(args);
+}
+#endif
