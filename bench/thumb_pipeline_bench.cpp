@@ -1,0 +1,206 @@
+// The thumbnail pipeline over a folder of camera-sized JPEGs: a cold run (every picture decoded,
+// fitted and the cache written), a run served from the cache, and the library's plain 1/8-scale
+// decode of the same files as the yardstick. The ratios are printed after the run, never asserted:
+// cold should reach 0.85 x the plain decode rate, and the cache run be 20 x faster than cold.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include "common/platform.h"
+#include "thumbs/thumb_pipeline.h"
+
+namespace {
+
+constexpr int kFiles = 20;
+constexpr int kWidth = 4000;
+constexpr int kHeight = 3000;
+
+// 12-megapixel photo-like content: gradients, texture, hard-edged blocks and grain, different per file.
+std::vector<uint8_t> MakePhoto(uint32_t seed) {
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr err;
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = kWidth;
+    cinfo.image_height = kHeight;
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 90, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<uint8_t> row(static_cast<size_t>(kWidth) * 3);
+    const int shift = static_cast<int>(seed % 97);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        const int y = static_cast<int>(cinfo.next_scanline);
+        for (int x = 0; x < kWidth; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            const int grain = static_cast<int>((seed >> 24) & 31) - 16;
+            const bool block = ((x / 350) + (y / 280) + shift) % 5 == 0;
+            int r = y < kHeight / 2 ? 90 + y / 20 : 120 + ((x * 7 + y * 3 + shift) % 97);
+            int g = y < kHeight / 2 ? 140 + y / 25 : 100 + ((x * 3) % 71);
+            int b = y < kHeight / 2 ? 230 - y / 30 : 60 + ((y * 5 + shift) % 53);
+            if (block) {
+                r = 230;
+                g = 40 + (x % 16);
+                b = 30;
+            }
+            const int v[3] = {r + grain, g + grain, b + grain};
+            for (int c = 0; c < 3; ++c)
+                row[3 * x + c] = static_cast<uint8_t>(v[c] < 0 ? 0 : (v[c] > 255 ? 255 : v[c]));
+        }
+        JSAMPROW p = row.data();
+        jpeg_write_scanlines(&cinfo, &p, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    std::vector<uint8_t> out(buffer, buffer + size);
+    jpeg_destroy_compress(&cinfo);
+    std::free(buffer);
+    return out;
+}
+
+// The picture folder and the cache folder, made once and removed at exit.
+struct Corpus {
+    std::wstring base = platform::MakeTempFile();
+    std::wstring pictures = base + L".pictures";
+    std::wstring cache = base + L".cache";
+    std::vector<std::wstring> files;
+    bool ok = true;
+
+    Corpus() {
+        ok = platform::CreateFolder(pictures);
+        for (int i = 0; ok && i < kFiles; ++i) {
+            const std::vector<uint8_t> jpeg = MakePhoto(1000u + static_cast<uint32_t>(i));
+            wchar_t name[32];
+            std::swprintf(name, 32, L"photo%02d.jpg", i);
+            files.push_back(pictures + L"\\" + name);
+            platform::File f;
+            ok = f.Open(files.back(), platform::OpenMode::CreateAlways) &&
+                 f.Write(jpeg.data(), jpeg.size()) == jpeg.size();
+        }
+    }
+    ~Corpus() {
+        for (const std::wstring& dir : {pictures, cache}) {
+            platform::ListFolder(dir, L"*", [&dir](const platform::FolderEntry& e) {
+                platform::DeleteFileAt(dir + L"\\" + e.name);
+                return true;
+            });
+            platform::RemoveFolder(dir);
+        }
+        platform::DeleteFileAt(base);
+    }
+    Corpus(const Corpus&) = delete;
+    Corpus& operator=(const Corpus&) = delete;
+};
+
+Corpus& TheCorpus() {
+    static Corpus corpus;
+    return corpus;
+}
+
+thumbs::ProduceOptions Options(bool force) {
+    thumbs::ProduceOptions options;
+    options.settings.scaleMethod = image::kScaleAreaLinear;
+    options.force = force;
+    return options;
+}
+
+// The yardstick: map the file, let the library decode it at 1/8 into one buffer.
+void BM_PlainDecodeEighth(benchmark::State& state) {
+    Corpus& corpus = TheCorpus();
+    if (!corpus.ok) {
+        state.SkipWithError("cannot write the pictures");
+        return;
+    }
+    std::vector<uint8_t> out;
+    for (auto _ : state) {
+        for (const std::wstring& path : corpus.files) {
+            platform::MappedView view;
+            if (!view.Open(path)) {
+                state.SkipWithError("cannot map a picture");
+                return;
+            }
+            jpeg_decompress_struct cinfo;
+            jpeg_error_mgr err;
+            cinfo.err = jpeg_std_error(&err);
+            jpeg_create_decompress(&cinfo);
+            jpeg_mem_src(&cinfo, view.Data(), static_cast<unsigned long>(view.Size()));
+            jpeg_read_header(&cinfo, TRUE);
+            cinfo.scale_num = 1;
+            cinfo.scale_denom = 8;
+            jpeg_start_decompress(&cinfo);
+            const size_t stride = static_cast<size_t>(cinfo.output_width) * cinfo.output_components;
+            out.resize(stride * cinfo.output_height);
+            while (cinfo.output_scanline < cinfo.output_height) {
+                JSAMPROW row = out.data() + stride * cinfo.output_scanline;
+                jpeg_read_scanlines(&cinfo, &row, 1);
+            }
+            jpeg_finish_decompress(&cinfo);
+            jpeg_destroy_decompress(&cinfo);
+            benchmark::DoNotOptimize(out.data());
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kFiles);
+}
+
+// Every picture decoded afresh, fitted, and the cache rewritten.
+void BM_ColdRun(benchmark::State& state) {
+    Corpus& corpus = TheCorpus();
+    for (auto _ : state) {
+        const thumbs::ProduceResult r = thumbs::ProduceThumbnails(corpus.pictures, corpus.cache, Options(true));
+        if (r.decoded != kFiles || !r.cacheWritten)
+            state.SkipWithError("cold run did not decode and cache every picture");
+    }
+    state.SetItemsProcessed(state.iterations() * kFiles);
+}
+
+// Every thumbnail from the cache.
+void BM_CacheRun(benchmark::State& state) {
+    Corpus& corpus = TheCorpus();
+    thumbs::ProduceThumbnails(corpus.pictures, corpus.cache, Options(true));
+    for (auto _ : state) {
+        const thumbs::ProduceResult r = thumbs::ProduceThumbnails(corpus.pictures, corpus.cache, Options(false));
+        if (r.fromCache != kFiles)
+            state.SkipWithError("cache run did not take every thumbnail from the cache");
+    }
+    state.SetItemsProcessed(state.iterations() * kFiles);
+}
+
+BENCHMARK(BM_PlainDecodeEighth)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ColdRun)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CacheRun)->Unit(benchmark::kMillisecond);
+
+class RatioReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs)
+            if (run.run_type == Run::RT_Iteration && run.iterations > 0 && !run.error_occurred)
+                seconds[run.benchmark_name()] = run.real_accumulated_time / static_cast<double>(run.iterations);
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> seconds;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    const auto& s = reporter.seconds;
+    const auto plain = s.find("BM_PlainDecodeEighth"), cold = s.find("BM_ColdRun"), cached = s.find("BM_CacheRun");
+    if (plain != s.end() && cold != s.end())
+        std::printf("cold run rate / plain 1/8 decode rate: %.3f (target >= 0.85)\n", plain->second / cold->second);
+    if (cold != s.end() && cached != s.end())
+        std::printf("cache run speed-up over cold run: %.1f x (target >= 20)\n", cold->second / cached->second);
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,32 @@
+// Orders of listings and of a pane's items.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "folder/archive_listing.h"
+#include "folder/thumb_item.h"
+
+namespace folder {
+
+enum SortMode : int32_t {
+    kSortNameAscending = 0,
+    kSortNameDescending = 1,
+    kSortDateAscending = 2, // oldest first
+    kSortDateDescending = 3,
+    kSortSizeAscending = 4,
+    kSortSizeDescending = 5,
+};
+
+// Listing order. Folders (kinds 0 and 1): by name. Archives: members without a folder part first,
+// then by folder part, ties by name.
+int CompareEntries(const ArchiveEntry& a, const ArchiveEntry& b, int32_t kind);
+void SortListing(ArchiveListing& listing, int32_t kind);
+
+// Pane order. Mode 0 follows the listing order (for archives the path plays the folder part); mode 1 is
+// its exact reverse, so archive items with an empty path go last. Modes 2 to 5 have no secondary key:
+// equal times or sizes come out in any order.
+int CompareItems(const ThumbItem& a, const ThumbItem& b, int32_t mode, int32_t kind);
+void SortItems(ThumbItem* items, size_t count, int32_t mode, int32_t kind);
+
+} // namespace folder

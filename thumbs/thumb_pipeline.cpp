@@ -1,0 +1,345 @@
+#include "thumbs/thumb_pipeline.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <utility>
+
+#include "folder/listing.h"
+#include "folder/pane_location.h"
+
+namespace thumbs {
+
+namespace {
+
+uint32_t Fact(const image::LoadReport& report, const char* key) {
+    for (const image::DecoderFact& fact : report.facts)
+        if (std::strcmp(fact.key, key) == 0)
+            return fact.value;
+    return 0;
+}
+
+int32_t AsI32(uint32_t v) { return static_cast<int32_t>(v); }
+
+// The item facts and marks of a fresh decode.
+void TakeFacts(folder::ThumbItem& item, const image::DecodedImage& picture, const image::LoadReport& report) {
+    item.size = AsI32(picture.source_size);
+    item.format = report.from_plugin ? AsI32(picture.format) : static_cast<int32_t>(report.format);
+    item.bitDepth = AsI32(picture.source_bits);
+    item.time = picture.source_time;
+    item.width = image::Width(picture);
+    item.height = image::Height(picture);
+    if (report.from_plugin)
+        return;
+    switch (report.format) {
+    case image::ImageFormat::Jpeg:
+        // The decode may have been reduced; the item shows the stored size.
+        if (Fact(report, "stored_width") && Fact(report, "stored_height")) {
+            item.width = AsI32(Fact(report, "stored_width"));
+            item.height = AsI32(Fact(report, "stored_height"));
+        }
+        item.markI = AsI32(Fact(report, "progressive"));
+        item.markE = Fact(report, "exif") ? (report.orientation != 1 ? 2 : 1) : 0;
+        item.markC = AsI32(Fact(report, "comments"));
+        break;
+    case image::ImageFormat::Png:
+        item.markI = AsI32(Fact(report, "interlaced"));
+        item.markA = AsI32(Fact(report, "transparency"));
+        item.markE = AsI32(Fact(report, "texts"));
+        item.markC = AsI32(Fact(report, "comments"));
+        break;
+    case image::ImageFormat::Gif:
+        item.markI = AsI32(Fact(report, "interlaced"));
+        item.markA = AsI32(Fact(report, "transparency"));
+        item.markC = AsI32(Fact(report, "comment"));
+        break;
+    case image::ImageFormat::Tiff: item.markC = AsI32(Fact(report, "description")); break;
+    default: break;
+    }
+}
+
+class MemberAdapter : public image::ArchiveMemberSource {
+  public:
+    MemberAdapter(const MemberReader& read, const ThumbJob& job, const folder::ArchiveEntry& entry)
+        : read_(read), job_(job), entry_(entry) {}
+    bool ReadMember(platform::PageBlock* block, size_t* length) override { return read_(job_, entry_, block, length); }
+    std::wstring MemberName() const override { return entry_.name; }
+
+  private:
+    const MemberReader& read_;
+    const ThumbJob& job_;
+    const folder::ArchiveEntry& entry_;
+};
+
+// A fresh decode of the item's source, fitted size aside. `picture` receives the 24-bit result.
+bool DecodeSource(const ThumbJob& job, const folder::ArchiveEntry& entry, folder::ThumbItem& item,
+                  const ThumbSettings& settings, const ThumbHooks& hooks, int* orientation,
+                  image::DecodedImage& picture) {
+    item.markC = item.markE = item.markI = item.markA = 0;
+    const uint32_t target = static_cast<uint32_t>(std::max(settings.boxWidth, settings.boxHeight));
+    image::LoadReport report;
+    image::ImagePtr decoded;
+    if (folder::IsArchiveKind(job.kind)) {
+        if (!hooks.readMember)
+            return false;
+        MemberAdapter member(hooks.readMember, job, entry);
+        decoded = image::LoadImageFromArchiveMember(member, orientation, target, settings.load, &report);
+    } else {
+        decoded = image::LoadImageFromFile(item.path, orientation, target, settings.load, &report);
+    }
+    if (!decoded || !decoded->pixels || image::BitCount(*decoded) != 24)
+        return false;
+    TakeFacts(item, *decoded, report);
+    if (folder::IsArchiveKind(job.kind) || (job.kind == folder::kShellFolder && job.shellTimeCheck))
+        item.time = entry.time;
+    picture = std::move(*decoded);
+    return true;
+}
+
+bool ScaleToFit(image::DecodedImage& picture, int boxWidth, int boxHeight, const ThumbSettings& settings,
+                image::Scaler& scaler) {
+    const int w = image::Width(picture), h = image::Height(picture);
+    if (w <= boxWidth && h <= boxHeight)
+        return true;
+    const image::PictureSize fit = image::FitToBox(w, h, boxWidth, boxHeight);
+    int method = settings.scaleMethod;
+    if (method == image::kScaleSystem && (!scaler.dc || !scaler.system_stretch))
+        method = image::kScaleAreaLinear;
+    platform::PageBlock scaled =
+        image::ScaleImage(scaler, picture.pixels, w, h, fit.width, fit.height, method, &picture.info);
+    if (!scaled)
+        return false;
+    image::AdoptPixels(picture, std::move(scaled));
+    picture.info.header.width = fit.width;
+    picture.info.header.height = fit.height;
+    return true;
+}
+
+CacheLocation LocationOf(const ThumbJob& job, const ThumbSettings& settings) {
+    CacheLocation location;
+    location.kind = job.kind;
+    location.path = job.path;
+    location.boxWidth = settings.boxWidth;
+    location.boxHeight = settings.boxHeight;
+    location.locationTime = folder::IsArchiveKind(job.kind) ? job.locationTime : 0;
+    return location;
+}
+
+ThumbSettings Normalised(const ThumbSettings& settings) {
+    ThumbSettings s = settings;
+    s.boxWidth = ClampBoxSide(s.boxWidth);
+    s.boxHeight = ClampBoxSide(s.boxHeight);
+    return s;
+}
+
+void PrepareItem(const ThumbJob& job, const folder::ArchiveEntry& entry, folder::ThumbItem& item) {
+    item.fromCache = 0;
+    item.name = entry.name;
+    if (job.kind == folder::kFileSystemFolder) {
+        const bool joined = !job.path.empty() && job.path.back() == L'\\';
+        item.path = joined ? job.path + entry.name : job.path + L"\\" + entry.name;
+        item.locator = 0;
+    } else if (job.kind == folder::kShellFolder) {
+        item.path = entry.folder;
+        item.time = entry.time;
+        item.locator = 0;
+    } else {
+        item.path = entry.folder;
+        item.locator = static_cast<int32_t>(entry.locator);
+        item.time = entry.time;
+    }
+}
+
+bool KeepGoing(const ThumbHooks& hooks) { return !hooks.keepGoing || hooks.keepGoing(); }
+
+void ItemDone(const ThumbHooks& hooks, size_t index, folder::ThumbItem& item) {
+    if (hooks.itemDone)
+        hooks.itemDone(index, item);
+}
+
+} // namespace
+
+int32_t ClampBoxSide(int32_t side) { return std::min<int32_t>(800, std::max<int32_t>(32, side)); }
+
+bool FitPicture(image::DecodedImage& picture, folder::ThumbItem& item, int orientation, bool keep,
+                const ThumbSettings& settings, image::Scaler& scaler) {
+    const int bw = settings.boxWidth, bh = settings.boxHeight;
+    if (keep) {
+        const image::PictureSize drawn = image::FitToBox(item.width, item.height, bw, bh);
+        item.thumbWidth = drawn.width;
+        item.thumbHeight = drawn.height;
+        return true;
+    }
+    int rotation = 0;
+    int fitWidth = bw, fitHeight = bh;
+    if (settings.autoRotate && orientation != 1) {
+        if (orientation == 6 || orientation == 8) {
+            // A quarter turn comes after scaling, so the picture is fitted into the turned box.
+            rotation = orientation == 6 ? 1 : 3;
+            std::swap(fitWidth, fitHeight);
+        } else {
+            rotation = 2;
+        }
+    }
+    if (!ScaleToFit(picture, fitWidth, fitHeight, settings, scaler))
+        return false;
+    if (rotation != 0) {
+        int w = image::Width(picture), h = image::Height(picture);
+        platform::PageBlock turned = image::RotateImage(picture.pixels, &w, &h, rotation);
+        if (!turned)
+            return false;
+        image::AdoptPixels(picture, std::move(turned));
+        picture.info.header.width = w;
+        picture.info.header.height = h;
+        if (rotation != 2)
+            std::swap(item.width, item.height);
+    }
+    item.thumbWidth = image::Width(picture);
+    item.thumbHeight = image::Height(picture);
+    return true;
+}
+
+ThumbOutcome ProcessThumbJob(const std::wstring& cacheFolder, const ThumbJob& rawJob, const ThumbSettings& rawSettings,
+                             const ThumbHooks& hooks) {
+    ThumbOutcome outcome;
+    const ThumbSettings settings = Normalised(rawSettings);
+    ThumbJob job = rawJob;
+    if (!job.listing || !job.items)
+        job.count = 0;
+    else
+        job.count = std::min(job.count, job.listing->entries.size());
+    image::Scaler ownScaler;
+    image::Scaler& scaler = hooks.scaler ? *hooks.scaler : ownScaler;
+    image::JpegContext jpeg;
+
+    bool dirty = job.forced;
+    CacheBlock cache;
+    if (settings.cacheEnabled && !dirty && !cacheFolder.empty()) {
+        CacheLockGuard guard(hooks.cacheLock);
+        ReadLocation(cacheFolder, LocationOf(job, settings), job.filter, job.count, &cache);
+    }
+    const bool cacheRead = cache.recordCount > 0 && cache.block;
+    const bool stale = cacheRead && cache.stale;
+    dirty = dirty || cache.dirty;
+    LookupContext lookup;
+    lookup.kind = job.kind;
+    lookup.shellTimeCheck = job.shellTimeCheck;
+    lookup.boxWidth = settings.boxWidth;
+    lookup.boxHeight = settings.boxHeight;
+
+    bool abandoned = false;
+    for (size_t i = 0; i < job.count; ++i) {
+        folder::ThumbItem& item = job.items[i];
+        const folder::ArchiveEntry& entry = job.listing->entries[i];
+        PrepareItem(job, entry, item);
+        int orientation = 1;
+        image::DecodedImage picture;
+        bool got = false;
+        if (cacheRead && LookupItem(cache, lookup, item, jpeg, picture)) {
+            item.fromCache = 1;
+            ++outcome.fromCache;
+            got = true;
+        } else if (DecodeSource(job, entry, item, settings, hooks, &orientation, picture)) {
+            dirty = true;
+            ++outcome.decoded;
+            got = true;
+        }
+        if (got && FitPicture(picture, item, orientation, item.fromCache && stale, settings, scaler))
+            folder::AttachThumbnail(item, picture);
+        item.state = stale ? 0 : 1;
+        ItemDone(hooks, i, item);
+        if (!KeepGoing(hooks)) {
+            abandoned = true;
+            break;
+        }
+    }
+    cache = CacheBlock();
+
+    if (!abandoned && stale) {
+        // The provisional thumbnails were drawn stretched; now replace each with one made for the box.
+        dirty = true;
+        for (size_t i = 0; i < job.count; ++i) {
+            folder::ThumbItem& item = job.items[i];
+            if (item.fromCache) {
+                int orientation = 1;
+                image::DecodedImage picture;
+                folder::FreeThumbnail(item);
+                item.fromCache = 0;
+                if (DecodeSource(job, job.listing->entries[i], item, settings, hooks, &orientation, picture)) {
+                    ++outcome.decoded;
+                    if (FitPicture(picture, item, orientation, false, settings, scaler))
+                        folder::AttachThumbnail(item, picture);
+                }
+            }
+            item.state = 1;
+            ItemDone(hooks, i, item);
+            if (!KeepGoing(hooks)) {
+                abandoned = true;
+                break;
+            }
+        }
+    }
+
+    outcome.finished = !abandoned;
+    outcome.cacheRead = cacheRead;
+    outcome.stale = stale;
+    outcome.dirty = dirty;
+    // A disabled cache stays unwritten, forced refresh or not.
+    outcome.writeCache = outcome.finished && settings.cacheEnabled && dirty && !cacheFolder.empty();
+    return outcome;
+}
+
+bool WriteThumbCache(const std::wstring& cacheFolder, const ThumbJob& job, const ThumbSettings& rawSettings,
+                     CacheLock* lock) {
+    const ThumbSettings settings = Normalised(rawSettings);
+    size_t count = job.items ? job.count : 0;
+    if (job.listing)
+        count = std::min(count, job.listing->entries.size());
+    CacheLockGuard guard(lock);
+    return WriteLocation(cacheFolder, LocationOf(job, settings), job.filter, settings.jpegQuality, job.items, count);
+}
+
+ProduceResult ProduceThumbnails(const std::wstring& folderPath, const std::wstring& cacheFolder,
+                                const ProduceOptions& options, const ThumbHooks& hooks,
+                                folder::ThumbItemArray* itemsOut) {
+    const auto start = std::chrono::steady_clock::now();
+    ProduceResult result;
+    folder::PaneLocation location;
+    folder::ArchiveListing listing;
+    folder::ThumbItemArray local;
+    folder::ThumbItemArray& items = itemsOut ? *itemsOut : local;
+    folder::ReleaseItems(items);
+    if (folder::SetLocation(location, folder::kFileSystemFolder, {}, folderPath, false)) {
+        folder::ListRequest request;
+        request.filter = options.filter;
+        request.hiddenMask = options.hiddenMask;
+        request.cacheEnabled = options.settings.cacheEnabled;
+        request.forced = options.force;
+        request.cacheFolder = cacheFolder;
+        request.cacheLock = hooks.cacheLock;
+        result.listed = folder::ListFolder(location, request, &listing) &&
+                        folder::AllocateItems(items, listing.entries.size());
+    }
+    if (result.listed) {
+        ThumbJob job;
+        job.kind = location.kind;
+        job.path = location.path;
+        job.listing = &listing;
+        job.items = items.items.data();
+        job.count = items.items.size();
+        job.filter = options.filter;
+        job.forced = options.force;
+        const ThumbOutcome outcome = ProcessThumbJob(cacheFolder, job, options.settings, hooks);
+        result.items = job.count;
+        result.decoded = outcome.decoded;
+        result.fromCache = outcome.fromCache;
+        if (outcome.writeCache) {
+            result.cacheWritten = WriteThumbCache(cacheFolder, job, options.settings, hooks.cacheLock);
+            result.cacheWriteFailed = !result.cacheWritten;
+        }
+    }
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return result;
+}
+
+} // namespace thumbs
