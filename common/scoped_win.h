@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <utility>
 
@@ -187,6 +188,166 @@ class ComPtr {
 
   private:
     T* p_ = nullptr;
+};
+
+// A loaded module (program library or data file), freed with FreeLibrary.
+class Module {
+  public:
+    Module() = default;
+    explicit Module(HMODULE m) : m_(m) {}
+    ~Module() { Reset(); }
+    Module(const Module&) = delete;
+    Module& operator=(const Module&) = delete;
+    Module(Module&& other) noexcept : m_(std::exchange(other.m_, nullptr)) {}
+    Module& operator=(Module&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            m_ = std::exchange(other.m_, nullptr);
+        }
+        return *this;
+    }
+    HMODULE Get() const { return m_; }
+    explicit operator bool() const { return m_ != nullptr; }
+    void Reset(HMODULE m = nullptr) {
+        if (m_)
+            FreeLibrary(m_);
+        m_ = m;
+    }
+    HMODULE Release() { return std::exchange(m_, nullptr); }
+
+  private:
+    HMODULE m_ = nullptr;
+};
+
+// An accelerator table, destroyed with DestroyAcceleratorTable.
+class AcceleratorTable {
+  public:
+    AcceleratorTable() = default;
+    explicit AcceleratorTable(HACCEL h) : h_(h) {}
+    ~AcceleratorTable() { Reset(); }
+    AcceleratorTable(const AcceleratorTable&) = delete;
+    AcceleratorTable& operator=(const AcceleratorTable&) = delete;
+    HACCEL Get() const { return h_; }
+    void Reset(HACCEL h = nullptr) {
+        if (h_)
+            DestroyAcceleratorTable(h_);
+        h_ = h;
+    }
+
+  private:
+    HACCEL h_ = nullptr;
+};
+
+// A common-controls image list, destroyed with ImageList_Destroy.
+class ImageList {
+  public:
+    ImageList() = default;
+    explicit ImageList(HIMAGELIST h) : h_(h) {}
+    ~ImageList() { Reset(); }
+    ImageList(const ImageList&) = delete;
+    ImageList& operator=(const ImageList&) = delete;
+    HIMAGELIST Get() const { return h_; }
+    void Reset(HIMAGELIST h = nullptr) {
+        if (h_)
+            ImageList_Destroy(h_);
+        h_ = h;
+    }
+
+  private:
+    HIMAGELIST h_ = nullptr;
+};
+
+// A private heap, destroyed with HeapDestroy (which frees every block in it).
+class Heap {
+  public:
+    Heap() = default;
+    explicit Heap(HANDLE h) : h_(h) {}
+    ~Heap() { Reset(); }
+    Heap(const Heap&) = delete;
+    Heap& operator=(const Heap&) = delete;
+    HANDLE Get() const { return h_; }
+    explicit operator bool() const { return h_ != nullptr; }
+    void Reset(HANDLE h = nullptr) {
+        if (h_)
+            HeapDestroy(h_);
+        h_ = h;
+    }
+
+  private:
+    HANDLE h_ = nullptr;
+};
+
+// A block of a heap, freed with HeapFree.
+class HeapBlock {
+  public:
+    HeapBlock(HANDLE heap, size_t bytes) : heap_(heap), p_(heap ? HeapAlloc(heap, 0, bytes) : nullptr) {}
+    ~HeapBlock() {
+        if (p_)
+            HeapFree(heap_, 0, p_);
+    }
+    HeapBlock(const HeapBlock&) = delete;
+    HeapBlock& operator=(const HeapBlock&) = delete;
+    void* Get() const { return p_; }
+    explicit operator bool() const { return p_ != nullptr; }
+
+  private:
+    HANDLE heap_;
+    void* p_;
+};
+
+// A message hook, removed with UnhookWindowsHookEx.
+class Hook {
+  public:
+    Hook() = default;
+    ~Hook() { Reset(); }
+    Hook(const Hook&) = delete;
+    Hook& operator=(const Hook&) = delete;
+    HHOOK Get() const { return h_; }
+    void Reset(HHOOK h = nullptr) {
+        if (h_)
+            UnhookWindowsHookEx(h_);
+        h_ = h;
+    }
+
+  private:
+    HHOOK h_ = nullptr;
+};
+
+// Memory from LocalAlloc (CommandLineToArgvW's result), freed with LocalFree.
+template <typename T>
+class LocalMemory {
+  public:
+    explicit LocalMemory(T p) : p_(p) {}
+    ~LocalMemory() {
+        if (p_)
+            LocalFree(reinterpret_cast<HLOCAL>(p_));
+    }
+    LocalMemory(const LocalMemory&) = delete;
+    LocalMemory& operator=(const LocalMemory&) = delete;
+    T Get() const { return p_; }
+
+  private:
+    T p_;
+};
+
+// A window destroyed with DestroyWindow unless it is already gone.
+class Window {
+  public:
+    Window() = default;
+    explicit Window(HWND h) : h_(h) {}
+    ~Window() { Reset(); }
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+    HWND Get() const { return h_; }
+    void Reset(HWND h = nullptr) {
+        if (h_ && IsWindow(h_))
+            DestroyWindow(h_);
+        h_ = h;
+    }
+    HWND Release() { return std::exchange(h_, nullptr); }
+
+  private:
+    HWND h_ = nullptr;
 };
 
 } // namespace win

@@ -1,0 +1,211 @@
+#include "app/broker_win.h"
+
+#include <process.h>
+
+#include <memory>
+
+#include "app/broker.h"
+#include "app/language_win.h"
+#include "app/messages.h"
+#include "app/startup_rules.h"
+
+namespace app {
+
+namespace {
+
+const wchar_t kBrokerClass[] = L"Quorle_msg_class";
+
+struct Broker {
+    broker::BrokerState state;
+    Routing* routing = nullptr;
+};
+
+struct StartArgs {
+    Routing* routing;
+    HANDLE ready; // set once the window exists (or could not be made)
+};
+
+unsigned __stdcall JobThreadMain(void* arg) {
+    broker::FileOpJob* job = static_cast<broker::FileOpJob*>(arg);
+    return job->run(*job);
+}
+
+// Waits 258 ms for a running worker, ends it otherwise, and frees the record.
+void DiscardJob(broker::BrokerState& s) {
+    if (!s.job)
+        return;
+    win::Handle thread(reinterpret_cast<HANDLE>(s.job->thread));
+    s.job->thread = 0;
+    if (thread && WaitForSingleObject(thread.Get(), startup::kJobWaitMs) == WAIT_TIMEOUT)
+        TerminateThread(thread.Get(), startup::kStillActive);
+    s.job.reset();
+}
+
+LRESULT OnStartJob(Broker& b, WPARAM kind, LPARAM lp) {
+    if (kind == 0) {
+        const int pane = static_cast<int>(lp) & 1;
+        PostMessageW(b.routing->workers[pane].load(), msg::kThumbReady, 0, pane);
+        return 0;
+    }
+    std::unique_ptr<msg::LocationRequest> request(reinterpret_cast<msg::LocationRequest*>(lp));
+    if (!request)
+        return 0;
+    const int pane = request->pane & 1;
+    broker::StartJob(b.state, pane, static_cast<uint32_t>(kind), request->kind, request->path);
+    HWND worker = b.routing->workers[pane].load();
+    if (worker && PostMessageW(worker, msg::kThumbReady, kind, reinterpret_cast<LPARAM>(request.get()))) {
+        request.release();
+        return 0;
+    }
+    // No worker to take it: the load ends here as a failed one.
+    broker::JobDone(b.state, pane);
+    PostMessageW(b.routing->panes[pane].load(), msg::kPaneCancelled, 0, 0);
+    return 0;
+}
+
+LRESULT OnJobDone(Broker& b, WPARAM notice, LPARAM pane) {
+    broker::JobDone(b.state, static_cast<int>(pane));
+    PostMessageW(b.routing->panes[pane & 1].load(), static_cast<UINT>(notice), 0, 0);
+    return 0;
+}
+
+LRESULT OnFileOp(Broker& b, WPARAM flags, LPARAM lp) {
+    broker::BrokerState& s = b.state;
+    if (flags) {
+        if (s.job)
+            return 0;
+        if (flags & msg::kFileOpQueryOnly)
+            return 1;
+        s.job = std::make_unique<broker::FileOpJob>();
+        return reinterpret_cast<LRESULT>(s.job.get());
+    }
+    if (lp || !s.job) {
+        DiscardJob(s);
+        return 0;
+    }
+    if (s.job->started)
+        return 0;
+    if (s.job->mode != 0) {
+        lang::ShowError(b.routing->main.load(), 30012);
+        DiscardJob(s);
+        return 0;
+    }
+    uintptr_t thread = s.job->run ? _beginthreadex(nullptr, 0, JobThreadMain, s.job.get(), 0, nullptr) : 0;
+    if (!thread) {
+        lang::ShowError(b.routing->main.load(), 30011);
+        DiscardJob(s);
+        return 0;
+    }
+    s.job->thread = static_cast<intptr_t>(thread);
+    s.job->started = true;
+    return 0;
+}
+
+LRESULT OnCanClose(Broker& b, WPARAM endingSession) {
+    broker::BrokerState& s = b.state;
+    if (!s.job)
+        return 1;
+    HWND progress = reinterpret_cast<HWND>(s.job->progressWindow.load());
+    if (progress && !IsWindow(progress))
+        progress = nullptr;
+    if (endingSession) {
+        if (progress)
+            PostMessageW(progress, WM_KEYDOWN, VK_ESCAPE, 0);
+    } else if (progress) {
+        SetForegroundWindow(progress);
+        return 0;
+    }
+    DiscardJob(s);
+    return 1;
+}
+
+const std::wstring* PathArg(LPARAM lp) { return reinterpret_cast<const std::wstring*>(lp); }
+
+} // namespace
+
+LRESULT CALLBACK BrokerWndProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
+    Broker* b = reinterpret_cast<Broker*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    switch (message) {
+    case WM_NCCREATE:
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
+        return TRUE;
+    case msg::kBrokerQuit:
+        DestroyWindow(hwnd);
+        return 0;
+    case msg::kBrokerStartJob:
+        return OnStartJob(*b, wp, lp);
+    case msg::kBrokerJobDone:
+        return OnJobDone(*b, wp, lp);
+    case msg::kBrokerAcquire:
+        return broker::Acquire(b->state, static_cast<uint32_t>(wp), PathArg(lp));
+    case msg::kBrokerFileOp:
+        return OnFileOp(*b, wp, lp);
+    case msg::kBrokerCanClose:
+        return OnCanClose(*b, wp);
+    case msg::kBrokerBusyFlag:
+        return broker::BusyFlag(b->state, static_cast<uint32_t>(wp));
+    case msg::kBrokerPathInFileOp:
+        return broker::PathInFileOp(b->state, PathArg(wp), static_cast<int>(lp));
+    case msg::kBrokerPathFree:
+        return PathArg(wp) ? broker::PathFree(b->state, *PathArg(wp)) : 1;
+    case msg::kBrokerPaneIdle:
+        return broker::PaneIdle(b->state, static_cast<int>(lp));
+    case WM_DESTROY:
+        // A job still running when the program ends is not left behind.
+        if (b)
+            DiscardJob(b->state);
+        PostQuitMessage(0);
+        return 0;
+    case WM_NCDESTROY:
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        break;
+    }
+    return DefWindowProcW(hwnd, message, wp, lp);
+}
+
+namespace {
+
+unsigned __stdcall BrokerThreadMain(void* arg) {
+    StartArgs* start = static_cast<StartArgs*>(arg);
+    Routing* routing = start->routing;
+    Broker broker;
+    broker.routing = routing;
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = BrokerWndProc;
+    wc.hInstance = instance;
+    wc.lpszClassName = kBrokerClass;
+    RegisterClassExW(&wc);
+    HWND hwnd = CreateWindowExW(0, kBrokerClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, &broker);
+    routing->broker.store(hwnd);
+    SetEvent(start->ready); // `start` may be gone after this
+    if (hwnd) {
+        MSG m;
+        while (GetMessageW(&m, nullptr, 0, 0) > 0)
+            DispatchMessageW(&m);
+    }
+    UnregisterClassW(kBrokerClass, instance);
+    return 0;
+}
+
+} // namespace
+
+win::Handle StartBrokerThread(Routing* routing) {
+    win::Handle ready(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!ready)
+        return win::Handle();
+    StartArgs args{routing, ready.Get()};
+    win::Handle thread(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, BrokerThreadMain, &args, 0, nullptr)));
+    if (!thread)
+        return thread;
+    WaitForSingleObject(ready.Get(), INFINITE);
+    if (!routing->broker.load()) {
+        WaitForSingleObject(thread.Get(), startup::kThreadWaitMs);
+        return win::Handle();
+    }
+    return thread;
+}
+
+} // namespace app

@@ -1,0 +1,81 @@
+// Every private message between the program's windows and threads, in the WM_APP range (0x8000).
+// Numbers overlap between receivers: each block below belongs to one kind of window.
+//
+// Records passed by pointer belong to the receiver, which frees them; a poster that fails to post
+// frees the record itself.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace msg {
+
+// Main window ("Quorle_main_class").
+//   kMainWorkerReady   wParam HWND of a thumbnail worker window, lParam worker index 0 or 1 (posted)
+//   kMainOpenMenu      wParam 0, lParam command id 5000..5003 of a menu-bar button (posted)
+constexpr unsigned kMainWorkerReady = 0x8000;
+constexpr unsigned kMainOpenMenu = 0x8002;
+
+// Broker window ("Quorle_msg_class"); all sent unless said otherwise. See app/broker.h for answers.
+//   kBrokerQuit         0, 0: destroys the broker window (posted at shutdown)
+//   kBrokerStartJob     job kind (non-zero), LocationRequest* (the broker forwards it), or
+//                       0, pane index: stop the pane
+//   kBrokerJobDone      notice to deliver (kPaneCancelled or kPaneIdle), pane index (posted)
+//   kBrokerAcquire      operation code (0 releases), const std::wstring* path or 0 for the previous one
+//   kBrokerFileOp       creation flags, or 0 with lParam 0 (start) / non-zero (discard)
+//   kBrokerCanClose     0 close request, 1 Windows is ending
+//   kBrokerBusyFlag     1 take, 2 test, 0 clear
+//   kBrokerPathInFileOp const std::wstring* path, or 0 with lParam the pane index
+//   kBrokerPathFree     const std::wstring* path
+//   kBrokerPaneIdle     0, pane index or 2 for both
+constexpr unsigned kBrokerQuit = 0x8000;
+constexpr unsigned kBrokerStartJob = 0x8001;
+constexpr unsigned kBrokerJobDone = 0x8002;
+constexpr unsigned kBrokerAcquire = 0x8003;
+constexpr unsigned kBrokerFileOp = 0x8006;
+constexpr unsigned kBrokerCanClose = 0x8007;
+constexpr unsigned kBrokerBusyFlag = 0x8009;
+constexpr unsigned kBrokerPathInFileOp = 0x800A;
+constexpr unsigned kBrokerPathFree = 0x800B;
+constexpr unsigned kBrokerPaneIdle = 0x800D;
+
+// Creation flag of kBrokerFileOp: only ask whether a job could be created.
+constexpr uintptr_t kFileOpQueryOnly = 4;
+
+// Thumbnail worker windows ("Quorle_thumb1_class", "Quorle_thumb2_class"); all posted.
+//   kThumbReady    load flags, LocationRequest* (or 0, pane index: stop)
+//   kThumbRequest  load flags, ThumbRequest* (Part of the thumbnail engine)
+//   kThumbQuit     0, 0: destroy the worker window; its thread ends
+constexpr unsigned kThumbReady = 0x8000;
+constexpr unsigned kThumbRequest = 0x8001;
+constexpr unsigned kThumbQuit = 0x8002;
+
+// Browse pane windows ("Quorle_bswin1_class", "Quorle_bswin2_class"); all posted.
+//   kPaneLoad       load flags, LocationRequest*: the worker is free, run the load now
+//   kPaneItem       picture cell HWND, text cell HWND: repaint both
+//   kPaneDone       flags bit 1, 1 when the cache will be written
+//   kPaneCancelled  0, 0: the load was cancelled or failed
+//   kPaneIdle       0, 0: the pane's worker is idle
+//   kPaneMessage    language-module string id to show over the main window
+constexpr unsigned kPaneLoad = 0x8001;
+constexpr unsigned kPaneItem = 0x8002;
+constexpr unsigned kPaneDone = 0x8003;
+constexpr unsigned kPaneCancelled = 0x8004;
+constexpr unsigned kPaneIdle = 0x8005;
+constexpr unsigned kPaneMessage = 0x8006;
+
+// Job kind of a navigation (the open-path request).
+constexpr uintptr_t kJobNavigate = 3;
+// Load flags: bit 0 always, bit 1 reset the scroll position, bit 2 forced refresh.
+constexpr uintptr_t kLoadReload = 1;
+
+// A pane's location request, carried by kBrokerStartJob, kThumbReady and kPaneLoad.
+struct LocationRequest {
+    int32_t kind = 0;            // location kind 0..4
+    std::vector<uint8_t> idList; // kind 1: the shell item ID list, as its bytes
+    std::wstring path;
+    int32_t pane = 0;
+};
+
+} // namespace msg

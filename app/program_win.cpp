@@ -1,0 +1,389 @@
+#include "app/program_win.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <memory>
+#include <vector>
+
+#include "app/broker_win.h"
+#include "app/language_win.h"
+#include "app/messages.h"
+#include "app/startup_rules.h"
+#include "image/mul_table.h"
+#include "thumbs/thumb_worker_win.h"
+#include "ui/main_window_win.h"
+
+namespace app {
+
+namespace {
+
+Program* g_program = nullptr;
+
+// The three texts shown before any language module is loaded.
+const wchar_t kFailedToExecute[] = L"Failed to execute file.";
+const wchar_t kLanguageNotFound[] = L"Language file not found.";
+const wchar_t kErrorCaption[] = L"Error";
+
+void ShowStartupError(const wchar_t* text) {
+    MessageBoxW(nullptr, text, kErrorCaption, MB_SETFOREGROUND | MB_ICONERROR);
+}
+
+int DetectOsClass() {
+    OSVERSIONINFOW info = {};
+    info.dwOSVersionInfoSize = sizeof info;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    if (!GetVersionExW(&info))
+        return 0;
+#pragma GCC diagnostic pop
+    return startup::OsClass(info.dwMajorVersion, info.dwMinorVersion);
+}
+
+void UseLowFragmentationHeaps(HANDLE privateHeap) {
+    ULONG lfh = 2;
+    HeapSetInformation(privateHeap, HeapCompatibilityInformation, &lfh, sizeof lfh);
+    HeapSetInformation(GetProcessHeap(), HeapCompatibilityInformation, &lfh, sizeof lfh);
+}
+
+// HTML Help is reached through the system's control, loaded by name; without it help is not offered.
+class HtmlHelp {
+  public:
+    HtmlHelp() {
+        // From the system folder only: a file of that name beside the program is never loaded.
+        wchar_t system[MAX_PATH] = {};
+        UINT n = GetSystemDirectoryW(system, MAX_PATH);
+        if (n == 0 || n >= MAX_PATH)
+            return;
+        module_.Reset(LoadLibraryW((std::wstring(system, n) + L"\\hhctrl.ocx").c_str()));
+        if (module_)
+            fn_ = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module_.Get(), "HtmlHelpW")));
+        if (fn_)
+            fn_(nullptr, nullptr, kInitialize, reinterpret_cast<DWORD_PTR>(&cookie_));
+    }
+    ~HtmlHelp() {
+        if (fn_)
+            fn_(nullptr, nullptr, kUninitialize, cookie_);
+    }
+    HtmlHelp(const HtmlHelp&) = delete;
+    HtmlHelp& operator=(const HtmlHelp&) = delete;
+
+  private:
+    using Fn = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
+    static constexpr UINT kInitialize = 0x1C;
+    static constexpr UINT kUninitialize = 0x1D;
+    win::Module module_;
+    Fn fn_ = nullptr;
+    DWORD_PTR cookie_ = 0;
+};
+
+std::wstring ExecutablePath() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0)
+            return std::wstring();
+        if (n < buffer.size())
+            return std::wstring(buffer.data(), n);
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+// Step 7: the program folder becomes the current directory; Quorle.ini beside the executable
+// means portable use, otherwise the user's application-data folder holds it.
+bool ResolveSettingsPath(Program& p) {
+    const std::wstring exe = ExecutablePath();
+    if (p.osClass == 0 || !startup::ExecutableNameIsQuorle(exe))
+        return false;
+    p.programFolder = startup::FolderOf(exe);
+    SetCurrentDirectoryW(p.programFolder.c_str());
+    const std::wstring portable = startup::JoinPath(p.programFolder, startup::kSettingsFileName);
+    if (platform::FileExists(portable)) {
+        p.settingsPath = portable;
+        return true;
+    }
+    wchar_t appData[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData)))
+        return false;
+    const std::wstring folder = startup::JoinPath(appData, startup::kAppDataFolderName);
+    if (!platform::FolderExists(folder) && !CreateDirectoryW(folder.c_str(), nullptr))
+        return false;
+    p.settingsPath = startup::JoinPath(folder, startup::kSettingsFileName);
+    return true;
+}
+
+void ResolveCacheFolder(Program& p, const settings::SettingsReader& reader) {
+    startup::CacheKeys keys;
+    keys.entryCount = reader.Loaded() ? reader.EntryCount() : 0;
+    // ReadInline tells an inline entry from an absent one by trying two fallbacks.
+    const uint32_t a = reader.ReadInline(167, 0), b = reader.ReadInline(167, 1);
+    keys.key167Inline = a == b;
+    keys.key167 = a;
+    reader.ReadString(164, keys.key164);
+    p.cacheFolderIsDefault = startup::CacheFolderIsDefault(keys);
+    p.cacheFolder = startup::CacheFolder(keys, p.settingsPath);
+}
+
+// Step 11: a running instance is raised and given the first argument.
+void HandOver(HWND running) {
+    if (IsIconic(running))
+        ShowWindowAsync(running, SW_RESTORE);
+    SetForegroundWindow(running);
+    int argc = 0;
+    win::LocalMemory<LPWSTR*> argv(CommandLineToArgvW(GetCommandLineW(), &argc));
+    if (!argv.Get() || argc < 2)
+        return;
+    wchar_t block[260] = {};
+    lstrcpynW(block, argv.Get()[1], 260);
+    COPYDATASTRUCT cds;
+    cds.dwData = 0;
+    cds.cbData = sizeof block;
+    cds.lpData = block;
+    DWORD_PTR answer = 0;
+    // A hung first instance must not hang the second one for ever.
+    SendMessageTimeoutW(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds), SMTO_ABORTIFHUNG, 10000, &answer);
+}
+
+settings::SettingsEnvironment Environment(const Program& p) {
+    settings::SettingsEnvironment env;
+    RECT work = {};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const int ww = work.right - work.left, wh = work.bottom - work.top;
+    env.screenBound = ww < wh ? ww - p.frameWidth : wh - p.frameHeight;
+    NONCLIENTMETRICSW ncm = {};
+    // The size of the structure before Vista's padded border, accepted by every version.
+    ncm.cbSize = 500;
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, ncm.cbSize, &ncm, 0))
+        env.menuFontFace = ncm.lfMenuFont.lfFaceName;
+    wchar_t pictures[MAX_PATH] = {};
+    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_MYPICTURES, nullptr, SHGFP_TYPE_CURRENT, pictures)))
+        env.picturesFolder = pictures;
+    env.programFolder = p.programFolder;
+    return env;
+}
+
+// Step 12 up to the main window; false when the window could not be made.
+HWND BuildWindowSystem(Program& p, const settings::SettingsReader& reader) {
+    image::MulTable();
+    MeasureFrame(p);
+    const settings::SettingsEnvironment env = Environment(p);
+    p.settings = settings::LoadSettings(reader, env);
+    p.screenBound = env.screenBound;
+    lang::SetDialogOptions(p.heap, p.settings.largeDialogFont);
+    p.shortcuts = shortcuts::LoadShortcuts(p.settings.accelerators);
+    BuildAccelerators(p);
+    INITCOMMONCONTROLSEX icc = {};
+    icc.dwSize = sizeof icc;
+    icc.dwICC = 0x43F;
+    InitCommonControlsEx(&icc);
+    if (!ui::RegisterFrameClasses(p.instance))
+        return nullptr;
+    HWND main = ui::CreateMainWindow(p.instance);
+    if (main)
+        p.routing.main.store(main);
+    return main;
+}
+
+void StartThreads(Program& p) {
+    p.threads[0] = StartBrokerThread(&p.routing);
+    p.threads[1] = thumbs::StartThumbWorker(&p.routing, 0);
+    p.threads[2] = thumbs::StartThumbWorker(&p.routing, 1);
+}
+
+int MessageLoop(Program& p, HWND main) {
+    MSG m;
+    while (GetMessageW(&m, nullptr, 0, 0) > 0) {
+        if (!p.acceleratorsSuspended && p.accelerators.Get() && TranslateAcceleratorW(main, p.accelerators.Get(), &m))
+            continue;
+        TranslateMessage(&m);
+        DispatchMessageW(&m);
+    }
+    return static_cast<int>(m.wParam);
+}
+
+// Closes the companion viewer's windows; a window that ignores WM_CLOSE is not asked for ever.
+void CloseCompanionViewer() {
+    const wchar_t* const kClasses[] = {L"Drova_vwin_class", L"Drova Ex_vwin_class"};
+    HWND last = nullptr;
+    for (int round = 0; round < 64; ++round) {
+        HWND found = nullptr;
+        for (const wchar_t* cls : kClasses)
+            if (!found)
+                found = FindWindowW(cls, nullptr);
+        if (!found || found == last)
+            return;
+        last = found;
+        SetForegroundWindow(found);
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutW(found, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+    }
+}
+
+// Keys 1..5 from the window's placement, its normal rectangle in screen coordinates.
+void StoreWindowPlacement(Program& p, HWND hwnd) {
+    WINDOWPLACEMENT wp = {};
+    wp.length = sizeof wp;
+    if (!GetWindowPlacement(hwnd, &wp))
+        return;
+    p.settings.windowMaximised =
+        IsIconic(hwnd) ? (wp.flags & WPF_RESTORETOMAXIMIZED) != 0 : IsZoomed(hwnd) != 0;
+    RECT r = wp.rcNormalPosition;
+    // The normal rectangle is in work-area coordinates; start-up reads screen coordinates.
+    MONITORINFO mi = {};
+    mi.cbSize = sizeof mi;
+    if (GetMonitorInfoW(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &mi))
+        OffsetRect(&r, mi.rcWork.left - mi.rcMonitor.left, mi.rcWork.top - mi.rcMonitor.top);
+    p.settings.windowLeft = r.left;
+    p.settings.windowTop = r.top;
+    p.settings.windowWidth = r.right - r.left;
+    p.settings.windowHeight = r.bottom - r.top;
+}
+
+void WriteSettings(Program& p) {
+    settings::SettingsWriter writer;
+    if (!writer.Open(p.settingsPath))
+        return;
+    settings::SaveSettings(writer, p.settings);
+    writer.Finish();
+}
+
+bool g_tornDown = false;
+
+} // namespace
+
+Program& TheProgram() { return *g_program; }
+
+HANDLE PrivateHeap() { return g_program ? g_program->heap : nullptr; }
+
+void MeasureFrame(Program& p) {
+    RECT r = {0, 0, 0, 0};
+    AdjustWindowRectEx(&r, WS_POPUP | WS_THICKFRAME, FALSE, WS_EX_CLIENTEDGE);
+    p.frameWidth = r.right - r.left;
+    p.frameHeight = r.bottom - r.top;
+}
+
+void BuildAccelerators(Program& p) {
+    std::vector<ACCEL> table;
+    for (const shortcuts::AccelEntry& e : p.shortcuts.live)
+        table.push_back({e.flags, e.key, e.command});
+    p.accelerators.Reset(table.empty() ? nullptr : CreateAcceleratorTableW(table.data(), static_cast<int>(table.size())));
+}
+
+void StoreAccelerators(Program& p) {
+    if (!p.accelerators.Get())
+        return;
+    int count = CopyAcceleratorTableW(p.accelerators.Get(), nullptr, 0);
+    if (count <= 0)
+        return;
+    std::vector<ACCEL> table(static_cast<size_t>(count));
+    count = CopyAcceleratorTableW(p.accelerators.Get(), table.data(), count);
+    std::vector<shortcuts::AccelEntry> entries;
+    for (int i = 0; i < count && entries.size() < shortcuts::kMaxStoredEntries; ++i)
+        entries.push_back({table[static_cast<size_t>(i)].fVirt, table[static_cast<size_t>(i)].key,
+                           table[static_cast<size_t>(i)].cmd});
+    p.settings.accelerators = shortcuts::SerializeAccelerators(entries);
+}
+
+void WaitBounded(win::Handle& thread, DWORD ms) {
+    if (!thread)
+        return;
+    DWORD code = 0;
+    if (GetExitCodeThread(thread.Get(), &code) && code == startup::kStillActive &&
+        WaitForSingleObject(thread.Get(), ms) == WAIT_TIMEOUT)
+        TerminateThread(thread.Get(), startup::kStillActive);
+    thread.Reset();
+}
+
+void TearDown(ui::MainWindow& w) {
+    if (g_tornDown)
+        return;
+    g_tornDown = true;
+    Program& p = TheProgram();
+    for (int pane = 1; pane >= 0; --pane) {
+        PostMessageW(p.routing.workers[pane].load(), msg::kThumbQuit, 0, 0);
+        WaitBounded(p.threads[1 + pane], startup::kThreadWaitMs);
+    }
+    PostMessageW(p.routing.broker.load(), msg::kBrokerQuit, 0, 0);
+    WaitBounded(p.threads[0], startup::kThreadWaitMs);
+    if (p.settings.closeViewerOnExit)
+        CloseCompanionViewer();
+    ui::RemoveToolbarSubclasses(w);
+    ui::RemoveTreeSubclasses(w);
+    SendMessageW(w.commandBar, TB_SETIMAGELIST, 0, 0);
+    w.commandImages.Reset();
+    StoreWindowPlacement(p, w.hwnd);
+    StoreAccelerators(p);
+    WriteSettings(p);
+    p.accelerators.Reset();
+}
+
+void OpenPath(const std::wstring& path) {
+    ui::MainWindow* w = ui::TheMainWindow();
+    HWND broker = TheProgram().routing.broker.load();
+    if (!w || !broker || path.empty())
+        return;
+    const int pane = TheProgram().settings.activePane & 1;
+    auto request = std::make_unique<msg::LocationRequest>();
+    // Folders open as themselves; any other path opens the folder that holds it. Archives become
+    // locations of their own once archive folders exist.
+    request->kind = 0;
+    request->path = platform::FolderExists(path) ? path : startup::FolderOf(path);
+    request->pane = pane;
+    if (ui::PaneShowsLocation(w->panes[pane], request->kind, request->path))
+        return;
+    SendMessageW(broker, msg::kBrokerStartJob, msg::kJobNavigate, reinterpret_cast<LPARAM>(request.release()));
+}
+
+int Run(HINSTANCE instance, int cmdShow) {
+    win::Heap heap(HeapCreate(0, 0x4000, 0));
+    if (!heap)
+        return 0;
+    auto program = std::make_unique<Program>();
+    Program& p = *program;
+    g_program = &p;
+    p.instance = instance;
+    p.heap = heap.Get();
+    p.osClass = DetectOsClass();
+    if (p.osClass == 1)
+        UseLowFragmentationHeaps(p.heap);
+    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    int result = 0;
+    {
+        HtmlHelp help;
+        if (!ResolveSettingsPath(p)) {
+            ShowStartupError(kFailedToExecute);
+        } else {
+            settings::SettingsReader reader;
+            reader.Open(p.settingsPath);
+            std::wstring language;
+            reader.ReadString(0, language);
+            if (!lang::Load(p.programFolder, language)) {
+                ShowStartupError(kLanguageNotFound);
+            } else {
+                ResolveCacheFolder(p, reader);
+                if (HWND running = FindWindowW(L"Quorle_main_class", nullptr)) {
+                    HandOver(running);
+                } else if (HWND main = BuildWindowSystem(p, reader)) {
+                    p.settings.languageModule = language;
+                    ShowWindow(main, startup::FirstShowCommand(cmdShow, p.settings.windowMaximised ? 1u : 0u));
+                    UpdateWindow(main);
+                    StartThreads(p);
+                    reader.Close();
+                    result = MessageLoop(p, main);
+                }
+            }
+            lang::Unload();
+        }
+    }
+    g_program = nullptr;
+    program.reset();
+    heap.Reset();
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    return result;
+}
+
+} // namespace app

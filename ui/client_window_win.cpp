@@ -1,0 +1,212 @@
+// The client window under the rebar (id 300) and the tree area on its left (id 400): a tab control
+// over the folder tree and the picture-information list. Both lists stay empty until their parts
+// fill them.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "app/language_win.h"
+#include "app/program_win.h"
+#include "ui/main_window_win.h"
+
+namespace ui {
+
+namespace {
+
+const wchar_t kClientClass[] = L"Quorle_client_class";
+const wchar_t kTreeAreaClass[] = L"Quorle_trbase_class";
+
+constexpr UINT_PTR kHoverSubclassId = 2;
+
+app::Program& P() { return app::TheProgram(); }
+
+HWND Child(HWND parent, int id) { return GetDlgItem(parent, id); }
+
+// The folder tree and the information list take the keyboard as soon as the pointer is over them,
+// so their own keys are not taken for shortcuts; leaving hands the keyboard back to the active pane.
+LRESULT CALLBACK HoverFocusSubclass(HWND hwnd, UINT message, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref) {
+    MainWindow* w = reinterpret_cast<MainWindow*>(ref);
+    switch (message) {
+    case WM_MOUSEMOVE:
+        if (w->active && !P().acceleratorsSuspended) {
+            P().acceleratorsSuspended = 1;
+            SetFocus(hwnd);
+            TRACKMOUSEEVENT track = {sizeof track, TME_LEAVE, hwnd, 0};
+            TrackMouseEvent(&track);
+        }
+        break;
+    case WM_MOUSELEAVE:
+        if (P().acceleratorsSuspended) {
+            P().acceleratorsSuspended = 0;
+            SetFocus(PaneFocusTarget(w->panes[P().settings.activePane & 1]));
+        }
+        break;
+    }
+    return DefSubclassProc(hwnd, message, wp, lp);
+}
+
+// Shows the folder tree on the first tab and the picture-information list on the second.
+void ShowTab(HWND area, int tab) {
+    ShowWindow(Child(area, kIdFolderTree), tab == 0 ? SW_SHOW : SW_HIDE);
+    ShowWindow(Child(area, kIdPictureInfo), tab == 0 ? SW_HIDE : SW_SHOW);
+}
+
+void LayoutTreeArea(HWND area, int width, int height) {
+    HWND tabs = Child(area, kIdTreeTabs);
+    const int inner = width - 4 > 0 ? width - 4 : 0;
+    RECT display = {0, 0, inner, height};
+    SendMessageW(tabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
+    const int tabHeight = display.top;
+    MoveWindow(tabs, 0, 0, inner, tabHeight, TRUE);
+    const int y = tabHeight + 1;
+    const int rest = height - y > 0 ? height - y : 0;
+    MoveWindow(Child(area, kIdFolderTree), 0, y, inner, rest, TRUE);
+    MoveWindow(Child(area, kIdPictureInfo), 0, y, inner, rest, TRUE);
+}
+
+bool CreateTreeAreaChildren(HWND area, MainWindow& w) {
+    HFONT font = w.font.Get();
+    HINSTANCE instance = P().instance;
+    HWND tabs = CreateWindowExW(0, WC_TABCONTROLW, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0, 0, 0, area,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdTreeTabs)), instance, nullptr);
+    HWND tree = CreateWindowExW(WS_EX_CLIENTEDGE, WC_TREEVIEWW, nullptr,
+                                WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT |
+                                    TVS_SHOWSELALWAYS,
+                                0, 0, 0, 0, area, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdFolderTree)),
+                                instance, nullptr);
+    HWND list = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTBOXW, nullptr,
+                                WS_CHILD | WS_VSCROLL | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY, 0, 0, 0, 0, area,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdPictureInfo)), instance, nullptr);
+    if (!tabs || !tree || !list)
+        return false;
+    for (HWND h : {tabs, tree, list})
+        SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    const UINT captions[2] = {402, 403};
+    for (int i = 0; i < 2; ++i) {
+        std::wstring text = lang::Text(captions[i]);
+        TCITEMW item = {};
+        item.mask = TCIF_TEXT;
+        item.pszText = &text[0];
+        SendMessageW(tabs, TCM_INSERTITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+    }
+    ShowTab(area, 0);
+    SetWindowSubclass(tree, HoverFocusSubclass, kHoverSubclassId, reinterpret_cast<DWORD_PTR>(&w));
+    SetWindowSubclass(list, HoverFocusSubclass, kHoverSubclassId, reinterpret_cast<DWORD_PTR>(&w));
+    return true;
+}
+
+LRESULT CALLBACK TreeAreaProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
+    switch (message) {
+    case WM_CREATE: {
+        MainWindow* w = reinterpret_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+        return CreateTreeAreaChildren(hwnd, *w) ? 0 : -1;
+    }
+    case WM_SIZE:
+        LayoutTreeArea(hwnd, LOWORD(lp), HIWORD(lp));
+        return 0;
+    case WM_NOTIFY: {
+        NMHDR* hdr = reinterpret_cast<NMHDR*>(lp);
+        if (hdr->idFrom == kIdTreeTabs && hdr->code == TCN_SELCHANGE)
+            ShowTab(hwnd, static_cast<int>(SendMessageW(hdr->hwndFrom, TCM_GETCURSEL, 0, 0)));
+        return 0;
+    }
+    }
+    return DefWindowProcW(hwnd, message, wp, lp);
+}
+
+LRESULT OnClientCreate(HWND hwnd, MainWindow& w) {
+    RECT rc;
+    GetClientRect(hwnd, &rc);
+    const settings::Settings& s = P().settings;
+    const layout::PaneRects rects =
+        layout::ComputePaneRects(rc.right, rc.bottom, s.treeWidth, s.treeHidden, s.paneLayout);
+    // Both panes start hidden; the first layout shows the ones in use.
+    for (int i = 0; i < 2; ++i) {
+        w.panes[i] = CreateBrowsePane(w, i, rects.pane[i]);
+        if (!w.panes[i])
+            return -1;
+    }
+    w.treeArea = CreateWindowExW(0, kTreeAreaClass, nullptr,
+                                 WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | (s.treeHidden ? 0 : WS_VISIBLE), 0, 0,
+                                 s.treeWidth, rc.bottom, hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdTreeArea)),
+                                 P().instance, &w);
+    return w.treeArea ? 0 : -1;
+}
+
+LRESULT CALLBACK ClientProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
+    MainWindow* w = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    switch (message) {
+    case WM_NCCREATE:
+        w = reinterpret_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(w));
+        w->client = hwnd;
+        break;
+    case WM_CREATE:
+        return OnClientCreate(hwnd, *w);
+    case WM_SIZE:
+        if (w) {
+            MoveWindow(w->treeArea, 0, 0, P().settings.treeWidth, HIWORD(lp), TRUE);
+            LayoutClient(*w);
+        }
+        return 0;
+    case WM_NCDESTROY:
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        break;
+    }
+    return DefWindowProcW(hwnd, message, wp, lp);
+}
+
+bool Register(HINSTANCE instance, const wchar_t* name, WNDPROC proc, UINT extraStyle, HBRUSH background) {
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_HREDRAW | CS_VREDRAW | extraStyle;
+    wc.lpfnWndProc = proc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = background;
+    wc.lpszClassName = name;
+    return RegisterClassExW(&wc) != 0;
+}
+
+} // namespace
+
+bool RegisterBrowsePaneClasses(HINSTANCE instance);
+bool RegisterPopupPreviewClass(HINSTANCE instance);
+
+bool RegisterFrameClasses(HINSTANCE instance) {
+    HBRUSH face = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    return RegisterMainClass(instance) && Register(instance, kClientClass, ClientProc, 0, face) &&
+           Register(instance, kTreeAreaClass, TreeAreaProc, 0, face) && RegisterBrowsePaneClasses(instance) &&
+           RegisterPopupPreviewClass(instance);
+}
+
+HWND CreateClientWindow(MainWindow& w, const RECT& rect) {
+    return CreateWindowExW(0, kClientClass, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
+                           rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, w.hwnd,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdClient)), P().instance, &w);
+}
+
+void RemoveTreeSubclasses(MainWindow& w) {
+    if (!w.treeArea)
+        return;
+    for (int id : {kIdFolderTree, kIdPictureInfo})
+        if (HWND child = Child(w.treeArea, id))
+            RemoveWindowSubclass(child, HoverFocusSubclass, kHoverSubclassId);
+}
+
+void LayoutClient(MainWindow& w) {
+    if (!w.client || !w.panes[0] || !w.panes[1])
+        return;
+    RECT rc;
+    GetClientRect(w.client, &rc);
+    const settings::Settings& s = P().settings;
+    const layout::PaneRects rects =
+        layout::ComputePaneRects(rc.right, rc.bottom, s.treeWidth, s.treeHidden, s.paneLayout);
+    for (int i = 0; i < 2; ++i) {
+        const layout::Rect& r = rects.pane[i];
+        MoveWindow(w.panes[i], r.left, r.top, r.Width(), r.Height(), TRUE);
+        ShowWindow(w.panes[i], rects.visible[i] ? SW_SHOW : SW_HIDE);
+    }
+    InvalidateRect(w.client, nullptr, TRUE);
+}
+
+} // namespace ui

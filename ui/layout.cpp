@@ -1,0 +1,157 @@
+#include "ui/layout.h"
+
+#include <algorithm>
+
+namespace layout {
+
+PaneRects ComputePaneRects(int w, int h, int treeWidth, bool treeHidden, int paneLayout) {
+    PaneRects r;
+    const int x = treeHidden ? 0 : treeWidth;
+    if (paneLayout == kLayoutBoth) {
+        const int c = (w - x) / 2 - 1;
+        r.pane[0] = FromSize(x, 0, c, h);
+        r.pane[1] = FromSize(w - c, 0, c, h);
+        r.visible[0] = r.visible[1] = true;
+        return r;
+    }
+    const int shown = paneLayout == kLayoutPane2 ? 1 : 0;
+    r.pane[0] = r.pane[1] = FromSize(x, 0, w - x, h);
+    r.visible[shown] = true;
+    return r;
+}
+
+std::wstring TitleText(int activePane, bool hasLocation, const std::wstring& locationText) {
+    std::wstring title = activePane == 1 ? L"<2> " : L"<1> ";
+    title += hasLocation ? locationText : L"Quorle";
+    return title;
+}
+
+void FitAxis(int& start, int& end, int workStart, int workEnd) {
+    const int size = end - start;
+    if (start >= workStart) {
+        if (end > workEnd)
+            start = workEnd - size;
+    } else {
+        start = workStart;
+    }
+    end = start + size;
+}
+
+Rect PlaceInWorkArea(Rect window, const Rect& work) {
+    window.right = window.left + std::min(window.Width(), work.Width());
+    window.bottom = window.top + std::min(window.Height(), work.Height());
+    return MoveIntoWorkArea(window, work);
+}
+
+Rect MoveIntoWorkArea(Rect window, const Rect& work) {
+    FitAxis(window.left, window.right, work.left, work.right);
+    FitAxis(window.top, window.bottom, work.top, work.bottom);
+    return window;
+}
+
+int MulDivRound(int a, int b, int c) {
+    if (c <= 0)
+        return 0;
+    const int64_t n = static_cast<int64_t>(a) * b;
+    return static_cast<int>((2 * n + c) / (2 * static_cast<int64_t>(c)));
+}
+
+PreviewGeometry ComputePreviewGeometry(int pw, int ph, int previewSize, int screenBound, int fw, int fh) {
+    PreviewGeometry g;
+    if (pw <= 0 || ph <= 0)
+        return g;
+    if (pw > ph) {
+        g.clientWidth = std::min(previewSize, pw);
+        g.clientHeight = MulDivRound(g.clientWidth, ph, pw);
+        g.minWidth = fw + 100;
+        g.minHeight = fh + MulDivRound(100, ph, pw);
+        g.maxWidth = screenBound + fw;
+        g.maxHeight = fh + MulDivRound(screenBound, ph, pw);
+    } else {
+        g.clientHeight = std::min(previewSize, ph);
+        g.clientWidth = MulDivRound(g.clientHeight, pw, ph);
+        g.minHeight = fh + 100;
+        g.minWidth = fw + MulDivRound(100, pw, ph);
+        g.maxHeight = screenBound + fh;
+        g.maxWidth = fw + MulDivRound(screenBound, pw, ph);
+    }
+    return g;
+}
+
+namespace {
+
+int Clamp(int v, int lo, int hi) { return std::min(std::max(v, lo), hi); }
+
+bool MovesLeft(int edge) { return edge == kEdgeLeft || edge == kEdgeTopLeft || edge == kEdgeBottomLeft; }
+bool MovesTop(int edge) { return edge == kEdgeTop || edge == kEdgeTopLeft || edge == kEdgeTopRight; }
+
+} // namespace
+
+Rect SizePreview(Rect r, int edge, int pw, int ph, int fw, int fh, const PreviewGeometry& g) {
+    if (pw <= 0 || ph <= 0)
+        return r;
+    auto heightFor = [&](int width) { return MulDivRound(ph, std::max(width - fw, 0), pw) + fh; };
+    auto widthFor = [&](int height) { return MulDivRound(pw, std::max(height - fh, 0), ph) + fw; };
+    if (edge == kEdgeLeft || edge == kEdgeRight) {
+        const int w = Clamp(r.Width(), g.minWidth, g.maxWidth);
+        if (edge == kEdgeLeft)
+            r.left = r.right - w;
+        else
+            r.right = r.left + w;
+        const int h = Clamp(heightFor(w), g.minHeight, g.maxHeight);
+        r.top = ((r.top + r.bottom) >> 1) - (h >> 1);
+        r.bottom = r.top + h;
+    } else if (edge == kEdgeTop || edge == kEdgeBottom) {
+        const int h = Clamp(r.Height(), g.minHeight, g.maxHeight);
+        if (edge == kEdgeTop)
+            r.top = r.bottom - h;
+        else
+            r.bottom = r.top + h;
+        const int w = Clamp(widthFor(h), g.minWidth, g.maxWidth);
+        r.left = ((r.left + r.right) >> 1) - (w >> 1);
+        r.right = r.left + w;
+    } else if (edge >= kEdgeTopLeft && edge <= kEdgeBottomRight) {
+        int w, h;
+        if (r.Height() < g.minHeight) {
+            w = g.minWidth;
+            h = g.minHeight;
+        } else if (r.Height() > g.maxHeight) {
+            w = g.maxWidth;
+            h = g.maxHeight;
+        } else {
+            w = widthFor(r.Height());
+            h = r.Height();
+        }
+        if (MovesTop(edge))
+            r.top = r.bottom - h;
+        else
+            r.bottom = r.top + h;
+        if (MovesLeft(edge))
+            r.left = r.right - w;
+        else
+            r.right = r.left + w;
+    }
+    return r;
+}
+
+Rect PlacePreview(const Rect& cell, int w, int h, int clientTop, int minLeft, const Rect& work) {
+    int left = cell.left - ((w - cell.Width()) >> 1);
+    int top = cell.top - ((h - cell.Height()) >> 1);
+    top = std::max(top, clientTop);
+    left = std::max(left, minLeft);
+    return MoveIntoWorkArea(FromSize(left, top, w, h), work);
+}
+
+std::wstring SizeText(int width, int height) { return std::to_wstring(width) + L"x" + std::to_wstring(height); }
+
+int SizeBoxWidth(int widestTextWidth, int digitWidth, int scrollBarWidth) {
+    return std::max(widestTextWidth, 7 * digitWidth) + scrollBarWidth + 10;
+}
+
+Size NormalisePreset(int width, int height) {
+    if (width == 0 || height == 0)
+        return {};
+    return {Clamp(width, 32, 800), Clamp(height, 32, 800)};
+}
+
+} // namespace layout

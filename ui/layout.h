@@ -1,0 +1,97 @@
+// The main window's arithmetic: pane rectangles for the three layouts, the title, fitting a window
+// into a work area, the popup preview's size, limits, sizing and position, and the size box texts.
+// Pure functions, so the rules are tested without windows.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace layout {
+
+// A rectangle as edges, like RECT.
+struct Rect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    int Width() const { return right - left; }
+    int Height() const { return bottom - top; }
+};
+
+inline Rect FromSize(int x, int y, int w, int h) { return {x, y, x + w, y + h}; }
+inline bool operator==(const Rect& a, const Rect& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+// Settings key 36.
+constexpr int kLayoutPane1 = 0;
+constexpr int kLayoutPane2 = 1;
+constexpr int kLayoutBoth = 2;
+
+struct PaneRects {
+    Rect pane[2];
+    bool visible[2] = {false, false};
+};
+
+// The panes inside a client window of w x h beside a tree area of `treeWidth` (unless hidden).
+PaneRects ComputePaneRects(int w, int h, int treeWidth, bool treeHidden, int paneLayout);
+
+// "<1> " or "<2> ", then the location text when the active pane shows a location, else "Quorle".
+std::wstring TitleText(int activePane, bool hasLocation, const std::wstring& locationText);
+
+// Moves a rectangle into `work` along one axis: a start at or after the work area's start is pulled
+// back so the end stays inside; a start before it is set to it.
+void FitAxis(int& start, int& end, int workStart, int workEnd);
+// Initial placement: the size is cut to the work area's, then both axes are fitted.
+Rect PlaceInWorkArea(Rect window, const Rect& work);
+// Fits both axes without changing the size.
+Rect MoveIntoWorkArea(Rect window, const Rect& work);
+
+// Rounded a x b / c, halves up (c > 0, a x b >= 0).
+int MulDivRound(int a, int b, int c);
+
+// Popup preview size and sizing limits for a picture of pw x ph.
+struct PreviewGeometry {
+    int clientWidth = 0;
+    int clientHeight = 0;
+    int minWidth = 0; // window sizes, frame included
+    int minHeight = 0;
+    int maxWidth = 0;
+    int maxHeight = 0;
+};
+PreviewGeometry ComputePreviewGeometry(int pw, int ph, int previewSize, int screenBound, int frameWidth,
+                                       int frameHeight);
+
+// WM_SIZING edges (WMSZ_* values).
+enum SizingEdge : int {
+    kEdgeLeft = 1,
+    kEdgeRight = 2,
+    kEdgeTop = 3,
+    kEdgeTopLeft = 4,
+    kEdgeTopRight = 5,
+    kEdgeBottom = 6,
+    kEdgeBottomLeft = 7,
+    kEdgeBottomRight = 8,
+};
+// The proposed window rectangle corrected so the client keeps the picture's proportions.
+Rect SizePreview(Rect proposed, int edge, int pw, int ph, int frameWidth, int frameHeight, const PreviewGeometry& g);
+
+// Where the preview of size w x h opens over a cell: centred on it, not above `clientTop`, not left
+// of `minLeft`, then moved into the work area.
+Rect PlacePreview(const Rect& cell, int w, int h, int clientTop, int minLeft, const Rect& work);
+
+// "140x105".
+std::wstring SizeText(int width, int height);
+// Button height of both toolbars for a font of text height t.
+inline int ButtonHeight(int textHeight) { return textHeight + 9 > 22 ? textHeight + 9 : 22; }
+// Width of the size box.
+int SizeBoxWidth(int widestTextWidth, int digitWidth, int scrollBarWidth);
+
+// A preset as the preset dialog stores it: both sides clamped to 32..800, or 0 x 0 when either is 0.
+struct Size {
+    int width = 0;
+    int height = 0;
+};
+Size NormalisePreset(int width, int height);
+
+} // namespace layout

@@ -1,0 +1,353 @@
+#include "ui/main_window_win.h"
+
+#include <shellapi.h>
+#include <windowsx.h>
+#include <shlwapi.h>
+
+#include <memory>
+
+#include "app/language_win.h"
+#include "app/messages.h"
+#include "app/program_win.h"
+
+namespace ui {
+
+namespace {
+
+const wchar_t kMainClass[] = L"Quorle_main_class";
+
+MainWindow* g_main = nullptr;
+
+app::Program& P() { return app::TheProgram(); }
+
+HWND Broker() { return P().routing.broker.load(); }
+
+void MeasureFont(MainWindow& w) {
+    win::WindowDC dc(w.hwnd);
+    win::SelectObjectScope select(dc.Get(), w.font.Get());
+    TEXTMETRICW tm = {};
+    GetTextMetricsW(dc.Get(), &tm);
+    SIZE digit = {};
+    GetTextExtentPoint32W(dc.Get(), L"0", 1, &digit);
+    w.textHeight = tm.tmHeight;
+    w.itemHeight = tm.tmHeight + 6;
+    w.digitWidth = digit.cx;
+    w.checkWidth = LOWORD(GetMenuCheckMarkDimensions()) + 7;
+    w.buttonHeight = layout::ButtonHeight(w.textHeight);
+}
+
+void CreateUiFont(MainWindow& w) {
+    const settings::Settings& s = P().settings;
+    LOGFONTW lf = {};
+    lf.lfHeight = s.fontHeight;
+    lf.lfWeight = s.fontWeight;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    s.fontFace.copy(lf.lfFaceName, s.fontFace.size() < 31 ? s.fontFace.size() : 31);
+    w.font.Reset(CreateFontIndirectW(&lf));
+}
+
+int RebarHeight(const MainWindow& w) {
+    RECT r = {};
+    GetWindowRect(w.rebar, &r);
+    return r.bottom - r.top;
+}
+
+void PlaceClient(MainWindow& w) {
+    RECT rc;
+    GetClientRect(w.hwnd, &rc);
+    const int top = RebarHeight(w);
+    MoveWindow(w.client, 0, top, rc.right, rc.bottom - top > 0 ? rc.bottom - top : 0, TRUE);
+}
+
+LRESULT OnCreate(MainWindow& w) {
+    CreateUiFont(w);
+    MeasureFont(w);
+    if (!CreateRebar(w))
+        return -1;
+    UpdateToolbarChecks(w);
+    RECT rc;
+    GetClientRect(w.hwnd, &rc);
+    rc.top = RebarHeight(w);
+    w.client = CreateClientWindow(w, rc);
+    if (!w.client)
+        return -1;
+    w.popup = CreatePopupPreview(w);
+    for (int i = 0; i < 2; ++i)
+        SetPaneActiveLook(w.panes[i], i == (P().settings.activePane & 1));
+    UpdateTitle(w);
+    return 0;
+}
+
+void OnSize(MainWindow& w, WPARAM kind) {
+    if (kind == SIZE_MINIMIZED || !w.rebar)
+        return;
+    SendMessageW(w.rebar, WM_SIZE, 0, 0);
+    if (SendMessageW(w.rebar, RB_GETROWCOUNT, 0, 0) == 1)
+        SendMessageW(w.rebar, RB_MAXIMIZEBAND, 0, 0);
+    PlaceClient(w);
+}
+
+void SetLayout(MainWindow& w, int paneLayout) {
+    P().settings.paneLayout = paneLayout;
+    LayoutClient(w);
+    // A hidden pane cannot stay the active one.
+    if (paneLayout == layout::kLayoutPane1)
+        ActivatePane(w, 0);
+    else if (paneLayout == layout::kLayoutPane2)
+        ActivatePane(w, 1);
+    else
+        UpdateToolbarChecks(w);
+}
+
+void OnCommand(MainWindow& w, int id) {
+    settings::Settings& s = P().settings;
+    switch (id) {
+    case kCmdExit:
+        PostMessageW(w.hwnd, WM_CLOSE, 0, 0);
+        break;
+    case kCmdToggleTree:
+        s.treeHidden = !s.treeHidden;
+        ShowWindow(w.treeArea, s.treeHidden ? SW_HIDE : SW_SHOW);
+        LayoutClient(w);
+        UpdateToolbarChecks(w);
+        break;
+    case kCmdPane1Only:
+        SetLayout(w, layout::kLayoutPane1);
+        break;
+    case kCmdPane2Only:
+        SetLayout(w, layout::kLayoutPane2);
+        break;
+    case kCmdBothPanes:
+        SetLayout(w, layout::kLayoutBoth);
+        break;
+    case kCmdOtherPane:
+        SetLayout(w, layout::kLayoutBoth);
+        ActivatePane(w, s.activePane ^ 1);
+        break;
+    case kCmdCaptions:
+        s.showCaptions = !s.showCaptions;
+        UpdateToolbarChecks(w);
+        break;
+    case kCmdPreviewOnClick:
+        s.clickOpensPreview = !s.clickOpensPreview;
+        UpdateToolbarChecks(w);
+        break;
+    default:
+        // Commands of parts not present in this build do nothing.
+        break;
+    }
+}
+
+// The single-instance handoff: a path of at most 260 units; the sender's block is not trusted to
+// be terminated.
+LRESULT OnCopyData(MainWindow& w, const COPYDATASTRUCT* cds) {
+    if (!IsWindowEnabled(w.hwnd) || !cds || !cds->lpData || cds->cbData < sizeof(wchar_t))
+        return 1;
+    const wchar_t* text = static_cast<const wchar_t*>(cds->lpData);
+    size_t units = cds->cbData / sizeof(wchar_t);
+    if (units > 260)
+        units = 260;
+    size_t length = 0;
+    while (length < units && text[length])
+        ++length;
+    if (length)
+        app::OpenPath(std::wstring(text, length));
+    return 1;
+}
+
+void TakeCommandLine(MainWindow& w) {
+    if (w.commandLineTaken || !w.workers[0] || !w.workers[1])
+        return;
+    w.commandLineTaken = true;
+    int argc = 0;
+    win::LocalMemory<LPWSTR*> argv(CommandLineToArgvW(GetCommandLineW(), &argc));
+    if (argv.Get() && argc >= 2 && PathFileExistsW(argv.Get()[1]))
+        app::OpenPath(argv.Get()[1]);
+}
+
+void OnWorkerReady(MainWindow& w, HWND worker, LPARAM index) {
+    w.workers[index & 1] = worker;
+    TakeCommandLine(w);
+}
+
+void OnClose(MainWindow& w) {
+    if (!SendMessageW(Broker(), msg::kBrokerCanClose, 0, 0))
+        return;
+    app::TearDown(w);
+    DestroyWindow(w.hwnd);
+}
+
+void OnEndSession(MainWindow& w, WPARAM ending) {
+    if (!ending)
+        return;
+    SendMessageW(Broker(), msg::kBrokerCanClose, 1, 0);
+    app::TearDown(w);
+}
+
+void OnMouseWheel(MainWindow& w, WPARAM wp, LPARAM lp) {
+    if (P().acceleratorsSuspended || GET_KEYSTATE_WPARAM(wp) != 0)
+        return;
+    POINT pt = {GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+    HWND under = WindowFromPoint(pt);
+    for (HWND pane : w.panes)
+        if (under && (under == pane || IsChild(pane, under)))
+            SendMessageW(PaneFocusTarget(pane), WM_MOUSEWHEEL, wp, lp);
+}
+
+void OnDrawItem(MainWindow& w, const DRAWITEMSTRUCT* dis) {
+    if (dis->CtlID == kIdSizeBox)
+        OnSizeBoxDraw(w, dis);
+}
+
+void OnMeasureItem(MainWindow& w, MEASUREITEMSTRUCT* mis) {
+    if (mis->CtlID == kIdSizeBox)
+        OnSizeBoxMeasure(w, mis);
+}
+
+void OnControlCommand(MainWindow& w, int id, int code) {
+    if (id == kIdSizeBox && code == CBN_CLOSEUP)
+        OnSizeBoxCloseUp(w);
+}
+
+LRESULT OnNotify(MainWindow& w, NMHDR* hdr) {
+    if (hdr->hwndFrom == w.rebar && hdr->code == RBN_HEIGHTCHANGE) {
+        PlaceClient(w);
+        return 0;
+    }
+    return OnToolbarNotify(w, hdr);
+}
+
+void OnDestroy(MainWindow& w) {
+    ClosePopupPreview(w);
+    PostQuitMessage(0);
+}
+
+LRESULT CALLBACK MainWndProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
+    MainWindow* w = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (message == WM_NCCREATE) {
+        w = reinterpret_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+        w->hwnd = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(w));
+    }
+    if (!w)
+        return DefWindowProcW(hwnd, message, wp, lp);
+    switch (message) {
+    case WM_CREATE:
+        return OnCreate(*w);
+    case WM_SIZE:
+        OnSize(*w, wp);
+        return 0;
+    case WM_ACTIVATE:
+        w->active = LOWORD(wp) != WA_INACTIVE;
+        break;
+    case WM_SETFOCUS:
+        SetFocus(PaneFocusTarget(w->panes[P().settings.activePane & 1]));
+        return 0;
+    case WM_WININICHANGE:
+        app::MeasureFrame(P());
+        break;
+    case WM_MOUSEWHEEL:
+        OnMouseWheel(*w, wp, lp);
+        return 0;
+    case WM_DRAWITEM:
+        OnDrawItem(*w, reinterpret_cast<const DRAWITEMSTRUCT*>(lp));
+        return TRUE;
+    case WM_MEASUREITEM:
+        OnMeasureItem(*w, reinterpret_cast<MEASUREITEMSTRUCT*>(lp));
+        return TRUE;
+    case WM_NOTIFY:
+        return OnNotify(*w, reinterpret_cast<NMHDR*>(lp));
+    case WM_COMMAND:
+        if (LOWORD(wp) >= 5000)
+            OnCommand(*w, LOWORD(wp));
+        else
+            OnControlCommand(*w, LOWORD(wp), HIWORD(wp));
+        return 0;
+    case WM_DROPFILES:
+        // Dropping onto the window has no action in this build; the drop handle is always released.
+        DragFinish(reinterpret_cast<HDROP>(wp));
+        return 0;
+    case WM_COPYDATA:
+        return OnCopyData(*w, reinterpret_cast<const COPYDATASTRUCT*>(lp));
+    case WM_CLOSE:
+        OnClose(*w);
+        return 0;
+    case WM_ENDSESSION:
+        OnEndSession(*w, wp);
+        return 0;
+    case WM_DESTROY:
+        OnDestroy(*w);
+        return 0;
+    case WM_NCDESTROY:
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        if (g_main == w)
+            g_main = nullptr;
+        delete w;
+        break;
+    case msg::kMainWorkerReady:
+        OnWorkerReady(*w, reinterpret_cast<HWND>(wp), lp);
+        return 0;
+    }
+    return DefWindowProcW(hwnd, message, wp, lp);
+}
+
+layout::Rect WorkAreaNear(const layout::Rect& r) {
+    RECT rect = {r.left, r.top, r.right, r.bottom};
+    MONITORINFO mi = {};
+    mi.cbSize = sizeof mi;
+    GetMonitorInfoW(MonitorFromRect(&rect, MONITOR_DEFAULTTONEAREST), &mi);
+    return {mi.rcWork.left, mi.rcWork.top, mi.rcWork.right, mi.rcWork.bottom};
+}
+
+} // namespace
+
+bool RegisterMainClass(HINSTANCE instance) {
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = MainWndProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(100));
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kMainClass;
+    return RegisterClassExW(&wc) != 0;
+}
+
+HWND CreateMainWindow(HINSTANCE instance) {
+    const settings::Settings& s = P().settings;
+    layout::Rect saved = layout::FromSize(s.windowLeft, s.windowTop, s.windowWidth, s.windowHeight);
+    layout::Rect r = layout::PlaceInWorkArea(saved, WorkAreaNear(saved));
+    auto w = std::make_unique<MainWindow>();
+    g_main = w.get();
+    HWND hwnd = CreateWindowExW(WS_EX_ACCEPTFILES, kMainClass, L"Quorle", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                                r.left, r.top, r.Width(), r.Height(), nullptr, nullptr, instance, w.get());
+    // From WM_NCCREATE on the window owns the record and deletes it in WM_NCDESTROY.
+    if (hwnd || g_main != w.get())
+        w.release();
+    if (!hwnd)
+        g_main = nullptr;
+    return hwnd;
+}
+
+MainWindow* TheMainWindow() { return g_main; }
+
+void UpdateTitle(MainWindow& w) {
+    HWND pane = w.panes[P().settings.activePane & 1];
+    std::wstring title = layout::TitleText(P().settings.activePane, pane && PaneHasLocation(pane),
+                                           pane ? PaneLocationText(pane) : std::wstring());
+    SetWindowTextW(w.hwnd, title.c_str());
+}
+
+void ActivatePane(MainWindow& w, int pane) {
+    P().settings.activePane = pane & 1;
+    if (w.panes[pane & 1])
+        SetFocus(PaneFocusTarget(w.panes[pane & 1]));
+    UpdateTitle(w);
+    UpdateToolbarChecks(w);
+    for (int i = 0; i < 2; ++i)
+        if (w.panes[i])
+            SetPaneActiveLook(w.panes[i], i == (pane & 1));
+}
+
+} // namespace ui
