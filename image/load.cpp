@@ -5,7 +5,10 @@
 
 #include "image/bmp.h"
 #include "image/detect.h"
+#include "image/gif.h"
 #include "image/jpeg.h"
+#include "image/png.h"
+#include "image/tiff.h"
 
 namespace image {
 
@@ -20,10 +23,10 @@ struct RegistryEntry {
 
 const RegistryEntry kRegistry[] = {
     {ImageFormat::Bmp, BmpLoad},
-    {ImageFormat::Png, nullptr},
+    {ImageFormat::Png, PngLoad},
     {ImageFormat::Jpeg, JpegLoad},
-    {ImageFormat::Tiff, nullptr},
-    {ImageFormat::Gif, nullptr},
+    {ImageFormat::Tiff, TiffLoad},
+    {ImageFormat::Gif, GifLoad},
 };
 
 std::atomic<ImagePluginFallback*> g_plugins{nullptr};

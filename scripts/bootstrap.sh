@@ -16,6 +16,7 @@ packages=(
   libz-mingw-w64-dev zlib1g-dev nasm
   clang-14 libclang-rt-14-dev googletest libbenchmark-dev
   imagemagick
+  libpng-dev libgif-dev libtiff-dev
 )
 
 missing=()

@@ -1,11 +1,19 @@
 // quorle-tool: command-line front end of the portable core, for tests, fuzzing, benchmarks and anyone
 // debugging a picture.
 //
-//   quorle-tool decode INPUT OUTPUT.bmp [--fit N]
+//   quorle-tool decode INPUT OUTPUT.bmp [--fit N] [--no-gamma] [--no-composite]
+//                      [--no-file-background] [--background RRGGBB]
 //       Decodes INPUT as the program would (24-bit result, optionally reduced towards an N x N box
 //       while decoding), writes it as a bitmap and prints key=value lines: format, width, height,
-//       source_bits, status, orientation and the decoder's own facts. Exit code 0 when a picture was
-//       written, 1 otherwise.
+//       source_bits, status, orientation and the decoder's own facts (progressive, exif, comments,
+//       interlaced, transparent, texts, description). The other options set the PNG and GIF
+//       transparency and gamma handling; their defaults are the settings' defaults. Exit code 0 when
+//       a picture was written, 1 otherwise.
+//
+//   quorle-tool exif INPUT
+//       Prints the Exif items of a JPEG that are present, in item order, one
+//       "index<TAB>label<TAB>value" line each, with the built-in English words. Exit code 0 when the
+//       file could be read, 1 otherwise.
 //
 // A new verb is one entry in kVerbs.
 #include <cstdio>
@@ -15,6 +23,8 @@
 
 #include "common/platform.h"
 #include "image/bmp.h"
+#include "image/exif.h"
+#include "image/exif_strings_en.h"
 #include "image/load.h"
 
 namespace {
@@ -37,9 +47,31 @@ bool ParseCount(const std::wstring& text, uint32_t* value) {
     return true;
 }
 
+// RRGGBB as the settings store a colour: red in the lowest byte.
+bool ParseColour(const std::wstring& text, uint32_t* colour) {
+    if (text.size() != 6)
+        return false;
+    uint32_t rgb = 0;
+    for (wchar_t c : text) {
+        uint32_t digit = 0;
+        if (c >= L'0' && c <= L'9')
+            digit = static_cast<uint32_t>(c - L'0');
+        else if (c >= L'a' && c <= L'f')
+            digit = static_cast<uint32_t>(c - L'a' + 10);
+        else if (c >= L'A' && c <= L'F')
+            digit = static_cast<uint32_t>(c - L'A' + 10);
+        else
+            return false;
+        rgb = rgb << 4 | digit;
+    }
+    *colour = (rgb >> 16) | (rgb & 0x00FF00) | ((rgb & 0xFF) << 16);
+    return true;
+}
+
 int Decode(const Args& args) {
     std::vector<std::wstring> files;
     uint32_t fit = 0;
+    image::LoadOptions options;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == L"--fit") {
             if (i + 1 >= args.size() || !ParseCount(args[i + 1], &fit)) {
@@ -47,6 +79,18 @@ int Decode(const Args& args) {
                 return 1;
             }
             ++i;
+        } else if (args[i] == L"--background") {
+            if (i + 1 >= args.size() || !ParseColour(args[i + 1], &options.background.background)) {
+                std::fprintf(stderr, "decode: --background needs a colour RRGGBB\n");
+                return 1;
+            }
+            ++i;
+        } else if (args[i] == L"--no-gamma") {
+            options.background.display_gamma = 0;
+        } else if (args[i] == L"--no-composite") {
+            options.background.composite = false;
+        } else if (args[i] == L"--no-file-background") {
+            options.background.use_file_background = false;
         } else {
             files.push_back(args[i]);
         }
@@ -58,7 +102,7 @@ int Decode(const Args& args) {
 
     int orientation = 1;
     image::LoadReport report;
-    image::ImagePtr img = image::LoadImageFromFile(files[0], &orientation, fit, image::LoadOptions(), &report);
+    image::ImagePtr img = image::LoadImageFromFile(files[0], &orientation, fit, options, &report);
     uint32_t status = report.status;
     bool written = false;
     if (img) {
@@ -78,6 +122,28 @@ int Decode(const Args& args) {
     return written ? 0 : 1;
 }
 
+int Exif(const Args& args) {
+    if (args.size() != 1) {
+        std::fprintf(stderr, "exif: expected INPUT\n");
+        return 1;
+    }
+    image::ExifStrings strings;
+    strings.lookup = image::ExifEnglishString;
+    image::ExifInfo info;
+    image::ExifLoadLabels(info, strings);
+    image::JpegContext ctx;
+    image::ReadExifInfo(ctx, args[0], info, strings);
+    for (int i = 0; i < image::kExifItemCount; ++i) {
+        const image::ExifItem& item = info.items[i];
+        if (item.present)
+            std::printf("%d\t%s\t%s\n", i, platform::WideToUtf8(item.label).c_str(),
+                        platform::WideToUtf8(item.value).c_str());
+    }
+    if (ctx.src.status != image::status::kOk)
+        std::fprintf(stderr, "exif: status %u\n", ctx.src.status);
+    return platform::FileExists(args[0]) ? 0 : 1;
+}
+
 struct Verb {
     const char* name;
     const char* usage;
@@ -85,7 +151,10 @@ struct Verb {
 };
 
 const Verb kVerbs[] = {
-    {"decode", "decode INPUT OUTPUT.bmp [--fit N]", Decode},
+    {"decode", "decode INPUT OUTPUT.bmp [--fit N] [--no-gamma] [--no-composite] [--no-file-background] "
+               "[--background RRGGBB]",
+     Decode},
+    {"exif", "exif INPUT", Exif},
 };
 
 int Usage() {
