@@ -234,24 +234,6 @@ void PageFree(void* block) {
     munmap(base, *reinterpret_cast<size_t*>(base));
 }
 
-PageBlock& PageBlock::operator=(PageBlock&& other) noexcept {
-    if (this != &other) {
-        PageFree(data_);
-        data_ = other.data_;
-        size_ = other.size_;
-        other.data_ = nullptr;
-        other.size_ = 0;
-    }
-    return *this;
-}
-
-uint8_t* PageBlock::Release() {
-    uint8_t* p = data_;
-    data_ = nullptr;
-    size_ = 0;
-    return p;
-}
-
 std::wstring MakeTempFile() {
     const char* dir = getenv("TMPDIR");
     std::string templ = std::string(dir && *dir ? dir : "/tmp") + "/tmpXXXXXX";

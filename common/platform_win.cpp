@@ -203,24 +203,6 @@ void PageFree(void* block) {
         VirtualFree(block, 0, MEM_RELEASE);
 }
 
-PageBlock& PageBlock::operator=(PageBlock&& other) noexcept {
-    if (this != &other) {
-        PageFree(data_);
-        data_ = other.data_;
-        size_ = other.size_;
-        other.data_ = nullptr;
-        other.size_ = 0;
-    }
-    return *this;
-}
-
-uint8_t* PageBlock::Release() {
-    uint8_t* p = data_;
-    data_ = nullptr;
-    size_ = 0;
-    return p;
-}
-
 std::wstring MakeTempFile() {
     wchar_t folder[MAX_PATH + 1];
     wchar_t path[MAX_PATH + 1];

@@ -188,4 +188,20 @@ bool WithinPixelLimit(const ImageLimits& limits, uint64_t width, uint64_t height
     return width != 0 && height <= limits.max_pixels / width;
 }
 
+int ReplaceThroughTempFile(const std::wstring& path, uint32_t* status,
+                           const std::function<int(const std::wstring& temp)>& write) {
+    const std::wstring temp = platform::MakeTempFile();
+    if (temp.empty()) {
+        *status = status::kReplaceFailed;
+        return -1;
+    }
+    int result = write(temp);
+    if (result == 1 && !platform::CopyOver(temp, path)) {
+        *status = status::kReplaceFailed;
+        result = -1;
+    }
+    platform::DeleteFileAt(temp);
+    return result;
+}
+
 } // namespace image

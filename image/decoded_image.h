@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "common/platform.h"
@@ -181,6 +182,12 @@ bool SourceMapFile(DecodeSource& src, const std::wstring& path);
 // Ends one decode: unmaps the file and forgets the pointers.
 void SourceEnd(DecodeSource& src);
 inline size_t SourceSize(const DecodeSource& src) { return static_cast<size_t>(src.end - src.begin); }
+// Edits a file in place the safe way: `write` produces the edited copy at a temporary path (returning 1
+// when written, 0 when there is nothing to change, -1 on failure), which is then copied over `path`.
+// A failed copy sets 50003 in `status`. The temporary file is always deleted.
+int ReplaceThroughTempFile(const std::wstring& path, uint32_t* status,
+                           const std::function<int(const std::wstring& temp)>& write);
+
 // True when `pixels` more pixels are within the caller's limit.
 bool WithinPixelLimit(const ImageLimits& limits, uint64_t width, uint64_t height);
 

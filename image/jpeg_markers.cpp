@@ -274,18 +274,9 @@ int WriteJpegComment(JpegContext& ctx, const std::wstring& source, const std::ws
 
 int ReplaceJpegComment(JpegContext& ctx, const std::wstring& path, const std::string& comment,
                        CommentChange* change) {
-    const std::wstring temp = platform::MakeTempFile();
-    if (temp.empty()) {
-        ctx.src.status = status::kReplaceFailed;
-        return -1;
-    }
-    int result = WriteJpegComment(ctx, path, temp, comment, change);
-    if (result == 1 && !platform::CopyOver(temp, path)) {
-        ctx.src.status = status::kReplaceFailed;
-        result = -1;
-    }
-    platform::DeleteFileAt(temp);
-    return result;
+    return ReplaceThroughTempFile(path, &ctx.src.status, [&](const std::wstring& temp) {
+        return WriteJpegComment(ctx, path, temp, comment, change);
+    });
 }
 
 } // namespace image

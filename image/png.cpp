@@ -988,19 +988,10 @@ int WritePngComment(PngContext& ctx, const std::wstring& source, const std::wstr
 }
 
 int ReplacePngComment(PngContext& ctx, const std::wstring& path, const std::wstring& comment,
-                      CommentChange* change) {
-    const std::wstring temp = platform::MakeTempFile();
-    if (temp.empty()) {
-        ctx.src.status = status::kReplaceFailed;
-        return -1;
-    }
-    int result = WritePngComment(ctx, path, temp, comment, change);
-    if (result == 1 && !platform::CopyOver(temp, path)) {
-        ctx.src.status = status::kReplaceFailed;
-        result = -1;
-    }
-    platform::DeleteFileAt(temp);
-    return result;
+                       CommentChange* change) {
+    return ReplaceThroughTempFile(path, &ctx.src.status, [&](const std::wstring& temp) {
+        return WritePngComment(ctx, path, temp, comment, change);
+    });
 }
 
 bool ListPngText(PngContext& ctx, const uint8_t* data, size_t size, std::vector<PngTextPair>* pairs) {
