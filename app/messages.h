@@ -45,7 +45,7 @@ constexpr uintptr_t kFileOpQueryOnly = 4;
 
 // Thumbnail worker windows ("Quorle_thumb1_class", "Quorle_thumb2_class"); all posted.
 //   kThumbReady    load flags, LocationRequest* (or 0, pane index: stop)
-//   kThumbRequest  load flags, ThumbRequest* (Part of the thumbnail engine)
+//   kThumbRequest  load flags, thumbs::ThumbRequest* (thumbs/thumb_worker_win.h)
 //   kThumbQuit     0, 0: destroy the worker window; its thread ends
 constexpr unsigned kThumbReady = 0x8000;
 constexpr unsigned kThumbRequest = 0x8001;
@@ -58,17 +58,23 @@ constexpr unsigned kThumbQuit = 0x8002;
 //   kPaneCancelled  0, 0: the load was cancelled or failed
 //   kPaneIdle       0, 0: the pane's worker is idle
 //   kPaneMessage    language-module string id to show over the main window
+//   kPaneResults    0, thumbs::ThumbResults*: finished items of the load in production (batched)
+//   kPaneProgress   item count, load generation: production of that many items has begun
 constexpr unsigned kPaneLoad = 0x8001;
 constexpr unsigned kPaneItem = 0x8002;
 constexpr unsigned kPaneDone = 0x8003;
 constexpr unsigned kPaneCancelled = 0x8004;
 constexpr unsigned kPaneIdle = 0x8005;
 constexpr unsigned kPaneMessage = 0x8006;
+constexpr unsigned kPaneResults = 0x8007;
+constexpr unsigned kPaneProgress = 0x8008;
 
 // Job kind of a navigation (the open-path request).
 constexpr uintptr_t kJobNavigate = 3;
 // Load flags: bit 0 always, bit 1 reset the scroll position, bit 2 forced refresh.
 constexpr uintptr_t kLoadReload = 1;
+constexpr uintptr_t kLoadResetScroll = 2;
+constexpr uintptr_t kLoadForced = 4;
 
 // A pane's location request, carried by kBrokerStartJob, kThumbReady and kPaneLoad.
 struct LocationRequest {

@@ -13,6 +13,8 @@
 #include "app/language_win.h"
 #include "app/messages.h"
 #include "app/startup_rules.h"
+#include "folder/shell_tree_win.h"
+#include "folder/names_win.h"
 #include "image/mul_table.h"
 #include "thumbs/thumb_worker_win.h"
 #include "ui/main_window_win.h"
@@ -189,8 +191,8 @@ HWND BuildWindowSystem(Program& p, const settings::SettingsReader& reader) {
 
 void StartThreads(Program& p) {
     p.threads[0] = StartBrokerThread(&p.routing);
-    p.threads[1] = thumbs::StartThumbWorker(&p.routing, 0);
-    p.threads[2] = thumbs::StartThumbWorker(&p.routing, 1);
+    p.threads[1] = thumbs::StartThumbWorker(&p.routing, 0, &p.cacheLockAdapter);
+    p.threads[2] = thumbs::StartThumbWorker(&p.routing, 1, &p.cacheLockAdapter);
 }
 
 int MessageLoop(Program& p, HWND main) {
@@ -252,6 +254,13 @@ void WriteSettings(Program& p) {
 
 bool g_tornDown = false;
 
+// "C:\pics\" and "C:\pics" are one location; a drive root keeps its backslash.
+std::wstring WithoutTrailingSlash(std::wstring path) {
+    while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/'))
+        path.pop_back();
+    return path;
+}
+
 } // namespace
 
 Program& TheProgram() { return *g_program; }
@@ -305,9 +314,11 @@ void TearDown(ui::MainWindow& w) {
     for (int pane = 1; pane >= 0; --pane) {
         PostMessageW(p.routing.workers[pane].load(), msg::kThumbQuit, 0, 0);
         WaitBounded(p.threads[1 + pane], startup::kThreadWaitMs);
+        ui::ReleasePaneView(w.panes[pane]);
     }
     PostMessageW(p.routing.broker.load(), msg::kBrokerQuit, 0, 0);
     WaitBounded(p.threads[0], startup::kThreadWaitMs);
+    folder::CloseWatch(w.watch);
     if (p.settings.closeViewerOnExit)
         CloseCompanionViewer();
     ui::RemoveToolbarSubclasses(w);
@@ -327,14 +338,24 @@ void OpenPath(const std::wstring& path) {
         return;
     const int pane = TheProgram().settings.activePane & 1;
     auto request = std::make_unique<msg::LocationRequest>();
-    // Folders open as themselves; any other path opens the folder that holds it. Archives become
-    // locations of their own once archive folders exist.
+    // Archives become locations of their own once archive folders exist; until then an archive
+    // opens the folder that holds it, like any other file.
     request->kind = 0;
-    request->path = platform::FolderExists(path) ? path : startup::FolderOf(path);
+    request->path = NavigationFolder(path);
     request->pane = pane;
     if (ui::PaneShowsLocation(w->panes[pane], request->kind, request->path))
         return;
     SendMessageW(broker, msg::kBrokerStartJob, msg::kJobNavigate, reinterpret_cast<LPARAM>(request.release()));
+}
+
+std::wstring NavigationFolder(const std::wstring& path) {
+    const std::wstring clean = WithoutTrailingSlash(path);
+    if (platform::FolderExists(clean) || !platform::FileExists(clean))
+        return clean;
+    std::wstring folder = startup::FolderOf(clean);
+    if (folder.size() == 2 && folder[1] == L':')
+        folder += L'\\';
+    return folder;
 }
 
 int Run(HINSTANCE instance, int cmdShow) {
@@ -347,9 +368,13 @@ int Run(HINSTANCE instance, int cmdShow) {
     p.instance = instance;
     p.heap = heap.Get();
     p.osClass = DetectOsClass();
+    // Before any thread sorts a listing.
+    folder::UseSystemNameOrder();
     if (p.osClass == 1)
         UseLowFragmentationHeaps(p.heap);
     HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    // Step 4: the folder tree and its worker thread.
+    shelltree::StartShellTree();
     int result = 0;
     {
         HtmlHelp help;
@@ -378,6 +403,7 @@ int Run(HINSTANCE instance, int cmdShow) {
             lang::Unload();
         }
     }
+    shelltree::StopShellTree();
     g_program = nullptr;
     program.reset();
     heap.Reset();

@@ -9,6 +9,7 @@
 #include "app/routing_win.h"
 #include "app/settings.h"
 #include "common/scoped_win.h"
+#include "thumbs/thumb_worker_win.h"
 #include "ui/shortcut_table.h"
 
 namespace ui {
@@ -44,6 +45,7 @@ struct Program {
 
     win::CriticalSection pluginLock;
     win::CriticalSection cacheLock;
+    thumbs::CriticalCacheLock cacheLockAdapter{cacheLock};
 };
 
 Program& TheProgram();
@@ -66,7 +68,11 @@ void WaitBounded(win::Handle& thread, DWORD ms);
 // accelerators. Runs once; the caller then destroys the window (or Windows ends the process).
 void TearDown(ui::MainWindow& w);
 
-// The path a second instance or the command line hands over: navigate the active pane there.
+// The path a second instance, the command line, a drop or the folder tree hands over: navigate the
+// active pane there. A folder opens as itself, a file opens the folder that holds it. Dropped when
+// the pane already shows that location.
 void OpenPath(const std::wstring& path);
+// The folder a path opens: itself for a folder (or a path that does not exist), else its folder.
+std::wstring NavigationFolder(const std::wstring& path);
 
 } // namespace app

@@ -2,9 +2,12 @@
 
 #include <process.h>
 
-#include <memory>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
 
 #include "app/messages.h"
+#include "image/scale_gdi_win.h"
 
 namespace thumbs {
 
@@ -12,37 +15,190 @@ namespace {
 
 const wchar_t* const kWorkerClass[2] = {L"Quorle_thumb1_class", L"Quorle_thumb2_class"};
 
+// A batch goes out after this long or this many items, whichever comes first, so that a folder
+// filled from the cache does not flood the pane's queue (it holds at most 10,000 messages).
+constexpr ULONGLONG kBatchMs = 40;
+constexpr size_t kBatchItems = 256;
+
 struct Worker {
     app::Routing* routing;
     int index;
+    CacheLock* cacheLock;
 };
+
+HWND Broker(const Worker& w) { return w.routing->broker.load(); }
+HWND PaneWindow(const Worker& w) { return w.routing->panes[w.index].load(); }
+
+void PostIdle(const Worker& w, WPARAM notice) { PostMessageW(Broker(w), msg::kBrokerJobDone, notice, w.index); }
 
 // What an idle worker does with a load request: hand it to the pane window (or, for a stop,
 // report the pane idle to the broker).
 void Bounce(Worker& w, WPARAM flags, LPARAM lp) {
     if (flags == 0) {
-        PostMessageW(w.routing->broker.load(), msg::kBrokerJobDone, msg::kPaneCancelled, w.index);
+        PostIdle(w, msg::kPaneCancelled);
         return;
     }
     std::unique_ptr<msg::LocationRequest> request(reinterpret_cast<msg::LocationRequest*>(lp));
-    if (PostMessageW(w.routing->panes[w.index].load(), msg::kPaneLoad, flags, lp)) {
+    if (PostMessageW(PaneWindow(w), msg::kPaneLoad, flags, lp)) {
         request.release();
         return;
     }
-    PostMessageW(w.routing->broker.load(), msg::kBrokerJobDone, msg::kPaneCancelled, w.index);
+    PostIdle(w, msg::kPaneCancelled);
+}
+
+// The thread's drawing resources for one request: the memory DC that method 3 stretches through.
+class ThumbContext {
+  public:
+    ThumbContext() : dc_(nullptr) {
+        if (!dc_.Get())
+            return;
+        SetStretchBltMode(dc_.Get(), HALFTONE);
+        SetBrushOrgEx(dc_.Get(), 0, 0, nullptr);
+        image::ScalerUseDc(scaler_, dc_.Get());
+    }
+    ~ThumbContext() { image::ScalerUseDc(scaler_, nullptr); }
+    ThumbContext(const ThumbContext&) = delete;
+    ThumbContext& operator=(const ThumbContext&) = delete;
+    bool Ok() const { return dc_.Get() != nullptr; }
+    image::Scaler& Scaler() { return scaler_; }
+
+  private:
+    win::MemoryDC dc_;
+    image::Scaler scaler_;
+};
+
+enum class Outcome { Running, NewRequest, Quit };
+
+// One request in production: the private items, the batch on its way to the pane, and what the
+// queue check found.
+struct Production {
+    Worker* worker = nullptr;
+    HWND hwnd = nullptr;
+    const ThumbRequest* request = nullptr;
+    std::unique_ptr<ThumbResults> batch;
+    ULONGLONG lastPost = 0;
+    Outcome outcome = Outcome::Running;
+    WPARAM nextFlags = 0;
+    LPARAM nextParam = 0;
+};
+
+void NewBatch(Production& p) {
+    p.batch = std::make_unique<ThumbResults>();
+    p.batch->pane = p.request->pane;
+    p.batch->generation = p.request->generation;
+}
+
+void FlushBatch(Production& p) {
+    if (!p.batch || p.batch->results.empty())
+        return;
+    ThumbResults* raw = p.batch.release();
+    if (!PostMessageW(PaneWindow(*p.worker), msg::kPaneResults, 0, reinterpret_cast<LPARAM>(raw)))
+        delete raw;
+    p.lastPost = GetTickCount64();
+    NewBatch(p);
+}
+
+void OnItemDone(Production& p, size_t index, const folder::ThumbItem& item) {
+    ThumbResult result;
+    result.index = index;
+    CopyThumbItem(item, result.item);
+    p.batch->results.push_back(std::move(result));
+    p.batch->done = index + 1;
+    if (p.batch->results.size() >= kBatchItems || GetTickCount64() - p.lastPost >= kBatchMs)
+        FlushBatch(p);
+}
+
+// Takes every message for the worker window in the private range off the queue. The first new
+// request or quit ends production after the item in hand; anything else in the range is dropped.
+bool KeepGoing(Production& p) {
+    MSG m;
+    while (p.outcome == Outcome::Running && PeekMessageW(&m, p.hwnd, msg::kThumbReady, 0xBFFF, PM_REMOVE)) {
+        if (m.message == WM_QUIT) {
+            // PeekMessage hands out WM_QUIT whatever the filter; the loop must still see it.
+            PostQuitMessage(static_cast<int>(m.wParam));
+            p.outcome = Outcome::Quit;
+        } else if (m.message == msg::kThumbReady) {
+            p.outcome = Outcome::NewRequest;
+            p.nextFlags = m.wParam;
+            p.nextParam = m.lParam;
+        } else if (m.message == msg::kThumbQuit) {
+            p.outcome = Outcome::Quit;
+        } else {
+            FreeWorkerPayload(m.message, m.wParam, m.lParam);
+        }
+    }
+    return p.outcome == Outcome::Running;
+}
+
+void Produce(Worker& w, HWND hwnd, WPARAM flags, std::unique_ptr<ThumbRequest> request) {
+    HWND pane = PaneWindow(w);
+    ThumbContext context;
+    folder::ThumbItemArray items;
+    const size_t count = request->listing ? request->listing->entries.size() : 0;
+    if (!context.Ok() || !folder::AllocateItems(items, count)) {
+        PostIdle(w, msg::kPaneCancelled);
+        PostMessageW(pane, msg::kPaneMessage, 30001, 0);
+        return;
+    }
+    PostMessageW(pane, msg::kPaneProgress, count, request->generation);
+
+    Production p;
+    p.worker = &w;
+    p.hwnd = hwnd;
+    p.request = request.get();
+    NewBatch(p);
+
+    ThumbJob job;
+    job.kind = request->kind;
+    job.path = request->path;
+    job.shellTimeCheck = request->shellTimeCheck;
+    job.locationTime = request->locationTime;
+    job.listing = request->listing.get();
+    job.items = items.items.data();
+    job.count = count;
+    job.filter = request->filter;
+    job.forced = request->forced;
+
+    ThumbHooks hooks;
+    hooks.itemDone = [&p](size_t index, folder::ThumbItem& item) { OnItemDone(p, index, item); };
+    hooks.keepGoing = [&p] { return KeepGoing(p); };
+    hooks.cacheLock = w.cacheLock;
+    hooks.scaler = &context.Scaler();
+
+    const ThumbOutcome outcome = ProcessThumbJob(request->cacheFolder, job, request->settings, hooks);
+    FlushBatch(p);
+
+    switch (p.outcome) {
+    case Outcome::NewRequest:
+        // The abandoned request's cache write is skipped.
+        Bounce(w, p.nextFlags, p.nextParam);
+        return;
+    case Outcome::Quit:
+        DestroyWindow(hwnd);
+        return;
+    case Outcome::Running:
+        break;
+    }
+    const bool writeCache = outcome.writeCache;
+    PostMessageW(pane, msg::kPaneDone, flags & msg::kLoadResetScroll, writeCache ? 1 : 0);
+    if (writeCache) {
+        const bool written = WriteThumbCache(request->cacheFolder, job, request->settings, w.cacheLock);
+        if (!written)
+            PostMessageW(pane, msg::kPaneMessage, 30008, 0);
+    }
+    PostIdle(w, msg::kPaneIdle);
 }
 
 // Requests still queued when the window goes would otherwise be lost with their records. PeekMessage
 // hands out WM_QUIT whatever the filter, so a quit met here is posted again.
 void DropQueuedRequests(HWND hwnd) {
     MSG m;
-    while (PeekMessageW(&m, hwnd, msg::kThumbReady, msg::kThumbReady, PM_REMOVE)) {
+    while (PeekMessageW(&m, hwnd, msg::kThumbReady, msg::kThumbRequest, PM_REMOVE)) {
         if (m.message == WM_QUIT) {
             PostQuitMessage(static_cast<int>(m.wParam));
             return;
         }
-        if (m.wParam)
-            delete reinterpret_cast<msg::LocationRequest*>(m.lParam);
+        FreeWorkerPayload(m.message, m.wParam, m.lParam);
     }
 }
 
@@ -55,6 +211,9 @@ LRESULT CALLBACK WorkerWndProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
         return TRUE;
     case msg::kThumbReady:
         Bounce(*w, wp, lp);
+        return 0;
+    case msg::kThumbRequest:
+        Produce(*w, hwnd, wp, std::unique_ptr<ThumbRequest>(reinterpret_cast<ThumbRequest*>(lp)));
         return 0;
     case msg::kThumbQuit:
         DestroyWindow(hwnd);
@@ -71,8 +230,19 @@ LRESULT CALLBACK WorkerWndProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
     return DefWindowProcW(hwnd, message, wp, lp);
 }
 
+// SetThreadDescription exists from Windows 10 1607 on; elsewhere the thread stays unnamed.
+void NameThread(int index) {
+    using Fn = HRESULT(WINAPI*)(HANDLE, PCWSTR);
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    Fn fn = kernel ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(kernel, "SetThreadDescription")))
+                   : nullptr;
+    if (fn)
+        fn(GetCurrentThread(), index ? L"Quorle thumbnails 2" : L"Quorle thumbnails 1");
+}
+
 unsigned __stdcall WorkerThreadMain(void* arg) {
     std::unique_ptr<Worker> w(static_cast<Worker*>(arg));
+    NameThread(w->index);
     HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof wc;
@@ -92,10 +262,70 @@ unsigned __stdcall WorkerThreadMain(void* arg) {
     return 0;
 }
 
+size_t PixelBytes(const image::BitmapInfoHeader& h) {
+    const size_t stride = (static_cast<size_t>(std::abs(h.width)) * 3 + 3) & ~static_cast<size_t>(3);
+    return stride * static_cast<size_t>(std::abs(h.height)) + 4;
+}
+
 } // namespace
 
-win::Handle StartThumbWorker(app::Routing* routing, int index) {
-    Worker* w = new Worker{routing, index & 1};
+bool CopyThumbItem(const folder::ThumbItem& from, folder::ThumbItem& to) {
+    folder::FreeThumbnail(to);
+    to.state = from.state;
+    to.name = from.name;
+    to.time = from.time;
+    to.width = from.width;
+    to.height = from.height;
+    to.size = from.size;
+    to.format = from.format;
+    to.bitDepth = from.bitDepth;
+    to.markC = from.markC;
+    to.markE = from.markE;
+    to.markI = from.markI;
+    to.markA = from.markA;
+    to.thumbWidth = from.thumbWidth;
+    to.thumbHeight = from.thumbHeight;
+    to.locator = from.locator;
+    to.fromCache = from.fromCache;
+    to.path = from.path;
+    if (!from.pixels)
+        return true;
+    const size_t bytes = PixelBytes(from.header);
+    auto* block = static_cast<uint8_t*>(platform::PageAlloc(bytes));
+    if (!block)
+        return false;
+    std::memcpy(block, from.pixels, bytes);
+    to.header = from.header;
+    to.pixels = block;
+    return true;
+}
+
+void ApplyThumbResult(folder::ThumbItem& result, folder::ThumbItem& target) {
+    void* cell = target.cellWindow;
+    void* text = target.textWindow;
+    const int32_t selected = target.selected;
+    target = std::move(result);
+    target.cellWindow = cell;
+    target.textWindow = text;
+    target.selected = selected;
+}
+
+void FreeWorkerPayload(UINT message, WPARAM wp, LPARAM lp) {
+    if (message == msg::kThumbReady && wp)
+        delete reinterpret_cast<msg::LocationRequest*>(lp);
+    else if (message == msg::kThumbRequest)
+        delete reinterpret_cast<ThumbRequest*>(lp);
+}
+
+void FreePanePayload(UINT message, WPARAM, LPARAM lp) {
+    if (message == msg::kPaneLoad)
+        delete reinterpret_cast<msg::LocationRequest*>(lp);
+    else if (message == msg::kPaneResults)
+        delete reinterpret_cast<ThumbResults*>(lp);
+}
+
+win::Handle StartThumbWorker(app::Routing* routing, int index, CacheLock* cacheLock) {
+    Worker* w = new Worker{routing, index & 1, cacheLock};
     uintptr_t thread = _beginthreadex(nullptr, 0, WorkerThreadMain, w, 0, nullptr);
     if (!thread)
         delete w;

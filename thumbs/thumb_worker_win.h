@@ -2,18 +2,81 @@
 // ("Quorle_thumb1_class", "Quorle_thumb2_class"). A worker announces its window to the main window
 // with kMainWorkerReady and then serves the protocol in app/messages.h until kThumbQuit.
 //
-// This worker has no production yet: it is always idle, so every load request goes straight back
-// to the pane window and every stop back to the broker.
+// A worker never touches the pane's items or windows. It fills a private copy of the items and
+// posts each finished item to the pane window as a copy (kPaneResults); the pane applies a batch
+// only while its load generation still matches. The private items keep their pixels until the
+// cache has been written, then go with the request.
 #pragma once
 
 #include <windows.h>
 
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
 #include "app/routing_win.h"
 #include "common/scoped_win.h"
+#include "folder/archive_listing.h"
+#include "folder/thumb_item.h"
+#include "thumbs/thumb_cache.h"
+#include "thumbs/thumb_pipeline.h"
 
 namespace thumbs {
 
+// One load's production order, made by the pane and owned by the worker once posted.
+struct ThumbRequest {
+    int32_t pane = 0;
+    uint32_t generation = 0; // the pane's load number, echoed in every result
+    int32_t kind = 0;
+    std::wstring path;
+    bool shellTimeCheck = false;
+    platform::FileTime locationTime = 0;
+    std::unique_ptr<folder::ArchiveListing> listing; // the items' listing, in item order
+    int32_t filter = 0;
+    bool forced = false; // load flags bit 2: no cache read, cache rewritten
+    ThumbSettings settings;
+    std::wstring cacheFolder;
+};
+
+// Finished items for the pane, in the order they were done. Each item is a full copy (its own
+// pixel block); the pane moves the facts and the pixels into its item at `index`.
+struct ThumbResult {
+    size_t index = 0;
+    folder::ThumbItem item;
+};
+
+struct ThumbResults {
+    int32_t pane = 0;
+    uint32_t generation = 0;
+    size_t done = 0; // items passed in the current pass, for the status bar
+    std::vector<ThumbResult> results;
+};
+
+// The process-wide cache lock as the pipeline wants it.
+class CriticalCacheLock : public CacheLock {
+  public:
+    explicit CriticalCacheLock(win::CriticalSection& cs) : cs_(cs) {}
+    void Lock() override { cs_.Enter(); }
+    void Unlock() override { cs_.Leave(); }
+
+  private:
+    win::CriticalSection& cs_;
+};
+
+// A copy of the item's facts and thumbnail (a fresh pixel block), without its windows and selection.
+// False when the pixel block cannot be allocated; the copy then has no pixels.
+bool CopyThumbItem(const folder::ThumbItem& from, folder::ThumbItem& to);
+// Moves a result's facts and pixels into the pane's item; its windows and selection stay.
+void ApplyThumbResult(folder::ThumbItem& result, folder::ThumbItem& target);
+
+// Frees a posted payload of a message of either block: kThumbReady / kThumbRequest at a worker,
+// kPaneLoad / kPaneResults at a pane. For messages still queued when their window goes.
+void FreeWorkerPayload(UINT message, WPARAM wp, LPARAM lp);
+void FreePanePayload(UINT message, WPARAM wp, LPARAM lp);
+
 // Starts worker `index` (0 or 1); it posts kMainWorkerReady to routing->main once its window exists.
-win::Handle StartThumbWorker(app::Routing* routing, int index);
+// `cacheLock` (may be null) is held around every read and write of the cache files.
+win::Handle StartThumbWorker(app::Routing* routing, int index, CacheLock* cacheLock);
 
 } // namespace thumbs

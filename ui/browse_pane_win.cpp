@@ -1,41 +1,61 @@
-// The two browse panes (ids 500, 501): each holds its thumbnail area (id 502) and its status bar
-// (id 503). The pane's location and its load are filled in by the folder model; until then a load
-// request that reaches a pane ends at once as a failed load, which keeps the broker's busy state true.
+// The two browse panes (ids 500, 501): each holds its thumbnail view (id 502) and its status bar
+// (id 503), shows one location, runs its loads on the user-interface thread and applies the
+// results its thumbnail worker posts back.
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
+#include <algorithm>
 #include <memory>
+#include <utility>
 
 #include "app/language_win.h"
 #include "app/messages.h"
-#include "app/path_compare.h"
 #include "app/program_win.h"
+#include "folder/captions.h"
+#include "folder/listing.h"
+#include "folder/pane_location.h"
+#include "folder/shell_listing_win.h"
+#include "thumbs/thumb_view_win.h"
+#include "thumbs/thumb_worker_win.h"
 #include "ui/main_window_win.h"
+#include "ui/picture_info_win.h"
 
 namespace ui {
 
 namespace {
 
 const wchar_t* const kPaneClass[2] = {L"Quorle_bswin1_class", L"Quorle_bswin2_class"};
-const wchar_t* const kAreaClass[2] = {L"Quorle_thbs1_class", L"Quorle_thbs2_class"};
 
-constexpr COLORREF kActiveBack = 0xD4CCCC;
-constexpr COLORREF kInactiveBack = 0xA49C9C;
+// Status bar parts.
+constexpr int kPartReload = 0;
+constexpr int kPartStop = 1;
+constexpr int kPartSort = 2;
+constexpr int kPartFilter = 3;
+constexpr int kPartCount = 4;
+constexpr int kPartLocation = 5;
 
-struct Location {
-    bool valid = false;
-    int kind = 0;
-    std::wstring path;
-};
+app::Program& P() { return app::TheProgram(); }
+HWND Broker() { return P().routing.broker.load(); }
 
-struct Pane {
+struct Pane : thumbs::ViewHost {
     int index = 0;
     MainWindow* main = nullptr;
     HWND hwnd = nullptr;
     HWND area = nullptr;
     HWND status = nullptr;
-    bool active = false;
-    Location location;
+    thumbs::ThumbView* view = nullptr;
+    folder::PaneLocation location;
+    uint32_t generation = 0; // of the load whose results are applied
+    int sortMode = 0;
+    int filter = 0;
+
+    void ViewActivate() override { ActivatePane(*main, index); }
+    void ViewSelectionChanged() override;
+    void ViewCommand(int command, size_t) override { DispatchCommand(*main, command); }
+    void ViewPreview(size_t item, const RECT& cell) override;
+    bool ViewCanDrag() override { return SendMessageW(Broker(), msg::kBrokerPathInFileOp, 0, index) != 0; }
+    void ViewDropFiles(HDROP drop) override;
 };
 
 struct CreateArgs {
@@ -43,9 +63,13 @@ struct CreateArgs {
     int index;
 };
 
-app::Program& P() { return app::TheProgram(); }
-
-Pane* PaneOf(HWND hwnd) { return hwnd ? reinterpret_cast<Pane*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)) : nullptr; }
+Pane* PaneOf(HWND hwnd) {
+    wchar_t name[32] = {};
+    if (!hwnd || !GetClassNameW(hwnd, name, 32) ||
+        (lstrcmpW(name, kPaneClass[0]) != 0 && lstrcmpW(name, kPaneClass[1]) != 0))
+        return nullptr;
+    return reinterpret_cast<Pane*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+}
 
 int TextWidth(HDC dc, const std::wstring& text) {
     SIZE size = {};
@@ -53,36 +77,288 @@ int TextWidth(HDC dc, const std::wstring& text) {
     return size.cx;
 }
 
-// Six parts: reload, stop, sort order, picture type, item count, location.
+void SetPart(Pane& p, int part, const std::wstring& text, bool tip = false) {
+    SendMessageW(p.status, SB_SETTEXTW, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(text.c_str()));
+    if (tip)
+        SendMessageW(p.status, SB_SETTIPTEXTW, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+// The widest of six consecutive strings.
+int WidestOf(HDC dc, UINT first) {
+    int widest = 0;
+    for (UINT id = first; id < first + 6; ++id)
+        widest = std::max(widest, TextWidth(dc, lang::Text(id)));
+    return widest;
+}
+
+// Six parts: reload, stop, sort order, picture type, item count, location. The sort and type parts
+// fit their longest name, so no choice is cut off whatever the language.
 void SetStatusParts(Pane& p) {
     win::WindowDC dc(p.status);
     win::SelectObjectScope select(dc.Get(), p.main->font.Get());
     int edges[6];
     edges[0] = TextWidth(dc.Get(), lang::Text(20200)) + 7;
     edges[1] = edges[0] + TextWidth(dc.Get(), lang::Text(20201)) + 9;
-    edges[2] = edges[1] + TextWidth(dc.Get(), lang::Text(5804)) + 9;
-    edges[3] = edges[2] + TextWidth(dc.Get(), lang::Text(5704)) + 9;
+    edges[2] = edges[1] + WidestOf(dc.Get(), 5801) + 9;
+    edges[3] = edges[2] + WidestOf(dc.Get(), 5701) + 9;
     edges[4] = edges[3] + 9 * TextWidth(dc.Get(), L"0") + 9;
     edges[5] = -1;
     SendMessageW(p.status, SB_SETPARTS, 6, reinterpret_cast<LPARAM>(edges));
+    SetPart(p, kPartReload, lang::Text(20200));
+    SetPart(p, kPartStop, lang::Text(20201));
+    SetPart(p, kPartSort, lang::Text(5801 + p.sortMode));
+    SetPart(p, kPartFilter, lang::Text(5701 + p.filter));
+    SetPart(p, kPartCount, L"-");
+    SetPart(p, kPartLocation, L"-");
+}
+
+void ShowCount(Pane& p) {
+    SetPart(p, kPartCount, folder::SelectionCountText(thumbs::ViewSelected(*p.view), thumbs::ViewCount(*p.view)), true);
+}
+
+bool PaneIdle(const Pane& p) { return SendMessageW(Broker(), msg::kBrokerPaneIdle, 0, p.index) != 0; }
+
+void Pane::ViewSelectionChanged() {
+    ShowCount(*this);
+    const size_t anchor = thumbs::ViewAnchor(*view);
+    if (thumbs::ViewSelected(*view) == 1 && anchor != thumbs::kNoItem)
+        ShowPictureInfo(*main, &thumbs::ViewItems(*view).items[anchor]);
+    else
+        ShowPictureInfo(*main, nullptr);
+}
+
+void Pane::ViewPreview(size_t item, const RECT& cell) {
+    ShowPopupPreview(*main, thumbs::ViewItems(*view).items[item].path, cell);
+}
+
+// Dropped files become file operations with the drag-and-drop part; until then the drop only
+// activates the pane.
+void Pane::ViewDropFiles(HDROP drop) {
+    if (IsWindowEnabled(main->hwnd))
+        ActivatePane(*main, index);
+    DragFinish(drop);
+}
+
+image::LoadOptions LoadOptionsOf(const settings::Settings& s) {
+    image::LoadOptions o;
+    o.background.composite = s.pngFlatten;
+    o.background.use_file_background = s.pngFileBackground;
+    o.background.background = s.pngBackground;
+    o.background.display_gamma = s.pngGamma ? static_cast<uint32_t>(s.pngDisplayGamma) : 0;
+    o.plugin_folder = s.pluginFolder;
+    return o;
+}
+
+thumbs::ThumbSettings ThumbSettingsOf(const settings::Settings& s) {
+    thumbs::ThumbSettings t;
+    t.boxWidth = thumbs::ClampBoxSide(s.thumbWidth);
+    t.boxHeight = thumbs::ClampBoxSide(s.thumbHeight);
+    t.scaleMethod = s.scalingMethod;
+    t.jpegQuality = s.cacheJpegQuality;
+    t.autoRotate = s.exifOrientation;
+    t.cacheEnabled = s.cacheEnabled;
+    t.load = LoadOptionsOf(s);
+    return t;
+}
+
+void PostIdle(const Pane& p) { PostMessageW(Broker(), msg::kBrokerJobDone, msg::kPaneIdle, p.index); }
+
+void ReleasePane(Pane& p) {
+    thumbs::ViewRelease(*p.view);
+    ShowPictureInfo(*p.main, nullptr);
+}
+
+// The load of a pane, on the user-interface thread once its worker is free.
+void LoadPane(Pane& p, WPARAM flags, std::unique_ptr<msg::LocationRequest> request) {
+    const settings::Settings& s = P().settings;
+    const bool recycleBin = request->kind == folder::kShellFolder && folder::IsRecycleBin(request->idList);
+    if (!folder::SetLocation(p.location, request->kind, request->idList, request->path, recycleBin)) {
+        PostIdle(p);
+        return;
+    }
+    ++p.generation;
+    ReleasePane(p);
+    UpdateTitle(*p.main);
+    SetPart(p, kPartCount, folder::kLoadingCountText);
+    SetPart(p, kPartLocation, folder::DisplayName(p.location), true);
+
+    const bool forced = (flags & msg::kLoadForced) != 0;
+    folder::ListRequest list;
+    list.filter = p.filter;
+    list.hiddenMask = static_cast<uint32_t>(s.hiddenAttributeMask);
+    list.cacheEnabled = s.cacheEnabled;
+    list.forced = forced;
+    list.cacheFolder = P().cacheFolder;
+    list.cacheLock = &P().cacheLockAdapter;
+    list.listShell = folder::ListShellFolder;
+    auto listing = std::make_unique<folder::ArchiveListing>();
+    if (!folder::ListFolder(p.location, list, listing.get())) {
+        PostIdle(p);
+        return;
+    }
+    folder::ThumbItemArray items;
+    if (!folder::AllocateItems(items, listing->entries.size())) {
+        lang::ShowError(p.main->hwnd, 30001);
+        PostIdle(p);
+        return;
+    }
+    // Names show at once; the worker fills in the rest.
+    for (size_t i = 0; i < listing->entries.size(); ++i)
+        items.items[i].name = listing->entries[i].name;
+    thumbs::ViewSetItems(*p.view, std::move(items), (flags & msg::kLoadResetScroll) != 0);
+    thumbs::ViewLayout(*p.view);
+
+    auto job = std::make_unique<thumbs::ThumbRequest>();
+    job->pane = p.index;
+    job->generation = p.generation;
+    job->kind = p.location.kind;
+    job->path = p.location.path;
+    job->shellTimeCheck = p.location.recycleBin != 0;
+    job->locationTime = p.location.archiveTime;
+    job->listing = std::move(listing);
+    job->filter = p.filter;
+    job->forced = forced;
+    job->settings = ThumbSettingsOf(s);
+    job->cacheFolder = P().cacheFolder;
+    HWND worker = P().routing.workers[p.index].load();
+    if (worker && PostMessageW(worker, msg::kThumbRequest, flags, reinterpret_cast<LPARAM>(job.get()))) {
+        job.release();
+        return;
+    }
+    PostIdle(p);
+}
+
+void OnResults(Pane& p, std::unique_ptr<thumbs::ThumbResults> results) {
+    if (results->generation != p.generation)
+        return;
+    folder::ThumbItemArray& items = thumbs::ViewItems(*p.view);
+    const size_t count = thumbs::ViewCount(*p.view);
+    for (thumbs::ThumbResult& r : results->results) {
+        if (r.index >= count)
+            continue;
+        thumbs::ApplyThumbResult(r.item, items.items[r.index]);
+        thumbs::ViewRepaintItem(*p.view, r.index);
+    }
+    SetPart(p, kPartLocation, std::to_wstring(results->done));
+}
+
+void OnProgress(Pane& p, WPARAM count, LPARAM generation) {
+    if (static_cast<uint32_t>(generation) == p.generation)
+        SetPart(p, kPartCount, lang::Text(20202) + std::to_wstring(count));
+}
+
+void OnDone(Pane& p, WPARAM resetBit, LPARAM cacheWillBeWritten) {
+    InvalidateRect(p.hwnd, nullptr, TRUE);
+    thumbs::ViewRepaintMissing(*p.view);
+    SetPart(p, kPartLocation, folder::DisplayName(p.location), true);
+    if (p.sortMode != 0)
+        thumbs::ViewSort(*p.view, p.sortMode, p.location.kind);
+    else if (!resetBit)
+        thumbs::ViewLayout(*p.view);
+    if (cacheWillBeWritten)
+        SetPart(p, kPartCount, lang::Text(20203));
+}
+
+void OnIdle(Pane& p) {
+    ShowCount(p);
+    UpdateTitle(*p.main);
+}
+
+void OnCancelled(Pane& p) {
+    ReleasePane(p);
+    ShowCount(p);
+    UpdateTitle(*p.main);
+}
+
+void StopOrRelease(Pane& p) {
+    if (p.location.valid)
+        SendMessageW(Broker(), msg::kBrokerStartJob, 0, p.index);
+    else
+        OnCancelled(p);
+}
+
+void SetSortMode(Pane& p, int mode) {
+    if (mode == p.sortMode || mode < 0 || mode > 5)
+        return;
+    p.sortMode = mode;
+    SetPart(p, kPartSort, lang::Text(5801 + mode));
+    if (thumbs::ViewCount(*p.view))
+        thumbs::ViewSort(*p.view, mode, p.location.kind);
+}
+
+void SetFilter(Pane& p, int filter) {
+    if (filter == p.filter || filter < 0 || filter > 5)
+        return;
+    p.filter = filter;
+    SetPart(p, kPartFilter, lang::Text(5701 + filter));
+    ReloadPane(p.hwnd, msg::kLoadReload | msg::kLoadResetScroll);
+}
+
+// A popup menu of strings first..first+5 above the status bar part; the chosen index, or -1.
+int ChoosePartMenu(Pane& p, int part, UINT firstString, int current, bool enabled) {
+    HMENU menu = CreatePopupMenu();
+    if (!menu)
+        return -1;
+    for (int i = 0; i < 6; ++i) {
+        const std::wstring text = lang::Text(firstString + i);
+        UINT state = (i == current ? MF_CHECKED : 0) | (enabled ? 0 : MF_GRAYED);
+        AppendMenuW(menu, MF_STRING | state, static_cast<UINT_PTR>(firstString + i), text.c_str());
+    }
+    RECT r = {};
+    SendMessageW(p.status, SB_GETRECT, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(&r));
+    POINT at = {r.left, r.top};
+    ClientToScreen(p.status, &at);
+    const int chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_BOTTOMALIGN | TPM_LEFTALIGN | TPM_NONOTIFY, at.x,
+                                      at.y, 0, p.hwnd, nullptr);
+    DestroyMenu(menu);
+    return chosen ? chosen - static_cast<int>(firstString) : -1;
+}
+
+void OnStatusClick(Pane& p, int part) {
+    switch (part) {
+    case kPartReload: ReloadPane(p.hwnd, msg::kLoadReload); break;
+    case kPartStop: StopOrRelease(p); break;
+    case kPartSort: {
+        const int mode = ChoosePartMenu(p, part, 5801, p.sortMode, PaneIdle(p));
+        if (mode >= 0 && PaneIdle(p))
+            SetSortMode(p, mode);
+        break;
+    }
+    case kPartFilter: {
+        const int filter = ChoosePartMenu(p, part, 5701, p.filter, true);
+        if (filter >= 0)
+            SetFilter(p, filter);
+        break;
+    }
+    default: break;
+    }
+}
+
+LRESULT OnPaneNotify(Pane& p, const NMHDR* hdr) {
+    if (hdr->hwndFrom == p.status && hdr->code == NM_CLICK)
+        OnStatusClick(p, static_cast<int>(reinterpret_cast<const NMMOUSE*>(hdr)->dwItemSpec));
+    return 0;
 }
 
 LRESULT OnPaneCreate(Pane& p) {
     HINSTANCE instance = P().instance;
-    p.area = CreateWindowExW(WS_EX_STATICEDGE | WS_EX_ACCEPTFILES, kAreaClass[p.index], nullptr,
-                             WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_VSCROLL, 0, 0, 0, 0, p.hwnd,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdThumbArea)), instance, &p);
-    p.status = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, p.hwnd,
+    thumbs::ViewCreateArgs args;
+    args.parent = p.hwnd;
+    args.pane = p.index;
+    args.id = kIdThumbArea;
+    args.instance = instance;
+    args.font = p.main->font.Get();
+    args.settings = &P().settings;
+    args.host = &p;
+    args.placeholder = lang::Text(30000);
+    p.area = thumbs::CreateThumbView(args);
+    p.view = thumbs::ThumbViewOf(p.area);
+    p.status = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | SBARS_TOOLTIPS, 0, 0, 0, 0, p.hwnd,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdPaneStatus)), instance, nullptr);
-    if (!p.area || !p.status)
+    if (!p.area || !p.view || !p.status)
         return -1;
     SendMessageW(p.status, WM_SETFONT, reinterpret_cast<WPARAM>(p.main->font.Get()), FALSE);
     SetStatusParts(p);
-    // No items yet: no scroll range.
-    SCROLLINFO si = {};
-    si.cbSize = sizeof si;
-    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
-    SetScrollInfo(p.area, SB_VERT, &si, FALSE);
     return 0;
 }
 
@@ -94,26 +370,21 @@ void OnPaneSize(Pane& p, int width, int height) {
     MoveWindow(p.area, 0, 0, width, height - statusHeight > 0 ? height - statusHeight : 0, TRUE);
 }
 
-// The folder model is not part of this build: the request ends as a failed load.
-void OnLoad(Pane& p, std::unique_ptr<msg::LocationRequest> request) {
-    PostMessageW(P().routing.broker.load(), msg::kBrokerJobDone, msg::kPaneCancelled, p.index);
-}
-
-// Requests still queued when the window goes would otherwise be lost with their records. PeekMessage
-// hands out WM_QUIT whatever the filter, so a quit met here is posted again.
-void DropQueuedRequests(HWND hwnd) {
+// Records still queued when the window goes would otherwise be lost with it. PeekMessage hands out
+// WM_QUIT whatever the filter, so a quit met here is posted again.
+void DropQueuedPayloads(HWND hwnd) {
     MSG m;
-    while (PeekMessageW(&m, hwnd, msg::kPaneLoad, msg::kPaneLoad, PM_REMOVE)) {
+    while (PeekMessageW(&m, hwnd, msg::kPaneLoad, msg::kPaneProgress, PM_REMOVE)) {
         if (m.message == WM_QUIT) {
             PostQuitMessage(static_cast<int>(m.wParam));
             return;
         }
-        delete reinterpret_cast<msg::LocationRequest*>(m.lParam);
+        thumbs::FreePanePayload(m.message, m.wParam, m.lParam);
     }
 }
 
 LRESULT CALLBACK PaneProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
-    Pane* p = PaneOf(hwnd);
+    Pane* p = reinterpret_cast<Pane*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (message == WM_NCCREATE) {
         const CreateArgs* args = reinterpret_cast<const CreateArgs*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
         p = new Pane;
@@ -133,18 +404,31 @@ LRESULT CALLBACK PaneProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
     case WM_SETFOCUS:
         SetFocus(p->area);
         return 0;
+    case WM_NOTIFY:
+        return OnPaneNotify(*p, reinterpret_cast<const NMHDR*>(lp));
     case msg::kPaneLoad:
-        OnLoad(*p, std::unique_ptr<msg::LocationRequest>(reinterpret_cast<msg::LocationRequest*>(lp)));
+        LoadPane(*p, wp, std::unique_ptr<msg::LocationRequest>(reinterpret_cast<msg::LocationRequest*>(lp)));
+        return 0;
+    case msg::kPaneResults:
+        OnResults(*p, std::unique_ptr<thumbs::ThumbResults>(reinterpret_cast<thumbs::ThumbResults*>(lp)));
+        return 0;
+    case msg::kPaneProgress:
+        OnProgress(*p, wp, lp);
+        return 0;
+    case msg::kPaneDone:
+        OnDone(*p, wp, lp);
         return 0;
     case msg::kPaneCancelled:
+        OnCancelled(*p);
+        return 0;
     case msg::kPaneIdle:
-        UpdateTitle(*p->main);
+        OnIdle(*p);
         return 0;
     case msg::kPaneMessage:
         lang::ShowError(p->main->hwnd, static_cast<UINT>(wp));
         return 0;
     case WM_NCDESTROY:
-        DropQueuedRequests(hwnd);
+        DropQueuedPayloads(hwnd);
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         delete p;
         return 0;
@@ -152,47 +436,10 @@ LRESULT CALLBACK PaneProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
     return DefWindowProcW(hwnd, message, wp, lp);
 }
 
-void PaintArea(HWND hwnd, const Pane& p) {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd, &ps);
-    win::Brush brush(CreateSolidBrush(p.active ? kActiveBack : kInactiveBack));
-    FillRect(dc, &ps.rcPaint, brush.Get());
-    EndPaint(hwnd, &ps);
-}
-
-LRESULT CALLBACK AreaProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
-    Pane* p = PaneOf(hwnd);
-    switch (message) {
-    case WM_NCCREATE:
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
-        break;
-    case WM_ERASEBKGND:
-        return 1;
-    case WM_PAINT:
-        if (p) {
-            PaintArea(hwnd, *p);
-            return 0;
-        }
-        break;
-    case WM_LBUTTONDOWN:
-        if (p)
-            ActivatePane(*p->main, p->index);
-        return 0;
-    case WM_MOUSEWHEEL:
-        // Nothing to scroll yet; not passed up, because the main window sends wheels down here.
-        return 0;
-    case WM_NCDESTROY:
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        break;
-    }
-    return DefWindowProcW(hwnd, message, wp, lp);
-}
-
-bool Register(HINSTANCE instance, const wchar_t* name, WNDPROC proc, UINT extraStyle) {
+bool Register(HINSTANCE instance, const wchar_t* name, WNDPROC proc) {
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof wc;
-    wc.style = CS_HREDRAW | CS_VREDRAW | extraStyle;
+    wc.style = CS_HREDRAW | CS_VREDRAW;
     wc.lpfnWndProc = proc;
     wc.hInstance = instance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
@@ -201,13 +448,17 @@ bool Register(HINSTANCE instance, const wchar_t* name, WNDPROC proc, UINT extraS
     return RegisterClassExW(&wc) != 0;
 }
 
+bool SameLocation(const Pane& a, const Pane& b) {
+    return a.location.valid && b.location.valid && folder::LocationsEqual(a.location, b.location);
+}
+
 } // namespace
 
 bool RegisterBrowsePaneClasses(HINSTANCE instance) {
     for (int i = 0; i < 2; ++i)
-        if (!Register(instance, kPaneClass[i], PaneProc, 0) || !Register(instance, kAreaClass[i], AreaProc, CS_DBLCLKS))
+        if (!Register(instance, kPaneClass[i], PaneProc))
             return false;
-    return true;
+    return thumbs::RegisterThumbViewClasses(instance);
 }
 
 HWND CreateBrowsePane(MainWindow& w, int pane, const layout::Rect& r) {
@@ -222,10 +473,8 @@ HWND CreateBrowsePane(MainWindow& w, int pane, const layout::Rect& r) {
 }
 
 void SetPaneActiveLook(HWND pane, bool active) {
-    if (Pane* p = PaneOf(pane)) {
-        p->active = active;
-        InvalidateRect(p->area, nullptr, TRUE);
-    }
+    if (Pane* p = PaneOf(pane))
+        thumbs::ViewSetActive(*p->view, active);
 }
 
 HWND PaneFocusTarget(HWND pane) {
@@ -235,7 +484,13 @@ HWND PaneFocusTarget(HWND pane) {
 
 bool PaneShowsLocation(HWND pane, int kind, const std::wstring& path) {
     const Pane* p = PaneOf(pane);
-    return p && p->location.valid && p->location.kind == kind && paths::EqualFold(p->location.path, path);
+    if (!p || !p->location.valid)
+        return false;
+    folder::PaneLocation other;
+    other.kind = kind;
+    other.path = path;
+    other.valid = 1;
+    return folder::LocationsEqual(p->location, other);
 }
 
 bool PaneHasLocation(HWND pane) {
@@ -245,24 +500,123 @@ bool PaneHasLocation(HWND pane) {
 
 std::wstring PaneLocationText(HWND pane) {
     const Pane* p = PaneOf(pane);
-    return p && p->location.valid ? p->location.path : std::wstring();
+    return p && p->location.valid ? folder::DisplayName(p->location) : std::wstring();
 }
 
-void ReloadPane(HWND pane) {
+folder::PaneLocation* PaneLocationOf(HWND pane) {
+    Pane* p = PaneOf(pane);
+    return p ? &p->location : nullptr;
+}
+
+void ReloadPane(HWND pane, uintptr_t flags) {
     Pane* p = PaneOf(pane);
     if (!p)
         return;
-    HWND broker = P().routing.broker.load();
+    HWND broker = Broker();
     if (!p->location.valid) {
         PostMessageW(broker, msg::kBrokerJobDone, msg::kPaneCancelled, p->index);
         return;
     }
     auto request = std::make_unique<msg::LocationRequest>();
     request->kind = p->location.kind;
+    request->idList = p->location.idList;
     request->path = p->location.path;
     request->pane = p->index;
     // The broker takes the record whatever it answers.
-    SendMessageW(broker, msg::kBrokerStartJob, msg::kLoadReload, reinterpret_cast<LPARAM>(request.release()));
+    SendMessageW(broker, msg::kBrokerStartJob, flags, reinterpret_cast<LPARAM>(request.release()));
+}
+
+void SetPaneSortMode(HWND pane, int mode) {
+    Pane* p = PaneOf(pane);
+    if (p && PaneIdle(*p))
+        SetSortMode(*p, mode);
+}
+
+void SetPaneFilter(HWND pane, int filter) {
+    if (Pane* p = PaneOf(pane))
+        SetFilter(*p, filter);
+}
+
+void ScrollPane(HWND pane, int code) {
+    if (Pane* p = PaneOf(pane)) {
+        thumbs::ViewScroll(*p->view, code);
+        thumbs::ViewScroll(*p->view, SB_ENDSCROLL);
+    }
+}
+
+void RelayoutPane(HWND pane) {
+    if (Pane* p = PaneOf(pane))
+        thumbs::ViewGeometryChanged(*p->view);
+}
+
+bool PreviewUnderPointer(MainWindow& w) {
+    POINT pt = {};
+    GetCursorPos(&pt);
+    HWND under = WindowFromPoint(pt);
+    for (HWND pane : w.panes) {
+        Pane* p = PaneOf(pane);
+        if (!p || !IsWindowVisible(pane))
+            continue;
+        const size_t index = thumbs::ViewItemOfWindow(*p->view, under);
+        if (index == thumbs::kNoItem)
+            continue;
+        const folder::ThumbItem& item = thumbs::ViewItems(*p->view).items[index];
+        if (!item.pixels || !item.cellWindow)
+            return false;
+        RECT cell = {};
+        GetWindowRect(static_cast<HWND>(item.cellWindow), &cell);
+        return ShowPopupPreview(w, item.path, cell);
+    }
+    return false;
+}
+
+void StopPane(HWND pane) {
+    if (Pane* p = PaneOf(pane))
+        StopOrRelease(*p);
+}
+
+void ReleasePaneView(HWND pane) {
+    if (Pane* p = PaneOf(pane))
+        ReleasePane(*p);
+}
+
+void RemoveSelected(MainWindow& w, int pane) {
+    Pane* p = PaneOf(w.panes[pane & 1]);
+    Pane* other = PaneOf(w.panes[(pane & 1) ^ 1]);
+    if (!p)
+        return;
+    const bool shared = other && SameLocation(*p, *other) && PaneIdle(*other);
+    thumbs::ThumbView& v = *p->view;
+    if (thumbs::ViewSelected(v) == thumbs::ViewCount(v)) {
+        ReleasePane(*p);
+        ShowCount(*p);
+        if (shared) {
+            ReleasePane(*other);
+            ShowCount(*other);
+        }
+        return;
+    }
+    if (shared) {
+        // The other pane shows the same files: the same ones go there.
+        folder::ThumbItemArray& mine = thumbs::ViewItems(v);
+        folder::ThumbItemArray& theirs = thumbs::ViewItems(*other->view);
+        size_t marked = 0;
+        for (size_t j = 0; j < thumbs::ViewCount(*other->view); ++j) {
+            folder::ThumbItem& t = theirs.items[j];
+            t.selected = 0;
+            for (size_t i = 0; i < thumbs::ViewCount(v) && !t.selected; ++i)
+                if (mine.items[i].selected && mine.items[i].path == t.path)
+                    t.selected = 1;
+            marked += t.selected ? 1 : 0;
+        }
+        if (marked == thumbs::ViewCount(*other->view)) {
+            ReleasePane(*other);
+            ShowCount(*other);
+        } else {
+            thumbs::ViewCompact(*other->view);
+        }
+    }
+    thumbs::ViewCompact(v);
 }
 
 } // namespace ui

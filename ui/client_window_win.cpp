@@ -1,11 +1,11 @@
 // The client window under the rebar (id 300) and the tree area on its left (id 400): a tab control
-// over the folder tree and the picture-information list. Both lists stay empty until their parts
-// fill them.
+// over the folder tree (filled by the shell folder tree) and the picture-information list.
 #include <windows.h>
 #include <commctrl.h>
 
 #include "app/language_win.h"
 #include "app/program_win.h"
+#include "folder/shell_tree_win.h"
 #include "ui/main_window_win.h"
 
 namespace ui {
@@ -23,22 +23,45 @@ HWND Child(HWND parent, int id) { return GetDlgItem(parent, id); }
 
 // The folder tree and the information list take the keyboard as soon as the pointer is over them,
 // so their own keys are not taken for shortcuts; leaving hands the keyboard back to the active pane.
+// Only the control that suspended the accelerators resumes them: the version box suspends them too.
+HWND g_hoverOwner = nullptr;
+
+void EndHover(MainWindow& w, bool returnFocus) {
+    HWND owner = g_hoverOwner;
+    if (!owner)
+        return;
+    g_hoverOwner = nullptr;
+    P().acceleratorsSuspended = 0;
+    // The keyboard goes back only if the control still has it; a dialog opened meanwhile keeps it.
+    if (returnFocus && GetFocus() == owner)
+        SetFocus(PaneFocusTarget(w.panes[P().settings.activePane & 1]));
+}
+
 LRESULT CALLBACK HoverFocusSubclass(HWND hwnd, UINT message, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref) {
     MainWindow* w = reinterpret_cast<MainWindow*>(ref);
     switch (message) {
     case WM_MOUSEMOVE:
-        if (w->active && !P().acceleratorsSuspended) {
+        if (w->active && !P().acceleratorsSuspended && !g_hoverOwner && IsWindowVisible(hwnd)) {
             P().acceleratorsSuspended = 1;
+            g_hoverOwner = hwnd;
             SetFocus(hwnd);
             TRACKMOUSEEVENT track = {sizeof track, TME_LEAVE, hwnd, 0};
             TrackMouseEvent(&track);
         }
         break;
     case WM_MOUSELEAVE:
-        if (P().acceleratorsSuspended) {
-            P().acceleratorsSuspended = 0;
-            SetFocus(PaneFocusTarget(w->panes[P().settings.activePane & 1]));
-        }
+        if (g_hoverOwner == hwnd)
+            EndHover(*w, true);
+        break;
+    case WM_SHOWWINDOW:
+        // A control hidden under the pointer (the other tab, the tree area switched off) gets no
+        // WM_MOUSELEAVE; the accelerators would stay off.
+        if (!wp && g_hoverOwner == hwnd)
+            EndHover(*w, true);
+        break;
+    case WM_NCDESTROY:
+        if (g_hoverOwner == hwnd)
+            EndHover(*w, false);
         break;
     }
     return DefSubclassProc(hwnd, message, wp, lp);
@@ -91,6 +114,8 @@ bool CreateTreeAreaChildren(HWND area, MainWindow& w) {
     ShowTab(area, 0);
     SetWindowSubclass(tree, HoverFocusSubclass, kHoverSubclassId, reinterpret_cast<DWORD_PTR>(&w));
     SetWindowSubclass(list, HoverFocusSubclass, kHoverSubclassId, reinterpret_cast<DWORD_PTR>(&w));
+    // Without a tree object (its worker could not start) the control stays empty.
+    shelltree::CreateRoots(tree, shelltree::ProgramOptions(), shelltree::ProgramHost());
     return true;
 }
 
@@ -107,6 +132,22 @@ LRESULT CALLBACK TreeAreaProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
         NMHDR* hdr = reinterpret_cast<NMHDR*>(lp);
         if (hdr->idFrom == kIdTreeTabs && hdr->code == TCN_SELCHANGE)
             ShowTab(hwnd, static_cast<int>(SendMessageW(hdr->hwndFrom, TCM_GETCURSEL, 0, 0)));
+        if (hdr->idFrom == kIdFolderTree) {
+            bool handled = false;
+            const LRESULT result = shelltree::OnTreeNotify(hdr, &handled);
+            if (handled)
+                return result;
+        }
+        return 0;
+    }
+    case WM_CONTEXTMENU: {
+        const POINT at = {static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
+        HWND from = reinterpret_cast<HWND>(wp);
+        if (from == Child(hwnd, kIdFolderTree))
+            shelltree::ShowTreeMenu(hwnd, at);
+        else if (from == Child(hwnd, kIdPictureInfo))
+            // The item chooser of the information list is not part of this build yet.
+            shelltree::ShowInfoMenu(hwnd, at, nullptr);
         return 0;
     }
     }
@@ -188,6 +229,7 @@ HWND CreateClientWindow(MainWindow& w, const RECT& rect) {
 void RemoveTreeSubclasses(MainWindow& w) {
     if (!w.treeArea)
         return;
+    EndHover(w, false);
     for (int id : {kIdFolderTree, kIdPictureInfo})
         if (HWND child = Child(w.treeArea, id))
             RemoveWindowSubclass(child, HoverFocusSubclass, kHoverSubclassId);

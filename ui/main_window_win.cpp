@@ -9,6 +9,7 @@
 #include "app/language_win.h"
 #include "app/messages.h"
 #include "app/program_win.h"
+#include "thumbs/thumb_view_win.h"
 
 namespace ui {
 
@@ -72,6 +73,8 @@ LRESULT OnCreate(MainWindow& w) {
     if (!w.client)
         return -1;
     w.popup = CreatePopupPreview(w);
+    for (int command : {kCmdReload, kCmdStop})
+        SendMessageW(w.commandBar, TB_ENABLEBUTTON, static_cast<WPARAM>(command), TRUE);
     for (int i = 0; i < 2; ++i)
         SetPaneActiveLook(w.panes[i], i == (P().settings.activePane & 1));
     UpdateTitle(w);
@@ -99,9 +102,61 @@ void SetLayout(MainWindow& w, int paneLayout) {
         UpdateToolbarChecks(w);
 }
 
+int ThumbAreaWidth(const MainWindow& w) {
+    RECT rc = {};
+    GetClientRect(PaneFocusTarget(w.panes[0]), &rc);
+    return rc.right;
+}
+
+constexpr int kScrollCodes[6] = {SB_TOP, SB_BOTTOM, SB_PAGEUP, SB_PAGEDOWN, SB_LINEUP, SB_LINEDOWN};
+
+// Sorting waits until neither pane is producing, then changes both.
+void SortBothPanes(MainWindow& w, int mode) {
+    if (!SendMessageW(Broker(), msg::kBrokerPaneIdle, 0, 2))
+        return;
+    for (HWND pane : w.panes)
+        SetPaneSortMode(pane, mode);
+}
+
+// The thumbnail box that shows n across pane 1's grid.
+void FitAcross(MainWindow& w, int n) {
+    settings::Settings& s = P().settings;
+    const thumbs::BoxSize box =
+        thumbs::FitAcrossBox(ThumbAreaWidth(w), n, s.thumbBorder ? GetSystemMetrics(SM_CXEDGE) : 0);
+    if (box.width == s.thumbWidth && box.height == s.thumbHeight)
+        return;
+    s.thumbWidth = box.width;
+    s.thumbHeight = box.height;
+    RefreshSizeBox(w);
+    ReloadPanes(w, msg::kLoadReload);
+}
+
 void OnCommand(MainWindow& w, int id) {
     settings::Settings& s = P().settings;
     switch (id) {
+    case kCmdReload:
+        ReloadPanes(w, msg::kLoadReload);
+        break;
+    case kCmdStop:
+        StopPanes(w);
+        break;
+    case kCmdForcedReload:
+        if (s.cacheEnabled)
+            ReloadPanes(w, msg::kLoadReload | msg::kLoadForced);
+        break;
+    case kCmdFitAcrossBase + 2:
+    case kCmdFitAcrossBase + 3:
+    case kCmdFitAcrossBase + 4:
+    case kCmdFitAcrossBase + 6:
+    case kCmdFitAcrossBase + 8:
+    case kCmdFitAcrossBase + 12:
+    case kCmdFitAcrossBase + 20:
+        FitAcross(w, id - kCmdFitAcrossBase);
+        break;
+    case kCmdToggleHidden:
+        // The panes show the change at their next load.
+        s.hiddenAttributeMask = s.hiddenAttributeMask ? 0 : 2;
+        break;
     case kCmdExit:
         PostMessageW(w.hwnd, WM_CLOSE, 0, 0);
         break;
@@ -127,12 +182,24 @@ void OnCommand(MainWindow& w, int id) {
     case kCmdCaptions:
         s.showCaptions = !s.showCaptions;
         UpdateToolbarChecks(w);
+        for (HWND pane : w.panes)
+            RelayoutPane(pane);
+        break;
+    case kCmdPreviewUnderPointer:
+        PreviewUnderPointer(w);
         break;
     case kCmdPreviewOnClick:
         s.clickOpensPreview = !s.clickOpensPreview;
         UpdateToolbarChecks(w);
         break;
     default:
+        if (id >= kCmdSortFirst && id < kCmdSortFirst + 6)
+            SortBothPanes(w, id - kCmdSortFirst);
+        else if (id >= kCmdFilterFirst && id < kCmdFilterFirst + 6)
+            for (HWND pane : w.panes)
+                SetPaneFilter(pane, id - kCmdFilterFirst);
+        else if (id >= kCmdScrollFirst && id < kCmdScrollFirst + 6)
+            ScrollPane(w.panes[s.activePane & 1], kScrollCodes[id - kCmdScrollFirst]);
         // Commands of parts not present in this build do nothing.
         break;
     }
@@ -217,6 +284,28 @@ LRESULT OnNotify(MainWindow& w, NMHDR* hdr) {
     return OnToolbarNotify(w, hdr);
 }
 
+// A path dropped from outside onto the frame opens in the active pane like a second instance's.
+void OnDropFiles(MainWindow& w, HDROP drop) {
+    if (IsWindowEnabled(w.hwnd) && DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) > 0) {
+        const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+        std::wstring path(length + 1, L'\0');
+        if (DragQueryFileW(drop, 0, &path[0], length + 1) == length) {
+            path.resize(length);
+            app::OpenPath(path);
+        }
+    }
+    DragFinish(drop);
+}
+
+void OnActivateApp(MainWindow& w, bool active) {
+    if (active) {
+        CheckPanes(w);
+        return;
+    }
+    const folder::PaneLocation* locations[2] = {PaneLocationOf(w.panes[0]), PaneLocationOf(w.panes[1])};
+    folder::WatchFolders(w.watch, locations);
+}
+
 void OnDestroy(MainWindow& w) {
     ClosePopupPreview(w);
     PostQuitMessage(0);
@@ -240,6 +329,9 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
     case WM_ACTIVATE:
         w->active = LOWORD(wp) != WA_INACTIVE;
         break;
+    case WM_ACTIVATEAPP:
+        OnActivateApp(*w, wp != 0);
+        return 0;
     case WM_SETFOCUS:
         SetFocus(PaneFocusTarget(w->panes[P().settings.activePane & 1]));
         return 0;
@@ -264,8 +356,7 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
             OnControlCommand(*w, LOWORD(wp), HIWORD(wp));
         return 0;
     case WM_DROPFILES:
-        // Dropping onto the window has no action in this build; the drop handle is always released.
-        DragFinish(reinterpret_cast<HDROP>(wp));
+        OnDropFiles(*w, reinterpret_cast<HDROP>(wp));
         return 0;
     case WM_COPYDATA:
         return OnCopyData(*w, reinterpret_cast<const COPYDATASTRUCT*>(lp));
@@ -331,6 +422,31 @@ HWND CreateMainWindow(HINSTANCE instance) {
 }
 
 MainWindow* TheMainWindow() { return g_main; }
+
+void DispatchCommand(MainWindow& w, int command) { OnCommand(w, command); }
+
+void ReloadPanes(MainWindow& w, uintptr_t flags) {
+    const int active = P().settings.activePane & 1;
+    ReloadPane(w.panes[active], flags);
+    ReloadPane(w.panes[active ^ 1], flags);
+}
+
+void StopPanes(MainWindow& w) {
+    const int active = P().settings.activePane & 1;
+    StopPane(w.panes[active]);
+    StopPane(w.panes[active ^ 1]);
+}
+
+void CheckPanes(MainWindow& w) {
+    const int active = P().settings.activePane & 1;
+    for (int pane : {active, active ^ 1}) {
+        folder::PaneLocation* location = PaneLocationOf(w.panes[pane]);
+        if (!location || !SendMessageW(Broker(), msg::kBrokerPaneIdle, 0, pane))
+            continue;
+        if (folder::CheckFolderChanged(w.watch, pane, *location))
+            ReloadPane(w.panes[pane], msg::kLoadReload);
+    }
+}
 
 void UpdateTitle(MainWindow& w) {
     HWND pane = w.panes[P().settings.activePane & 1];

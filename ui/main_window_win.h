@@ -8,6 +8,8 @@
 #include <string>
 
 #include "common/scoped_win.h"
+#include "folder/change_watch_win.h"
+#include "folder/pane_location.h"
 #include "ui/layout.h"
 
 namespace ui {
@@ -36,6 +38,16 @@ constexpr int kCmdBothPanes = 5123;
 constexpr int kCmdCaptions = 5130;
 constexpr int kCmdPreviewOnClick = 5180;
 constexpr int kCmdOtherPane = 5720;
+constexpr int kCmdReload = 5160;
+constexpr int kCmdStop = 5161;
+constexpr int kCmdForcedReload = 5162;
+constexpr int kCmdToggleHidden = 5170;
+constexpr int kCmdFilterFirst = 5701; // ... 5706
+constexpr int kCmdSortFirst = 5801;   // ... 5806
+constexpr int kCmdScrollFirst = 5710; // top, bottom, page up, page down, line up, line down
+constexpr int kCmdPreviewUnderPointer = 5740;
+// Fit n thumbnails across: 5400 + n for n in 2, 3, 4, 6, 8, 12, 20.
+constexpr int kCmdFitAcrossBase = 5400;
 
 struct MainWindow {
     HWND hwnd = nullptr;
@@ -62,6 +74,7 @@ struct MainWindow {
     bool active = false;
     HWND workers[2] = {nullptr, nullptr};
     bool commandLineTaken = false;
+    folder::ChangeWatch watch;
 };
 
 // Registers every window class of the frame; false when one fails.
@@ -74,6 +87,13 @@ HWND CreateMainWindow(HINSTANCE instance);
 MainWindow* TheMainWindow();
 
 void UpdateTitle(MainWindow& w);
+// The one place commands go: toolbar buttons, accelerators, mouse assignments and menus.
+void DispatchCommand(MainWindow& w, int command);
+// Commands on both panes, the active one first: reload (load flags 1, or 5 forced) and stop.
+void ReloadPanes(MainWindow& w, uintptr_t flags);
+void StopPanes(MainWindow& w);
+// Reloads the panes whose folder changed while the program was inactive (and after file operations).
+void CheckPanes(MainWindow& w);
 void ActivatePane(MainWindow& w, int pane);
 // Lays out the client window for the current tree and pane settings.
 void LayoutClient(MainWindow& w);
@@ -99,8 +119,26 @@ HWND PaneFocusTarget(HWND pane);
 // Whether the pane shows `path` of `kind` right now.
 bool PaneShowsLocation(HWND pane, int kind, const std::wstring& path);
 bool PaneHasLocation(HWND pane);
-// Reloads what the pane shows (load flags 1); a pane without a location reports itself idle.
-void ReloadPane(HWND pane);
+// Reloads what the pane shows; a pane without a location reports itself cancelled.
+void ReloadPane(HWND pane, uintptr_t flags = 1);
+// Sort mode 0..5 (applied only while the pane is idle) and picture-type filter 0..5 (reloads the
+// pane); both do nothing when unchanged.
+void SetPaneSortMode(HWND pane, int mode);
+void SetPaneFilter(HWND pane, int filter);
+// A scroll code (SB_*) for the pane's view, followed by the end of the scroll.
+void ScrollPane(HWND pane, int code);
+// The caption, box or border settings changed: the view remakes its cells.
+void RelayoutPane(HWND pane);
+// Opens the popup preview of the item under the mouse pointer, in whichever pane shows it.
+bool PreviewUnderPointer(MainWindow& w);
+// Stops the pane's production when it shows a location, else releases it.
+void StopPane(HWND pane);
+// Releases the pane's items and cells (shutdown, after its worker has ended).
+void ReleasePaneView(HWND pane);
+folder::PaneLocation* PaneLocationOf(HWND pane);
+// Drops the selected items after their files were deleted or moved, in both panes when they show
+// the same location.
+void RemoveSelected(MainWindow& w, int pane);
 std::wstring PaneLocationText(HWND pane);
 
 // Popup preview (popup_preview_win.cpp).

@@ -1,0 +1,144 @@
+// The shell folder tree: the desktop root and the root-folders item in the tree-view control of the
+// tree area, filled lazily on expansion, kept in step with the shell's change notifications, and
+// the source of the panes' navigation when the user picks an item.
+//
+// One tree exists per process. Its worker thread (message-only window "shell_msg_class") decides
+// whether folder items have children, so a slow or absent folder never blocks the window:
+//   0x8000  kTreeCheck   posted by the UI thread: 0, CheckRequest* (the worker frees it)
+//   0x8001  kTreeCancel  posted by the UI thread: 0, 0; drops every queued check unanswered
+//   0x8002  kTreeWatch   0, WatchRequest*: watch an expanded folder (only where the shell does not
+//                        report other programs' changes, that is under Wine)
+//   0x8003  kTreeUnwatch 0, std::wstring* folder, or 0 for every folder
+// The worker answers to the tree-view control itself, which the tree subclasses:
+//   kTreeCheckDone      0, CheckResult* (the tree frees it); stale answers are dropped by generation
+//   kTreeFolderChanged  0, std::wstring* folder whose entries changed (the tree frees it)
+//   kTreeShellChange    the shell's change notification (SHCNRF_NewDelivery form)
+// All tree structure is changed on the user-interface thread only.
+#pragma once
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/messages.h"
+#include "app/settings.h"
+
+namespace shelltree {
+
+constexpr UINT kTreeCheck = 0x8000;
+constexpr UINT kTreeCancel = 0x8001;
+constexpr UINT kTreeWatch = 0x8002;
+constexpr UINT kTreeUnwatch = 0x8003;
+constexpr UINT kTreeCheckDone = 0x8200;
+constexpr UINT kTreeFolderChanged = 0x8201;
+constexpr UINT kTreeShellChange = 0x83E8;
+
+// Commands of the folder-tree context menu (popup 8) that the tree carries out.
+constexpr int kCmdOpenInPane1 = 5500;
+constexpr int kCmdOpenInPane2 = 5501;
+constexpr int kCmdAddRootFolder = 5510;
+constexpr int kCmdRemoveRootFolder = 5511;
+constexpr int kCmdExpandAtStart = 5535;
+constexpr int kCmdShowArchives = 5540;
+constexpr int kCmdExplore = 5570;
+// The menu of the tree area's second tab (popup 9): the information-item chooser.
+constexpr int kCmdChooseInfoItems = 5600;
+
+// How the tree reaches the rest of the program. The program's host sends requests to the broker and
+// asks the panes; tests put their own in.
+struct TreeHost {
+    // The pane a plain selection loads (0 or 1).
+    std::function<int()> activePane;
+    // Whether pane `pane` shows `location` (kind, item-ID list for kind 1, path) right now.
+    std::function<bool(int pane, const msg::LocationRequest& location)> paneShows;
+    // Takes a location request for loading.
+    std::function<void(std::unique_ptr<msg::LocationRequest>)> navigate;
+    // The archives switch was changed from the tree's menu (settings key 7).
+    std::function<void(bool)> showArchivesChanged;
+};
+
+struct TreeOptions {
+    std::wstring rootFoldersCaption;
+    bool expandDesktop = true;
+    bool expandRootFolders = true;
+    bool showHidden = false;
+    bool showArchives = true;
+    bool rarAvailable = false;
+    // The root-folder list (settings keys 101 and 104); it is the settings' own list, edited in place.
+    // Null hides the root-folders item.
+    std::vector<settings::TreeRoot>* roots = nullptr;
+    std::vector<std::wstring> pluginExtensions;
+};
+
+// Start-up: creates the tree object and starts its worker thread. False when the thread could not
+// be started; the tree then works without children checks (every folder keeps its button).
+bool StartShellTree();
+// Teardown: stops the worker (WM_CLOSE, at most 500 ms, then terminated), empties the tree and
+// deregisters the change notification. Safe to call more than once.
+void StopShellTree();
+// The tree-view control the roots were created in, or null.
+HWND ShellTreeWindow();
+
+// Binds `treeView`, inserts the roots, expands the ones asked for and registers for shell changes.
+bool CreateRoots(HWND treeView, const TreeOptions& options, TreeHost host);
+// The program's host: navigation through the broker, pane queries through the main window.
+TreeHost ProgramHost();
+// The options from the program's settings (keys 6, 7, 43, 101, 104, 106).
+TreeOptions ProgramOptions();
+
+// WM_NOTIFY from the tree-view control, forwarded by its parent; `handled` tells whether the
+// result is the tree's answer.
+LRESULT OnTreeNotify(const NMHDR* hdr, bool* handled);
+// WM_CONTEXTMENU over the tree (screen position, or -1, -1 from the keyboard): popup 8, whose
+// commands the tree carries out on the item under the pointer (else the selected item).
+void ShowTreeMenu(HWND owner, POINT screen);
+// Popup 8 for `item` (null: the selected item), with its states; the caller destroys it.
+HMENU BuildTreeMenu(HTREEITEM item);
+// WM_CONTEXTMENU over the second tab's list: popup 9, whose one command opens the information-item
+// chooser through `chooseItems`; without one the command is grey.
+void ShowInfoMenu(HWND owner, POINT screen, const std::function<void()>& chooseItems);
+// Runs one command of popup 8 on `item` (null: the selected item). False when it does not apply.
+bool RunTreeCommand(int command, HTREEITEM item = nullptr);
+// Whether a popup-8 command applies to `item` (null: the selected item) and, for switches, its state.
+bool TreeCommandEnabled(int command, HTREEITEM item = nullptr, bool* checked = nullptr);
+
+// Switches. Each re-walks the expanded items, so the tree shows exactly what it would have shown.
+void SetShowHidden(bool show);
+void SetShowArchives(bool show);
+// New plug-in archive extensions (the image plug-in host, after loading its archive plug-ins).
+void SetArchiveExtensions(const std::vector<std::wstring>& extensions);
+
+// A pane's location changed: the marks are drawn again.
+void ShellTreePaneChanged(int pane);
+
+// Queries on the selected item.
+int SelectedKind(); // 1 when nothing is selected
+// The root-folder path of a selected root folder, else empty.
+std::wstring SelectedRootFolder();
+// The file-system path of the selected item; false for virtual folders and the two roots.
+bool SelectedPath(std::wstring* path);
+
+// A location request for kind 1 carrying the shell's item-ID list as bytes.
+std::unique_ptr<msg::LocationRequest> MakeShellLocationRequest(PCIDLIST_ABSOLUTE idList, const std::wstring& text,
+                                                               int pane);
+
+// What tests look at.
+struct ItemFacts {
+    int itemClass = -1;
+    int kind = -1;
+    bool hasButton = false; // children count 1
+    bool enumerated = false;
+    std::wstring text;
+    std::wstring path;
+};
+bool ItemFactsOf(HTREEITEM item, ItemFacts* facts);
+HTREEITEM DesktopRoot();
+HTREEITEM RootFoldersItem();
+// Children checks posted to the worker and not answered yet.
+int PendingChecks();
+
+} // namespace shelltree

@@ -1,0 +1,358 @@
+// The folder tree of the real program, looked at and clicked from outside: what a new user sees,
+// navigation into the panes with their marks, and folders changed by another program.
+#include <gtest/gtest.h>
+
+#include "tests/e2e/quorle_copy.h"
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <cstring>
+
+namespace {
+
+using e2e::ChildById;
+using e2e::kMainClass;
+using e2e::QuorleCopy;
+
+// Messages whose answers go through memory: the memory is made in the program's process.
+class RemoteBuffer {
+  public:
+    explicit RemoteBuffer(HWND window) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+        if (process_)
+            base_ = static_cast<uint8_t*>(VirtualAllocEx(process_, nullptr, kSize, MEM_COMMIT, PAGE_READWRITE));
+    }
+    ~RemoteBuffer() {
+        if (base_)
+            VirtualFreeEx(process_, base_, 0, MEM_RELEASE);
+        if (process_)
+            CloseHandle(process_);
+    }
+    RemoteBuffer(const RemoteBuffer&) = delete;
+    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+    bool Ok() const { return base_ != nullptr; }
+
+    std::wstring ItemText(HWND tree, HTREEITEM item) {
+        TVITEMW tv = {};
+        tv.mask = TVIF_TEXT | TVIF_HANDLE;
+        tv.hItem = item;
+        tv.pszText = reinterpret_cast<wchar_t*>(base_ + kTextAt);
+        tv.cchTextMax = 260;
+        Write(0, &tv, sizeof tv);
+        Write(kTextAt, L"", sizeof(wchar_t));
+        if (!SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(base_)))
+            return std::wstring();
+        return ReadText();
+    }
+    int ChildrenCount(HWND tree, HTREEITEM item) {
+        TVITEMW tv = {};
+        tv.mask = TVIF_CHILDREN | TVIF_HANDLE;
+        tv.hItem = item;
+        Write(0, &tv, sizeof tv);
+        SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(base_));
+        Read(0, &tv, sizeof tv);
+        return tv.cChildren;
+    }
+    RECT ItemRect(HWND tree, HTREEITEM item, bool labelOnly = false) {
+        RECT r = {};
+        std::memcpy(&r, &item, sizeof item);
+        Write(0, &r, sizeof r);
+        SendMessageW(tree, TVM_GETITEMRECT, labelOnly, reinterpret_cast<LPARAM>(base_));
+        Read(0, &r, sizeof r);
+        return r;
+    }
+    std::wstring StatusText(HWND status, int part) {
+        Write(kTextAt, L"", sizeof(wchar_t));
+        SendMessageW(status, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(base_ + kTextAt));
+        return ReadText();
+    }
+
+  private:
+    static constexpr size_t kSize = 8192;
+    static constexpr size_t kTextAt = 512;
+    void Write(size_t at, const void* data, size_t n) { WriteProcessMemory(process_, base_ + at, data, n, nullptr); }
+    void Read(size_t at, void* data, size_t n) { ReadProcessMemory(process_, base_ + at, data, n, nullptr); }
+    std::wstring ReadText() {
+        wchar_t text[300] = {};
+        Read(kTextAt, text, sizeof text - sizeof(wchar_t));
+        return text;
+    }
+    HANDLE process_ = nullptr;
+    uint8_t* base_ = nullptr;
+};
+
+HTREEITEM NextItem(HWND tree, HTREEITEM item, UINT how) {
+    return reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, how, reinterpret_cast<LPARAM>(item)));
+}
+
+std::vector<std::wstring> ChildTexts(HWND tree, RemoteBuffer& remote, HTREEITEM parent) {
+    std::vector<std::wstring> out;
+    for (HTREEITEM c = NextItem(tree, parent, TVGN_CHILD); c; c = NextItem(tree, c, TVGN_NEXT))
+        out.push_back(remote.ItemText(tree, c));
+    return out;
+}
+
+HTREEITEM ChildNamed(HWND tree, RemoteBuffer& remote, HTREEITEM parent, const std::wstring& text) {
+    for (HTREEITEM c = NextItem(tree, parent, TVGN_CHILD); c; c = NextItem(tree, c, TVGN_NEXT))
+        if (remote.ItemText(tree, c) == text)
+            return c;
+    return nullptr;
+}
+
+// A press and release on the item's label, as the mouse would give them.
+void ClickItem(HWND tree, RemoteBuffer& remote, HTREEITEM item) {
+    const RECT r = remote.ItemRect(tree, item, true);
+    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    PostMessageW(tree, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(tree, WM_LBUTTONUP, 0, at);
+}
+
+// Shift as the program's thread sees it: our input state is shared with that thread meanwhile.
+class SharedShift {
+  public:
+    explicit SharedShift(HWND window) : other_(GetWindowThreadProcessId(window, nullptr)) {
+        attached_ = AttachThreadInput(GetCurrentThreadId(), other_, TRUE) != FALSE;
+        Set(true);
+    }
+    ~SharedShift() {
+        Set(false);
+        if (attached_)
+            AttachThreadInput(GetCurrentThreadId(), other_, FALSE);
+    }
+    SharedShift(const SharedShift&) = delete;
+    SharedShift& operator=(const SharedShift&) = delete;
+    bool Attached() const { return attached_; }
+
+  private:
+    static void Set(bool down) {
+        BYTE keys[256] = {};
+        GetKeyboardState(keys);
+        keys[VK_SHIFT] = down ? 0x80 : 0;
+        keys[VK_LSHIFT] = down ? 0x80 : 0;
+        SetKeyboardState(keys);
+    }
+    DWORD other_;
+    bool attached_ = false;
+};
+
+COLORREF ScreenPixel(HWND window, int x, int y) {
+    POINT p = {x, y};
+    ClientToScreen(window, &p);
+    HDC dc = GetDC(nullptr);
+    const COLORREF c = GetPixel(dc, p.x, p.y);
+    ReleaseDC(nullptr, dc);
+    return c;
+}
+
+HWND FocusOf(HWND window) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+    return info.hwndFocus;
+}
+
+void PressKey(HWND target, UINT key) {
+    PostMessageW(target, WM_KEYDOWN, key, 1);
+    PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+}
+
+// The pointer moves to a point of `window` (client coordinates), as the mouse would take it there.
+void PointAt(HWND window, int x, int y) {
+    POINT p = {x, y};
+    ClientToScreen(window, &p);
+    SetCursorPos(p.x, p.y);
+    PostMessageW(window, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+}
+
+class TreeE2e : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(harness::WaitWindowGone(kMainClass, 5000)) << "another Quorle is running"; }
+    void TearDown() override {
+        if (main_) {
+            EXPECT_EQ(QuorleCopy::Close(process_, main_), 0u);
+        }
+        // The pointer is parked off where the next program's window opens.
+        SetCursorPos(0, 0);
+    }
+    // Starts the copy; the tree is ready once both roots are in it.
+    void Start() {
+        main_ = copy_.Start(process_);
+        ASSERT_NE(main_, nullptr) << "no main window within 30 s";
+        ASSERT_TRUE(harness::PumpUntil([&] { return (tree_ = ChildById(main_, 402)) != nullptr; }, 10000));
+        ASSERT_TRUE(harness::PumpUntil([&] { return SendMessageW(tree_, TVM_GETCOUNT, 0, 0) >= 2; }, 10000));
+        harness::PumpFor(1500);
+    }
+    HTREEITEM Roots() { return NextItem(tree_, NextItem(tree_, nullptr, TVGN_ROOT), TVGN_NEXT); }
+
+    QuorleCopy copy_;
+    harness::Process process_;
+    HWND main_ = nullptr;
+    HWND tree_ = nullptr;
+};
+
+TEST_F(TreeE2e, ANewUserSeesTheDesktopAndThePicturesFolder) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    RemoteBuffer remote(tree_);
+    ASSERT_TRUE(remote.Ok());
+    HTREEITEM desktop = NextItem(tree_, nullptr, TVGN_ROOT);
+    EXPECT_EQ(remote.ItemText(tree_, desktop), L"Desktop");
+    EXPECT_NE(NextItem(tree_, desktop, TVGN_CHILD), nullptr) << "the desktop starts expanded";
+    HTREEITEM roots = Roots();
+    EXPECT_EQ(remote.ItemText(tree_, roots), L"Root folders");
+    EXPECT_EQ(ChildTexts(tree_, remote, roots), std::vector<std::wstring>{L"Pictures"});
+    // My Computer lists the drives; each drive root shows its button without being opened.
+    HTREEITEM computer = ChildNamed(tree_, remote, desktop, L"My Computer");
+    ASSERT_NE(computer, nullptr);
+    SendMessageW(tree_, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(computer));
+    HTREEITEM drive = nullptr;
+    for (HTREEITEM c = NextItem(tree_, computer, TVGN_CHILD); c; c = NextItem(tree_, c, TVGN_NEXT))
+        if (remote.ItemText(tree_, c).find(L"C:") != std::wstring::npos)
+            drive = c;
+    ASSERT_NE(drive, nullptr) << ::testing::PrintToString(ChildTexts(tree_, remote, computer));
+    EXPECT_EQ(remote.ChildrenCount(tree_, drive), 1);
+    harness::PumpFor(500);
+    EXPECT_FALSE(harness::SaveNamedScreenshot(L"tree_new_user", main_).empty());
+}
+
+TEST_F(TreeE2e, ClickingLoadsTheActivePaneShiftTheOtherAndTheTreeMarksBoth) {
+    fixtures::TempFolder photos;
+    ASSERT_TRUE(CreateDirectoryW((photos / L"alpha").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((photos / L"beta").c_str(), nullptr));
+    settings::Settings s;
+    s.treeRoots = {{photos.Path(), 1}};
+    ASSERT_TRUE(copy_.WriteSettings(s));
+    ASSERT_NO_FATAL_FAILURE(Start());
+    RemoteBuffer remote(tree_);
+    ASSERT_TRUE(remote.Ok());
+    HTREEITEM root = NextItem(tree_, Roots(), TVGN_CHILD);
+    ASSERT_NE(root, nullptr);
+    ASSERT_EQ(ChildTexts(tree_, remote, root), (std::vector<std::wstring>{L"alpha", L"beta"}))
+        << "a root folder marked for it is expanded at start";
+    HTREEITEM alpha = ChildNamed(tree_, remote, root, L"alpha");
+    HTREEITEM beta = ChildNamed(tree_, remote, root, L"beta");
+
+    ClickItem(tree_, remote, alpha);
+    EXPECT_TRUE(harness::PumpUntil([&] { return harness::WindowText(main_).find(L"alpha") != std::wstring::npos; },
+                                   10000))
+        << harness::WindowText(main_);
+    EXPECT_EQ(harness::WindowText(main_).substr(0, 4), L"<1> ");
+    {
+        SharedShift shift(main_);
+        ASSERT_TRUE(shift.Attached());
+        ClickItem(tree_, remote, beta);
+        harness::PumpFor(800);
+    }
+    HWND status2 = nullptr;
+    for (const harness::ChildInfo& c : harness::Children(ChildById(main_, 501)))
+        if (c.id == 503)
+            status2 = c.hwnd;
+    ASSERT_NE(status2, nullptr);
+    EXPECT_TRUE(harness::PumpUntil([&] { return remote.StatusText(status2, 5).find(L"beta") != std::wstring::npos; },
+                                   10000))
+        << "pane 2 shows " << std::string(remote.StatusText(status2, 5).begin(), remote.StatusText(status2, 5).end());
+    EXPECT_NE(harness::WindowText(main_).find(L"alpha"), std::wstring::npos) << "pane 1 stays active";
+
+    // Both marks: pane 1's band on alpha, pane 2's on beta, at the rows' right ends.
+    InvalidateRect(tree_, nullptr, TRUE);
+    harness::PumpFor(600);
+    RECT client;
+    GetClientRect(tree_, &client);
+    const RECT ra = remote.ItemRect(tree_, alpha), rb = remote.ItemRect(tree_, beta);
+    EXPECT_EQ(ScreenPixel(tree_, client.right - 3, (ra.top + ra.bottom) / 2), COLORREF(0xFFF0D8));
+    EXPECT_EQ(ScreenPixel(tree_, client.right - 3, (rb.top + rb.bottom) / 2), COLORREF(0xE0FFD0));
+    EXPECT_FALSE(harness::SaveNamedScreenshot(L"tree_both_marks", main_).empty());
+}
+
+TEST_F(TreeE2e, FoldersChangedByAnotherProgramAppearMoveAndDisappear) {
+    fixtures::TempFolder photos;
+    for (const wchar_t* name : {L"b", L"d"})
+        ASSERT_TRUE(CreateDirectoryW((photos / name).c_str(), nullptr));
+    settings::Settings s;
+    s.treeRoots = {{photos.Path(), 1}, {L"Q:\\", 0}};
+    ASSERT_TRUE(copy_.WriteSettings(s));
+    ASSERT_NO_FATAL_FAILURE(Start());
+    RemoteBuffer remote(tree_);
+    HTREEITEM root = NextItem(tree_, Roots(), TVGN_CHILD);
+    ASSERT_EQ(ChildTexts(tree_, remote, root), (std::vector<std::wstring>{L"b", L"d"}));
+
+    const std::wstring c = photos / L"c";
+    ASSERT_TRUE(CreateDirectoryW(c.c_str(), nullptr));
+    SHChangeNotify(SHCNE_MKDIR, SHCNF_PATHW | SHCNF_FLUSH, c.c_str(), nullptr);
+    EXPECT_TRUE(harness::PumpUntil([&] { return ChildTexts(tree_, remote, root).size() == 3; }, 10000));
+    EXPECT_EQ(ChildTexts(tree_, remote, root), (std::vector<std::wstring>{L"b", L"c", L"d"}));
+
+    const std::wstring a = photos / L"a";
+    ASSERT_TRUE(MoveFileW(c.c_str(), a.c_str()));
+    SHChangeNotify(SHCNE_RENAMEFOLDER, SHCNF_PATHW | SHCNF_FLUSH, c.c_str(), a.c_str());
+    EXPECT_TRUE(harness::PumpUntil(
+        [&] { return ChildTexts(tree_, remote, root) == std::vector<std::wstring>{L"a", L"b", L"d"}; }, 10000));
+
+    ASSERT_TRUE(RemoveDirectoryW((photos / L"b").c_str()));
+    SHChangeNotify(SHCNE_RMDIR, SHCNF_PATHW | SHCNF_FLUSH, (photos / L"b").c_str(), nullptr);
+    EXPECT_TRUE(harness::PumpUntil(
+        [&] { return ChildTexts(tree_, remote, root) == std::vector<std::wstring>{L"a", L"d"}; }, 10000));
+
+    // A root on a drive that is not there keeps its button and the window keeps answering.
+    // The shell names the drive ("Q:" with its label, if any).
+    HTREEITEM drive = nullptr;
+    for (HTREEITEM r = NextItem(tree_, Roots(), TVGN_CHILD); r; r = NextItem(tree_, r, TVGN_NEXT))
+        if (remote.ItemText(tree_, r).find(L"Q:") != std::wstring::npos)
+            drive = r;
+    ASSERT_NE(drive, nullptr) << ::testing::PrintToString(ChildTexts(tree_, remote, Roots()));
+    EXPECT_EQ(remote.ChildrenCount(tree_, drive), 1);
+    DWORD_PTR answer = 0;
+    EXPECT_TRUE(SendMessageTimeoutW(main_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer));
+}
+
+TEST_F(TreeE2e, TheTreeTakesTheKeyboardWhileThePointerIsOverIt) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    SetForegroundWindow(main_);
+    harness::PumpFor(500);
+    HWND area = ChildById(main_, 400);
+    HWND commands = ChildById(main_, 202);
+    ASSERT_TRUE(IsWindowVisible(area));
+
+    // Over the tree, Tab is the tree's key, not the shortcut that hides the tree area.
+    PointAt(tree_, 40, 60);
+    EXPECT_TRUE(harness::PumpUntil([&] { return FocusOf(main_) == tree_; }, 3000));
+    PressKey(tree_, VK_TAB);
+    harness::PumpFor(500);
+    EXPECT_TRUE(IsWindowVisible(area)) << "the shortcut ran while the pointer was over the tree";
+    EXPECT_FALSE(SendMessageW(commands, TB_ISBUTTONCHECKED, 5110, 0));
+
+    // Away from it, the keyboard is the active pane's again and Tab hides the tree area.
+    HWND pane = ChildById(main_, 500);
+    RECT r = {};
+    GetClientRect(pane, &r);
+    PointAt(pane, r.right / 2, r.bottom / 2);
+    EXPECT_TRUE(harness::PumpUntil([&] { return FocusOf(main_) != tree_ && FocusOf(main_) != nullptr; }, 3000));
+    PressKey(FocusOf(main_), VK_TAB);
+    EXPECT_TRUE(harness::PumpUntil([&] { return !IsWindowVisible(area); }, 3000));
+    EXPECT_TRUE(SendMessageW(commands, TB_ISBUTTONCHECKED, 5110, 0));
+}
+
+TEST_F(TreeE2e, ARightClickOpensTheTreeMenuOnThatItem) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    SetForegroundWindow(main_);
+    RemoteBuffer remote(tree_);
+    HTREEITEM pictures = NextItem(tree_, Roots(), TVGN_CHILD);
+    ASSERT_NE(pictures, nullptr);
+    const RECT r = remote.ItemRect(tree_, pictures, true);
+    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    PostMessageW(tree_, WM_RBUTTONDOWN, MK_RBUTTON, at);
+    PostMessageW(tree_, WM_RBUTTONUP, 0, at);
+    HWND menu = harness::FindTopWindow(L"#32768", 5000, process_.Id());
+    ASSERT_NE(menu, nullptr) << "no popup menu";
+    harness::PumpFor(300);
+    EXPECT_FALSE(harness::SaveNamedScreenshot(L"tree_menu").empty());
+    // The menu is about the pressed item: its mnemonic removes that root folder.
+    PostMessageW(menu, WM_CHAR, L'm', 1);
+    EXPECT_TRUE(harness::PumpUntil([&] { return NextItem(tree_, Roots(), TVGN_CHILD) == nullptr; }, 5000));
+    EXPECT_FALSE(IsWindowVisible(menu));
+    EXPECT_EQ(remote.ChildrenCount(tree_, Roots()), 0) << "no root folders left: no button";
+}
+
+} // namespace
