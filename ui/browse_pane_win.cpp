@@ -15,6 +15,7 @@
 #include "folder/captions.h"
 #include "folder/listing.h"
 #include "folder/pane_location.h"
+#include "folder/shell_tree_win.h"
 #include "folder/shell_listing_win.h"
 #include "thumbs/thumb_view_win.h"
 #include "thumbs/thumb_worker_win.h"
@@ -179,6 +180,7 @@ void LoadPane(Pane& p, WPARAM flags, std::unique_ptr<msg::LocationRequest> reque
     ++p.generation;
     ReleasePane(p);
     UpdateTitle(*p.main);
+    shelltree::ShellTreePaneChanged(p.index);
     SetPart(p, kPartCount, folder::kLoadingCountText);
     SetPart(p, kPartLocation, folder::DisplayName(p.location), true);
 

@@ -5,6 +5,7 @@
 
 #include "app/language_win.h"
 #include "app/program_win.h"
+#include "ui/picture_info_win.h"
 #include "folder/shell_tree_win.h"
 #include "ui/main_window_win.h"
 
@@ -146,8 +147,7 @@ LRESULT CALLBACK TreeAreaProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
         if (from == Child(hwnd, kIdFolderTree))
             shelltree::ShowTreeMenu(hwnd, at);
         else if (from == Child(hwnd, kIdPictureInfo))
-            // The item chooser of the information list is not part of this build yet.
-            shelltree::ShowInfoMenu(hwnd, at, nullptr);
+            shelltree::ShowInfoMenu(hwnd, at, [hwnd] { ChoosePictureInfoItems(*TheMainWindow(), hwnd); });
         return 0;
     }
     }

@@ -9,6 +9,7 @@
 #include "app/language_win.h"
 #include "app/messages.h"
 #include "app/program_win.h"
+#include "folder/shell_tree_win.h"
 #include "thumbs/thumb_view_win.h"
 
 namespace ui {
@@ -154,8 +155,9 @@ void OnCommand(MainWindow& w, int id) {
         FitAcross(w, id - kCmdFitAcrossBase);
         break;
     case kCmdToggleHidden:
-        // The panes show the change at their next load.
+        // The panes show the change at their next load; the tree at once.
         s.hiddenAttributeMask = s.hiddenAttributeMask ? 0 : 2;
+        shelltree::SetShowHidden(s.hiddenAttributeMask == 0);
         break;
     case kCmdExit:
         PostMessageW(w.hwnd, WM_CLOSE, 0, 0);
