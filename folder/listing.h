@@ -41,6 +41,7 @@ struct ListRequest {
     bool forced = false;         // the refresh must not use the thumbnail cache
     std::wstring cacheFolder;
     thumbs::CacheLock* cacheLock = nullptr; // held while the cache files are read
+    int systemLevel = 5;         // the start-up's OS class; picks the recycle bin's bookkeeping
     // Listers the portable core has no means for; each fills `out` unsorted and returns false when it
     // has nothing. Shell folders (kind 1) are enumerated and filtered by the shell side. Archives are
     // opened by the archive layer, which may also turn the location's kind into 4.

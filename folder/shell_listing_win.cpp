@@ -8,6 +8,7 @@
 
 #include "common/scoped_win.h"
 #include "folder/names.h"
+#include "folder/recycle_bin.h"
 
 namespace folder {
 
@@ -117,6 +118,10 @@ bool ListShellFolder(PaneLocation& location, const ListRequest& request, Archive
         out->entries.push_back(std::move(e));
         return out->entries.size() < capacity;
     });
+    // The shell lists recycled files under their stored names; the bin's bookkeeping knows the
+    // names they had and when they were deleted.
+    if (location.recycleBin)
+        CompleteRecycleBinListing(*out, request.systemLevel);
     return !out->entries.empty();
 }
 

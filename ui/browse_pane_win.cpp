@@ -192,6 +192,7 @@ void LoadPane(Pane& p, WPARAM flags, std::unique_ptr<msg::LocationRequest> reque
     list.forced = forced;
     list.cacheFolder = P().cacheFolder;
     list.cacheLock = &P().cacheLockAdapter;
+    list.systemLevel = P().osClass;
     list.listShell = folder::ListShellFolder;
     auto listing = std::make_unique<folder::ArchiveListing>();
     if (!folder::ListFolder(p.location, list, listing.get())) {
