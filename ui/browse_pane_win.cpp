@@ -134,10 +134,12 @@ void Pane::ViewPreview(size_t item, const RECT& cell) {
 
 // Dropped files become file operations with the drag-and-drop part; until then the drop only
 // activates the pane.
+// Until files can be dropped into a pane's folder, a drop on a pane makes it the active one and then
+// opens the path there, as a drop on the frame does (the frame finishes the drop).
 void Pane::ViewDropFiles(HDROP drop) {
     if (IsWindowEnabled(main->hwnd))
         ActivatePane(*main, index);
-    DragFinish(drop);
+    SendMessageW(main->hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
 }
 
 image::LoadOptions LoadOptionsOf(const settings::Settings& s) {
