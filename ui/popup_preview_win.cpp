@@ -174,9 +174,15 @@ LRESULT CALLBACK PreviewProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
     case WM_GETMINMAXINFO:
         OnMinMax(*v, reinterpret_cast<MINMAXINFO*>(lp));
         return 0;
-    case WM_EXITSIZEMOVE:
+    case WM_EXITSIZEMOVE: {
+        // The size the user chose is the picture's new client size; it is drawn again at it.
+        RECT rc;
+        GetClientRect(hwnd, &rc);
+        v->geometry.clientWidth = rc.right;
+        v->geometry.clientHeight = rc.bottom;
         InvalidateRect(hwnd, nullptr, FALSE);
         return 0;
+    }
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
         OnButtonDown(hwnd, *v, message == WM_LBUTTONDOWN, wp, lp);
