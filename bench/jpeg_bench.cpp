@@ -6,6 +6,8 @@
 // never asserted.
 #include <benchmark/benchmark.h>
 
+#include "bench/ratio_reporter.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -140,25 +142,6 @@ void BM_LibraryScale8(benchmark::State& state) {
 BENCHMARK(BM_Decode140)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Decode140FromFile)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LibraryScale8)->Unit(benchmark::kMillisecond);
-
-// Keeps each benchmark's seconds per iteration (whatever unit it prints in) so the ratios can be printed after the run.
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-                times[run.benchmark_name()] = run.real_accumulated_time / static_cast<double>(run.iterations);
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
-
-void PrintRatio(const RatioReporter& r, const char* label, const char* num, const char* den, double target) {
-    const auto a = r.times.find(num), b = r.times.find(den);
-    if (a == r.times.end() || b == r.times.end() || b->second <= 0)
-        return;
-    std::printf("%-44s %6.3f  (target %.2f)\n", label, a->second / b->second, target);
-}
 
 } // namespace
 } // namespace bench

@@ -5,6 +5,8 @@
 // PNG: 2000 x 1500 RGB written by libpng with its default filters and compression, from a picture
 // with gradients, edges and grain.
 #include <benchmark/benchmark.h>
+
+#include "bench/ratio_reporter.h"
 #include <png.h>
 
 #include <cstdio>
@@ -113,25 +115,6 @@ void BM_PngLibpng(benchmark::State& state) {
 
 BENCHMARK(BM_PngOurs)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PngLibpng)->Unit(benchmark::kMillisecond);
-
-// Keeps each benchmark's seconds per iteration so the ratios can be printed after the run.
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-                times[run.benchmark_name()] = run.real_accumulated_time / static_cast<double>(run.iterations);
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
-
-void PrintRatio(const RatioReporter& r, const char* label, const char* num, const char* den, double target) {
-    const auto a = r.times.find(num), b = r.times.find(den);
-    if (a == r.times.end() || b == r.times.end() || b->second <= 0)
-        return;
-    std::printf("%-36s %6.3f  (target %.2f)\n", label, a->second / b->second, target);
-}
 
 } // namespace
 } // namespace bench

@@ -4,6 +4,8 @@
 // cold should reach 0.85 x the plain decode rate, and the cache run be 20 x faster than cold.
 #include <benchmark/benchmark.h>
 
+#include "bench/ratio_reporter.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -183,29 +185,14 @@ BENCHMARK(BM_PlainDecodeEighth)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ColdRun)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CacheRun)->Unit(benchmark::kMillisecond);
 
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0 && !run.error_occurred)
-                seconds[run.benchmark_name()] = run.real_accumulated_time / static_cast<double>(run.iterations);
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> seconds;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const auto& s = reporter.seconds;
-    const auto plain = s.find("BM_PlainDecodeEighth"), cold = s.find("BM_ColdRun"), cached = s.find("BM_CacheRun");
-    if (plain != s.end() && cold != s.end())
-        std::printf("cold run rate / plain 1/8 decode rate: %.3f (target >= 0.85)\n", plain->second / cold->second);
-    if (cold != s.end() && cached != s.end())
-        std::printf("cache run speed-up over cold run: %.1f x (target >= 20)\n", cold->second / cached->second);
+    bench::PrintRatio(reporter, "cold run rate / plain 1/8 decode rate", "BM_PlainDecodeEighth", "BM_ColdRun", 0.85);
+    bench::PrintRatio(reporter, "cache run speed-up over cold run", "BM_ColdRun", "BM_CacheRun", 20);
     benchmark::Shutdown();
     return 0;
 }
