@@ -6,6 +6,7 @@
 // never asserted.
 #include <benchmark/benchmark.h>
 
+#include "bench/jpeg_baseline.h"
 #include "bench/ratio_reporter.h"
 
 #include <cstdio>
@@ -118,23 +119,7 @@ void BM_LibraryScale8(benchmark::State& state) {
     const std::vector<uint8_t>& photo = PhotoJpeg();
     std::vector<uint8_t> out;
     for (auto _ : state) {
-        jpeg_decompress_struct cinfo;
-        jpeg_error_mgr err;
-        cinfo.err = jpeg_std_error(&err);
-        jpeg_create_decompress(&cinfo);
-        jpeg_mem_src(&cinfo, photo.data(), static_cast<unsigned long>(photo.size()));
-        jpeg_read_header(&cinfo, TRUE);
-        cinfo.scale_num = 1;
-        cinfo.scale_denom = 8;
-        jpeg_start_decompress(&cinfo);
-        const size_t stride = static_cast<size_t>(cinfo.output_width) * cinfo.output_components;
-        out.resize(stride * cinfo.output_height);
-        while (cinfo.output_scanline < cinfo.output_height) {
-            JSAMPROW row = out.data() + stride * cinfo.output_scanline;
-            jpeg_read_scanlines(&cinfo, &row, 1);
-        }
-        jpeg_finish_decompress(&cinfo);
-        jpeg_destroy_decompress(&cinfo);
+        DecodeEighthWithLibrary(photo.data(), photo.size(), out);
         benchmark::DoNotOptimize(out.data());
     }
 }

@@ -4,6 +4,7 @@
 // cold should reach 0.85 x the plain decode rate, and the cache run be 20 x faster than cold.
 #include <benchmark/benchmark.h>
 
+#include "bench/jpeg_baseline.h"
 #include "bench/ratio_reporter.h"
 
 #include <cstdio>
@@ -135,23 +136,7 @@ void BM_PlainDecodeEighth(benchmark::State& state) {
                 state.SkipWithError("cannot map a picture");
                 return;
             }
-            jpeg_decompress_struct cinfo;
-            jpeg_error_mgr err;
-            cinfo.err = jpeg_std_error(&err);
-            jpeg_create_decompress(&cinfo);
-            jpeg_mem_src(&cinfo, view.Data(), static_cast<unsigned long>(view.Size()));
-            jpeg_read_header(&cinfo, TRUE);
-            cinfo.scale_num = 1;
-            cinfo.scale_denom = 8;
-            jpeg_start_decompress(&cinfo);
-            const size_t stride = static_cast<size_t>(cinfo.output_width) * cinfo.output_components;
-            out.resize(stride * cinfo.output_height);
-            while (cinfo.output_scanline < cinfo.output_height) {
-                JSAMPROW row = out.data() + stride * cinfo.output_scanline;
-                jpeg_read_scanlines(&cinfo, &row, 1);
-            }
-            jpeg_finish_decompress(&cinfo);
-            jpeg_destroy_decompress(&cinfo);
+            bench::DecodeEighthWithLibrary(view.Data(), view.Size(), out);
             benchmark::DoNotOptimize(out.data());
         }
     }

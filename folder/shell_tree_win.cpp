@@ -1650,11 +1650,16 @@ void ShowInfoMenu(HWND owner, POINT screen, const std::function<void()>& chooseI
         chooseItems();
 }
 
-void SetShowHidden(bool show) {
-    if (!g_tree || g_tree->options.showHidden == show)
+// Turning a switch on walks the opened folders again for the items it lets in; turning it off removes
+// the items it keeps out, and walks again because folders never opened may have shown a button for
+// those items alone.
+namespace {
+
+void ApplyShowSwitch(bool TreeOptions::*option, bool show, const std::function<bool(const ItemData&)>& hidden) {
+    if (!g_tree || g_tree->options.*option == show)
         return;
     Tree& t = *g_tree;
-    t.options.showHidden = show;
+    t.options.*option = show;
     if (!t.tree)
         return;
     CancelChecks();
@@ -1662,26 +1667,22 @@ void SetShowHidden(bool show) {
         Rewalk(1);
         return;
     }
-    DeleteItemsWhere(
-        [](const ItemData& d) { return d.itemClass == folder::kShellItem && (d.attributes & SFGAO_HIDDEN); });
+    DeleteItemsWhere(hidden);
     Rewalk(0);
 }
 
+} // namespace
+
+void SetShowHidden(bool show) {
+    ApplyShowSwitch(&TreeOptions::showHidden, show, [](const ItemData& d) {
+        return d.itemClass == folder::kShellItem && (d.attributes & SFGAO_HIDDEN);
+    });
+}
+
 void SetShowArchives(bool show) {
-    if (!g_tree || g_tree->options.showArchives == show)
-        return;
-    Tree& t = *g_tree;
-    t.options.showArchives = show;
-    if (!t.tree)
-        return;
-    CancelChecks();
-    if (show) {
-        Rewalk(1);
-        return;
-    }
-    DeleteItemsWhere([](const ItemData& d) { return d.itemClass == folder::kShellItem && folder::IsArchiveKind(d.kind); });
-    // Folders never opened may have shown a button for archives alone.
-    Rewalk(0);
+    ApplyShowSwitch(&TreeOptions::showArchives, show, [](const ItemData& d) {
+        return d.itemClass == folder::kShellItem && folder::IsArchiveKind(d.kind);
+    });
 }
 
 void SetArchiveExtensions(const std::vector<std::wstring>& extensions) {
