@@ -303,22 +303,33 @@ void RunCheck(std::unique_ptr<CheckRequest> r, const std::atomic<bool>& stop, co
         result.release();
 }
 
-// Queued checks go unanswered; their records are freed here. With `all`, the queued watch
-// requests go too (the window is going).
-void DropQueuedChecks(HWND hwnd, bool all = false) {
+// Queued checks older than `generation` go unanswered; their records are freed here. Checks the tree
+// posted after the cancel (it rewalks at once) wait in the same queue and are posted again, or the
+// tree would wait for their answers forever. With `all`, everything queued goes, watch requests too
+// (the window is going).
+void DropQueuedChecks(HWND hwnd, uint32_t generation, bool all = false) {
+    std::vector<CheckRequest*> current;
     MSG m;
     while (PeekMessageW(&m, hwnd, kTreeCheck, all ? kTreeUnwatch : kTreeCheck, PM_REMOVE)) {
         if (m.message == WM_QUIT) {
             PostQuitMessage(static_cast<int>(m.wParam));
-            return;
+            break;
         }
-        if (m.message == kTreeCheck)
-            delete reinterpret_cast<CheckRequest*>(m.lParam);
-        else if (m.message == kTreeWatch)
+        if (m.message == kTreeCheck) {
+            auto* r = reinterpret_cast<CheckRequest*>(m.lParam);
+            if (!all && static_cast<int32_t>(r->generation - generation) >= 0)
+                current.push_back(r);
+            else
+                delete r;
+        } else if (m.message == kTreeWatch) {
             delete reinterpret_cast<WatchRequest*>(m.lParam);
-        else if (m.message == kTreeUnwatch)
+        } else if (m.message == kTreeUnwatch) {
             delete reinterpret_cast<std::wstring*>(m.lParam);
+        }
     }
+    for (CheckRequest* r : current)
+        if (!PostMessageW(hwnd, kTreeCheck, 0, reinterpret_cast<LPARAM>(r)))
+            delete r;
 }
 
 LRESULT CALLBACK WorkerProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
@@ -335,7 +346,7 @@ LRESULT CALLBACK WorkerProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
         return 0;
     }
     case kTreeCancel:
-        DropQueuedChecks(hwnd);
+        DropQueuedChecks(hwnd, static_cast<uint32_t>(wp));
         return 0;
     case kTreeWatch: {
         std::unique_ptr<WatchRequest> r(reinterpret_cast<WatchRequest*>(lp));
@@ -357,7 +368,7 @@ LRESULT CALLBACK WorkerProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
         DestroyWindow(hwnd);
         return 0;
     case WM_DESTROY:
-        DropQueuedChecks(hwnd, true);
+        DropQueuedChecks(hwnd, 0, true);
         PostQuitMessage(0);
         return 0;
     case WM_NCDESTROY:
@@ -922,10 +933,10 @@ void DeleteItemsWhere(Pick pick) {
 
 void CancelChecks() {
     Tree& t = *g_tree;
-    t.generation.fetch_add(1);
+    const uint32_t generation = t.generation.fetch_add(1) + 1;
     t.pending = 0;
     if (HWND worker = t.worker.load())
-        PostMessageW(worker, kTreeCancel, 0, 0);
+        PostMessageW(worker, kTreeCancel, generation, 0);
 }
 
 // After a switch changed: expanded items list what they now should, the others are checked again.

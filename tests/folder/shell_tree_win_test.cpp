@@ -9,6 +9,7 @@
 
 #include <algorithm>
 
+#include "common/scoped_win.h"
 #include "folder/names.h"
 #include "tests/fixtures/byte_writer.h"
 #include "tests/harness/win_harness.h"
@@ -492,6 +493,35 @@ TEST_F(ShellTreeUi, HiddenFoldersFollowTheSwitch) {
     Settle();
     EXPECT_EQ(Texts(rootItem), std::vector<std::wstring>{L"seen"});
     SetFileAttributesW((folder_ / L"secret").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// A switch flipped twice while the worker is busy: the cancel and both walks wait in its queue, and
+// the checks posted after the last cancel are still answered.
+TEST_F(ShellTreeUi, ASwitchFlippedWhileTheWorkerIsBusyStillGetsItsAnswers) {
+    MakeFolder(folder_ / L"empty");
+    for (int i = 0; i < 20; ++i) {
+        const std::wstring f = folder_ / (L"f" + std::to_wstring(i));
+        MakeFolder(f);
+        MakeFolder(f + L"\\kid");
+    }
+    Create();
+    HTREEITEM rootItem = OpenRoot();
+    // Idle in its message loop, the worker holds no lock when it is held still.
+    HWND worker = FindWindowExW(HWND_MESSAGE, nullptr, L"shell_msg_class", nullptr);
+    ASSERT_NE(worker, nullptr);
+    win::Handle thread(OpenThread(THREAD_SUSPEND_RESUME, FALSE, GetWindowThreadProcessId(worker, nullptr)));
+    ASSERT_TRUE(thread);
+    ASSERT_NE(SuspendThread(thread.Get()), static_cast<DWORD>(-1));
+    shelltree::SetShowHidden(true);
+    shelltree::SetShowHidden(false);
+    ResumeThread(thread.Get());
+    Settle();
+    EXPECT_EQ(shelltree::PendingChecks(), 0);
+    ASSERT_EQ(Texts(rootItem).size(), 21u);
+    for (HTREEITEM c = TreeView_GetChild(tree_, rootItem); c; c = TreeView_GetNextSibling(tree_, c)) {
+        const shelltree::ItemFacts f = Facts(c);
+        EXPECT_EQ(f.hasButton, f.text != L"empty") << "only folders holding a folder keep a button";
+    }
 }
 
 TEST_F(ShellTreeUi, TeardownEndsTheWorkerAndEmptiesTheTree) {
