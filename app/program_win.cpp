@@ -18,6 +18,8 @@
 #include "image/mul_table.h"
 #include "thumbs/thumb_worker_win.h"
 #include "ui/main_window_win.h"
+#include "ui/menu_bar_win.h"
+#include "ui/menus_win.h"
 
 namespace app {
 
@@ -177,12 +179,14 @@ HWND BuildWindowSystem(Program& p, const settings::SettingsReader& reader) {
     lang::SetDialogOptions(p.heap, p.settings.largeDialogFont);
     p.shortcuts = shortcuts::LoadShortcuts(p.settings.accelerators);
     BuildAccelerators(p);
+    ui::BuildProgramMenus(p);
     INITCOMMONCONTROLSEX icc = {};
     icc.dwSize = sizeof icc;
     icc.dwICC = 0x43F;
     InitCommonControlsEx(&icc);
     if (!ui::RegisterFrameClasses(p.instance))
         return nullptr;
+    ui::InstallMenuHook();
     HWND main = ui::CreateMainWindow(p.instance);
     if (main)
         p.routing.main.store(main);
@@ -319,12 +323,14 @@ void TearDown(ui::MainWindow& w) {
     PostMessageW(p.routing.broker.load(), msg::kBrokerQuit, 0, 0);
     WaitBounded(p.threads[0], startup::kThreadWaitMs);
     folder::CloseWatch(w.watch);
+    ui::RemoveMenuHook();
     if (p.settings.closeViewerOnExit)
         CloseCompanionViewer();
     ui::RemoveToolbarSubclasses(w);
     ui::RemoveTreeSubclasses(w);
     SendMessageW(w.commandBar, TB_SETIMAGELIST, 0, 0);
     w.commandImages.Reset();
+    menus::DestroyMenus();
     StoreWindowPlacement(p, w.hwnd);
     StoreAccelerators(p);
     WriteSettings(p);

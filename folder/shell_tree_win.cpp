@@ -17,6 +17,7 @@
 #include "folder/pane_location.h"
 #include "folder/shell_tree_rules.h"
 #include "ui/main_window_win.h"
+#include "ui/menus_win.h"
 
 namespace shelltree {
 
@@ -1475,6 +1476,7 @@ TreeHost ProgramHost() {
             SendMessageW(broker, msg::kBrokerStartJob, msg::kJobNavigate, reinterpret_cast<LPARAM>(request.release()));
     };
     host.showArchivesChanged = [](bool show) { app::TheProgram().settings.treeShowsArchives = show; };
+    host.decorateMenu = [](HMENU menu) { menus::OwnerDraw(menu, &app::TheProgram().shortcuts.slots); };
     return host;
 }
 
@@ -1641,6 +1643,8 @@ void ShowTreeMenu(HWND owner, POINT screen) {
     if (!menu.Get())
         return;
     const POINT at = MenuPoint(t.tree, screen, target);
+    if (t.host.decorateMenu)
+        t.host.decorateMenu(menu.Get());
     const int command = TrackPopupMenu(menu.Get(), TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, owner, nullptr);
     if (command && g_tree && g_tree->tree && (!target || DataOfItem(target)))
         RunTreeCommand(command, target);
@@ -1651,6 +1655,8 @@ void ShowInfoMenu(HWND owner, POINT screen, const std::function<void()>& chooseI
     if (!menu.Get())
         return;
     AddMenuItem(menu.Get(), kCmdChooseInfoItems, chooseItems != nullptr, false);
+    if (g_tree && g_tree->host.decorateMenu)
+        g_tree->host.decorateMenu(menu.Get());
     if (screen.x == -1 && screen.y == -1) {
         screen = {0, 0};
         ClientToScreen(owner, &screen);

@@ -59,6 +59,8 @@ struct TreeHost {
     std::function<void(std::unique_ptr<msg::LocationRequest>)> navigate;
     // The archives switch was changed from the tree's menu (settings key 7).
     std::function<void(bool)> showArchivesChanged;
+    // Gives a context menu the program's look before it opens (owner-drawn items); may be empty.
+    std::function<void(HMENU)> decorateMenu;
 };
 
 struct TreeOptions {

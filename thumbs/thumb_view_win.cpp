@@ -440,11 +440,13 @@ void OnButtonUp(ThumbView& v, HWND hwnd, bool left) {
     EndPress(v, hwnd);
     switch (mode) {
     case Mode::LeftPressed: Click(v, v.pressWhere, v.pressItem); break;
-    case Mode::RightPressed:
-        // The pane's context menu belongs to the menus; selecting the item is the view's half.
+    case Mode::RightPressed: {
         if (v.pressWhere != Where::Area)
             SelectForClick(v, v.pressItem);
+        const DWORD at = GetMessagePos();
+        v.host->ViewContextMenu({GET_X_LPARAM(at), GET_Y_LPARAM(at)});
         break;
+    }
     case Mode::LeftGesture:
     case Mode::RightGesture: RunBound(v, gesture, v.pressItem); break;
     default: break;
@@ -470,6 +472,17 @@ void OnWheel(ThumbView& v, WPARAM wp) {
     const int delta = GET_WHEEL_DELTA_WPARAM(wp);
     if (delta)
         RunBound(v, S(v).mouseCommands[delta > 0 ? kMouseWheelUp : kMouseWheelDown], kNoItem);
+}
+
+// The menu key and Shift+F10 arrive here (cells pass WM_CONTEXTMENU on to the area); right clicks
+// are handled on release and never reach it.
+void OnContextMenuKey(ThumbView& v, LPARAM lp) {
+    POINT at = {GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+    if (lp == -1) {
+        at = {0, 0};
+        ClientToScreen(v.area, &at);
+    }
+    v.host->ViewContextMenu(at);
 }
 
 // Mouse messages of all three window kinds; false when the message is not a mouse message.
@@ -659,6 +672,9 @@ LRESULT CALLBACK AreaProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
     case WM_DROPFILES:
         v->host->ViewDropFiles(reinterpret_cast<HDROP>(wp));
         return 0;
+    case WM_CONTEXTMENU:
+        OnContextMenuKey(*v, lp);
+        return 0;
     case WM_NCDESTROY:
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         // The cells are children and are already gone; only the items remain.
@@ -846,6 +862,9 @@ size_t ViewItemOfWindow(ThumbView& v, HWND hwnd) {
 
 folder::ThumbItemArray& ViewItems(ThumbView& v) { return v.items; }
 size_t ViewCount(const ThumbView& v) { return v.count; }
+bool ViewMouseBusy(const ThumbView& v) {
+    return v.mode == Mode::LeftGesture || v.mode == Mode::RightGesture || v.mode == Mode::Blocked;
+}
 size_t ViewSelected(const ThumbView& v) { return v.selected; }
 size_t ViewAnchor(const ThumbView& v) { return v.anchor; }
 size_t ViewFirstVisible(const ThumbView& v) { return v.first; }

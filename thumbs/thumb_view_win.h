@@ -36,6 +36,9 @@ class ViewHost {
     virtual bool ViewCanDrag() = 0;
     // Files dropped on the area.
     virtual void ViewDropFiles(HDROP drop) = 0;
+    // The context menu at `screen`: after a right click (the item under it already selected) or from
+    // the keyboard (the area's top-left corner).
+    virtual void ViewContextMenu(POINT screen) = 0;
 };
 
 struct ViewCreateArgs {
@@ -90,6 +93,9 @@ BoxSize FitAcrossBox(int gridWidth, int n, int edgeWidth);
 
 // The item a picture or text cell of this view shows, or kNoItem for any other window.
 size_t ViewItemOfWindow(ThumbView& v, HWND hwnd);
+// A gesture or a drag is under way (a button is held past the gesture threshold): commands from
+// the keyboard wait until it ends.
+bool ViewMouseBusy(const ThumbView& v);
 
 folder::ThumbItemArray& ViewItems(ThumbView& v);
 size_t ViewCount(const ThumbView& v);

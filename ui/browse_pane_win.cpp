@@ -19,7 +19,9 @@
 #include "folder/shell_listing_win.h"
 #include "thumbs/thumb_view_win.h"
 #include "thumbs/thumb_worker_win.h"
+#include "ui/commands.h"
 #include "ui/main_window_win.h"
+#include "ui/menus_win.h"
 #include "ui/picture_info_win.h"
 
 namespace ui {
@@ -57,6 +59,7 @@ struct Pane : thumbs::ViewHost {
     void ViewPreview(size_t item, const RECT& cell) override;
     bool ViewCanDrag() override { return SendMessageW(Broker(), msg::kBrokerPathInFileOp, 0, index) != 0; }
     void ViewDropFiles(HDROP drop) override;
+    void ViewContextMenu(POINT screen) override;
 };
 
 struct CreateArgs {
@@ -140,6 +143,14 @@ void Pane::ViewDropFiles(HDROP drop) {
     if (IsWindowEnabled(main->hwnd))
         ActivatePane(*main, index);
     SendMessageW(main->hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+}
+
+// Owned by the main window, which sets the item states and receives the chosen command.
+void Pane::ViewContextMenu(POINT screen) {
+    HMENU menu = menus::PopupMenu(menus::kPaneContextMenu);
+    if (menu)
+        TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, screen.x, screen.y, 0, main->hwnd,
+                       nullptr);
 }
 
 image::LoadOptions LoadOptionsOf(const settings::Settings& s) {
@@ -319,6 +330,35 @@ int ChoosePartMenu(Pane& p, int part, UINT firstString, int current, bool enable
     return chosen ? chosen - static_cast<int>(firstString) : -1;
 }
 
+// The favourites menu above the location part; the chosen favourite loads unless it is shown already.
+void ChooseFavourite(Pane& p) {
+    HMENU menu = menus::PopupMenu(menus::kFavouritesMenu);
+    const std::vector<settings::Favourite>& favourites = P().settings.favourites;
+    if (!menu || favourites.empty())
+        return;
+    RECT r = {};
+    SendMessageW(p.status, SB_GETRECT, static_cast<WPARAM>(kPartLocation), reinterpret_cast<LPARAM>(&r));
+    POINT at = {r.left, r.top};
+    ClientToScreen(p.status, &at);
+    const int chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_BOTTOMALIGN | TPM_LEFTALIGN, at.x, at.y, 0,
+                                      p.main->hwnd, nullptr) - cmd::kFavouriteFirst;
+    if (chosen < 0 || static_cast<size_t>(chosen) >= favourites.size())
+        return;
+    const settings::Favourite& f = favourites[static_cast<size_t>(chosen)];
+    auto request = std::make_unique<msg::LocationRequest>();
+    request->kind = f.kind;
+    request->idList = f.idList;
+    request->path = f.name;
+    request->pane = p.index;
+    folder::PaneLocation wanted;
+    wanted.kind = f.kind;
+    wanted.idList = f.idList;
+    wanted.path = f.name;
+    if (p.location.valid && folder::LocationsEqual(p.location, wanted))
+        return;
+    SendMessageW(Broker(), msg::kBrokerStartJob, msg::kJobNavigate, reinterpret_cast<LPARAM>(request.release()));
+}
+
 void OnStatusClick(Pane& p, int part) {
     switch (part) {
     case kPartReload: ReloadPane(p.hwnd, msg::kLoadReload); break;
@@ -335,6 +375,7 @@ void OnStatusClick(Pane& p, int part) {
             SetFilter(p, filter);
         break;
     }
+    case kPartLocation: ChooseFavourite(p); break;
     default: break;
     }
 }
@@ -573,6 +614,35 @@ bool PreviewUnderPointer(MainWindow& w) {
         return ShowPopupPreview(w, item.path, cell);
     }
     return false;
+}
+
+PaneFacts PaneFactsOf(HWND pane) {
+    PaneFacts f;
+    Pane* p = PaneOf(pane);
+    if (!p)
+        return f;
+    f.fileSystemFolder = p->location.valid && p->location.kind == folder::kFileSystemFolder;
+    f.idle = PaneIdle(*p);
+    f.itemCount = thumbs::ViewCount(*p->view);
+    f.selectedCount = thumbs::ViewSelected(*p->view);
+    f.sortMode = p->sortMode;
+    f.filter = p->filter;
+    f.mouseBusy = thumbs::ViewMouseBusy(*p->view);
+    const size_t anchor = thumbs::ViewAnchor(*p->view);
+    if (f.selectedCount == 1 && anchor < f.itemCount) {
+        const folder::ThumbItem& item = thumbs::ViewItems(*p->view).items[anchor];
+        f.selectedPath = item.path;
+        f.selectedFormat = item.format;
+    }
+    return f;
+}
+
+void ToggleSelectAll(HWND pane) {
+    Pane* p = PaneOf(pane);
+    if (!p || !PaneIdle(*p))
+        return;
+    const size_t count = thumbs::ViewCount(*p->view);
+    thumbs::ViewSelectAll(*p->view, thumbs::ViewSelected(*p->view) != count);
 }
 
 void StopPane(HWND pane) {

@@ -8,6 +8,7 @@
 #include "ui/picture_info_win.h"
 #include "folder/shell_tree_win.h"
 #include "ui/main_window_win.h"
+#include "ui/menus_win.h"
 
 namespace ui {
 
@@ -141,6 +142,11 @@ LRESULT CALLBACK TreeAreaProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
         }
         return 0;
     }
+    case WM_MEASUREITEM:
+        // The context menus of the tree and the list are owned by this window.
+        return menus::MeasureMenuItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lp));
+    case WM_DRAWITEM:
+        return menus::DrawMenuItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lp));
     case WM_CONTEXTMENU: {
         const POINT at = {static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
         HWND from = reinterpret_cast<HWND>(wp);
@@ -224,6 +230,15 @@ HWND CreateClientWindow(MainWindow& w, const RECT& rect) {
     return CreateWindowExW(0, kClientClass, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
                            rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, w.hwnd,
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdClient)), P().instance, &w);
+}
+
+void SwitchTreeTab(MainWindow& w) {
+    HWND tabs = Child(w.treeArea, kIdTreeTabs);
+    if (!tabs)
+        return;
+    const int tab = SendMessageW(tabs, TCM_GETCURSEL, 0, 0) == 0 ? 1 : 0;
+    SendMessageW(tabs, TCM_SETCURSEL, static_cast<WPARAM>(tab), 0);
+    ShowTab(w.treeArea, tab);
 }
 
 void RemoveTreeSubclasses(MainWindow& w) {

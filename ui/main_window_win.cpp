@@ -8,9 +8,16 @@
 
 #include "app/language_win.h"
 #include "app/messages.h"
+#include "app/broker.h"
 #include "app/program_win.h"
 #include "folder/shell_tree_win.h"
+#include "image/decoded_image.h"
 #include "thumbs/thumb_view_win.h"
+#include "ui/commands.h"
+#include "ui/help_win.h"
+#include "ui/menu_bar_win.h"
+#include "ui/menu_states.h"
+#include "ui/menus_win.h"
 
 namespace ui {
 
@@ -64,6 +71,7 @@ void PlaceClient(MainWindow& w) {
 LRESULT OnCreate(MainWindow& w) {
     CreateUiFont(w);
     MeasureFont(w);
+    menus::SetMenuMetrics(w.font.Get(), w.checkWidth, w.itemHeight);
     if (!CreateRebar(w))
         return -1;
     UpdateToolbarChecks(w);
@@ -74,8 +82,6 @@ LRESULT OnCreate(MainWindow& w) {
     if (!w.client)
         return -1;
     w.popup = CreatePopupPreview(w);
-    for (int command : {kCmdReload, kCmdStop})
-        SendMessageW(w.commandBar, TB_ENABLEBUTTON, static_cast<WPARAM>(command), TRUE);
     for (int i = 0; i < 2; ++i)
         SetPaneActiveLook(w.panes[i], i == (P().settings.activePane & 1));
     UpdateTitle(w);
@@ -132,76 +138,114 @@ void FitAcross(MainWindow& w, int n) {
     ReloadPanes(w, msg::kLoadReload);
 }
 
-void OnCommand(MainWindow& w, int id) {
+// A keyboard shortcut waits for no mouse work: it is dropped while a gesture or drag is under way.
+bool MouseBusy(const MainWindow& w) {
+    for (HWND pane : w.panes)
+        if (pane && PaneFactsOf(pane).mouseBusy)
+            return true;
+    return false;
+}
+
+HWND ActivePane(const MainWindow& w) { return w.panes[P().settings.activePane & 1]; }
+
+void OnCommand(MainWindow& w, int id, bool byAccelerator) {
     settings::Settings& s = P().settings;
+    if (byAccelerator) {
+        if (MouseBusy(w))
+            return;
+        ClosePopupPreview(w);
+    }
+    if (!cmd::CarriedOut(id))
+        return;
     switch (id) {
-    case kCmdReload:
+    case cmd::kReload:
         ReloadPanes(w, msg::kLoadReload);
         break;
-    case kCmdStop:
+    case cmd::kStop:
         StopPanes(w);
         break;
-    case kCmdForcedReload:
+    case cmd::kForcedReload:
         if (s.cacheEnabled)
             ReloadPanes(w, msg::kLoadReload | msg::kLoadForced);
         break;
-    case kCmdFitAcrossBase + 2:
-    case kCmdFitAcrossBase + 3:
-    case kCmdFitAcrossBase + 4:
-    case kCmdFitAcrossBase + 6:
-    case kCmdFitAcrossBase + 8:
-    case kCmdFitAcrossBase + 12:
-    case kCmdFitAcrossBase + 20:
-        FitAcross(w, id - kCmdFitAcrossBase);
+    case cmd::kFitAcrossBase + 2:
+    case cmd::kFitAcrossBase + 3:
+    case cmd::kFitAcrossBase + 4:
+    case cmd::kFitAcrossBase + 6:
+    case cmd::kFitAcrossBase + 8:
+    case cmd::kFitAcrossBase + 12:
+    case cmd::kFitAcrossBase + 20:
+        FitAcross(w, id - cmd::kFitAcrossBase);
         break;
-    case kCmdToggleHidden:
+    case cmd::kToggleHidden:
         // The panes show the change at their next load; the tree at once.
         s.hiddenAttributeMask = s.hiddenAttributeMask ? 0 : 2;
         shelltree::SetShowHidden(s.hiddenAttributeMask == 0);
         break;
-    case kCmdExit:
+    case cmd::kExit:
         PostMessageW(w.hwnd, WM_CLOSE, 0, 0);
         break;
-    case kCmdToggleTree:
+    case cmd::kToggleTree:
         s.treeHidden = !s.treeHidden;
         ShowWindow(w.treeArea, s.treeHidden ? SW_HIDE : SW_SHOW);
         LayoutClient(w);
         UpdateToolbarChecks(w);
         break;
-    case kCmdPane1Only:
+    case cmd::kPane1Only:
         SetLayout(w, layout::kLayoutPane1);
         break;
-    case kCmdPane2Only:
+    case cmd::kPane2Only:
         SetLayout(w, layout::kLayoutPane2);
         break;
-    case kCmdBothPanes:
+    case cmd::kBothPanes:
         SetLayout(w, layout::kLayoutBoth);
         break;
-    case kCmdOtherPane:
+    case cmd::kOtherPane:
         SetLayout(w, layout::kLayoutBoth);
         ActivatePane(w, s.activePane ^ 1);
         break;
-    case kCmdCaptions:
+    case cmd::kCaptions:
         s.showCaptions = !s.showCaptions;
         UpdateToolbarChecks(w);
         for (HWND pane : w.panes)
             RelayoutPane(pane);
         break;
-    case kCmdPreviewUnderPointer:
+    case cmd::kPreviewUnderPointer:
         PreviewUnderPointer(w);
         break;
-    case kCmdPreviewOnClick:
+    case cmd::kPreviewOnClick:
         s.clickOpensPreview = !s.clickOpensPreview;
         UpdateToolbarChecks(w);
         break;
+    case cmd::kSelectAll:
+        ToggleSelectAll(ActivePane(w));
+        break;
+    case cmd::kProperties: {
+        const PaneFacts f = PaneFactsOf(ActivePane(w));
+        if (f.fileSystemFolder && f.selectedCount == 1 && !f.selectedPath.empty())
+            help::ShowProperties(w.hwnd, f.selectedPath);
+        break;
+    }
+    case cmd::kHelp:
+        help::OpenHelp(w.hwnd, help::ProgramExecutable(), help::kProgramHelpPage);
+        break;
+    case cmd::kViewerHelp:
+        help::OpenHelp(w.hwnd, s.viewerPath, help::kViewerHelpPage);
+        break;
+    case cmd::kSwitchTreeTab:
+        SwitchTreeTab(w);
+        break;
+    case cmd::kCaptionLines:
+        OpenToolbarDropDown(w, cmd::kCaptionLines);
+        break;
     default:
-        if (id >= kCmdSortFirst && id < kCmdSortFirst + 6)
-            SortBothPanes(w, id - kCmdSortFirst);
-        else if (id >= kCmdFilterFirst && id < kCmdFilterFirst + 6)
+        if (id >= cmd::kSortFirst && id < cmd::kSortFirst + 6)
+            SortBothPanes(w, id - cmd::kSortFirst);
+        else if (id >= cmd::kFilterFirst && id < cmd::kFilterFirst + 6)
             for (HWND pane : w.panes)
-                SetPaneFilter(pane, id - kCmdFilterFirst);
-        else if (id >= kCmdScrollFirst && id < kCmdScrollFirst + 6)
-            ScrollPane(w.panes[s.activePane & 1], kScrollCodes[id - kCmdScrollFirst]);
+                SetPaneFilter(pane, id - cmd::kFilterFirst);
+        else if (id >= cmd::kScrollFirst && id < cmd::kScrollFirst + 6)
+            ScrollPane(w.panes[s.activePane & 1], kScrollCodes[id - cmd::kScrollFirst]);
         // Commands of parts not present in this build do nothing.
         break;
     }
@@ -264,13 +308,58 @@ void OnMouseWheel(MainWindow& w, WPARAM wp, LPARAM lp) {
 }
 
 void OnDrawItem(MainWindow& w, const DRAWITEMSTRUCT* dis) {
-    if (dis->CtlID == kIdSizeBox)
+    if (dis->CtlType == ODT_MENU)
+        menus::DrawMenuItem(dis);
+    else if (dis->CtlID == kIdSizeBox)
         OnSizeBoxDraw(w, dis);
 }
 
 void OnMeasureItem(MainWindow& w, MEASUREITEMSTRUCT* mis) {
-    if (mis->CtlID == kIdSizeBox)
+    if (mis->CtlType == ODT_MENU)
+        menus::MeasureMenuItem(mis);
+    else if (mis->CtlID == kIdSizeBox)
         OnSizeBoxMeasure(w, mis);
+}
+
+bool Admitted(uint32_t code, const std::wstring* path) {
+    return SendMessageW(Broker(), msg::kBrokerAcquire, code | broker::kCodeTestOnly, reinterpret_cast<LPARAM>(path)) != 0;
+}
+
+menus::MenuFacts GatherFacts(MainWindow& w) {
+    const settings::Settings& s = P().settings;
+    const int active = s.activePane & 1;
+    const PaneFacts pane = PaneFactsOf(w.panes[active]);
+    menus::MenuFacts f;
+    f.fileSystemFolder = pane.fileSystemFolder;
+    f.itemCount = pane.itemCount;
+    f.selectedCount = pane.selectedCount;
+    f.paneBusy = !pane.idle;
+    f.busyFlagFree = SendMessageW(Broker(), msg::kBrokerBusyFlag, 2, 0) != 0;
+    const auto format = static_cast<image::ImageFormat>(pane.selectedFormat);
+    f.selectedIsPngOrJpeg = pane.selectedCount == 1 && (format == image::ImageFormat::Png || format == image::ImageFormat::Jpeg);
+    const uint32_t paneBit = static_cast<uint32_t>(active) & broker::kCodePaneBit;
+    if (pane.fileSystemFolder && pane.selectedCount == 1)
+        f.renameAdmitted = Admitted(broker::kClassPath | paneBit, &pane.selectedPath);
+    if (pane.fileSystemFolder && pane.selectedCount > 0)
+        f.deleteAdmitted = Admitted(broker::kClassPane | paneBit, nullptr);
+    f.printAdmitted = Admitted(broker::kClassProgram, nullptr);
+    f.optionsAdmitted = f.printAdmitted;
+    f.viewerExists = !s.viewerPath.empty() && platform::FileExists(s.viewerPath);
+    f.sortMode = pane.sortMode;
+    f.filter = pane.filter;
+    f.sortPaneBusy = SendMessageW(Broker(), msg::kBrokerPaneIdle, 0, 2) == 0;
+    f.treeHidden = s.treeHidden;
+    f.paneLayout = s.paneLayout;
+    f.previewOnClick = s.clickOpensPreview;
+    f.captions = s.showCaptions;
+    f.cacheEnabled = s.cacheEnabled;
+    f.hiddenShown = s.hiddenAttributeMask == 0;
+    return f;
+}
+
+void OnInitMenuPopup(MainWindow& w, HMENU menu) {
+    if (menus::PopupIndexOf(menu) >= 0)
+        menus::ApplyStates(menu, GatherFacts(w));
 }
 
 void OnControlCommand(MainWindow& w, int id, int code) {
@@ -282,6 +371,13 @@ LRESULT OnNotify(MainWindow& w, NMHDR* hdr) {
     if (hdr->hwndFrom == w.rebar && hdr->code == RBN_HEIGHTCHANGE) {
         PlaceClient(w);
         return 0;
+    }
+    LRESULT result = 0;
+    if (OnMenuBarNotify(w, hdr, &result))
+        return result;
+    if (hdr->hwndFrom == w.commandBar && hdr->code == TBN_DROPDOWN) {
+        OpenToolbarDropDown(w, reinterpret_cast<NMTOOLBARW*>(hdr)->iItem);
+        return TBDDRET_DEFAULT;
     }
     return OnToolbarNotify(w, hdr);
 }
@@ -353,7 +449,7 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
         return OnNotify(*w, reinterpret_cast<NMHDR*>(lp));
     case WM_COMMAND:
         if (LOWORD(wp) >= 5000)
-            OnCommand(*w, LOWORD(wp));
+            OnCommand(*w, LOWORD(wp), HIWORD(wp) == 1);
         else
             OnControlCommand(*w, LOWORD(wp), HIWORD(wp));
         return 0;
@@ -380,6 +476,27 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
     case msg::kMainWorkerReady:
         OnWorkerReady(*w, reinterpret_cast<HWND>(wp), lp);
         return 0;
+    case msg::kMainOpenMenu:
+        OpenMenuBarMenu(*w, static_cast<int>(lp), false);
+        return 0;
+    case WM_INITMENUPOPUP:
+        OnInitMenuPopup(*w, reinterpret_cast<HMENU>(wp));
+        return 0;
+    case WM_MENUSELECT:
+        OnMenuBarMenuSelect(*w, wp, lp);
+        break;
+    case WM_MENUCHAR: {
+        LRESULT result = 0;
+        if (OnMenuBarMenuChar(*w, wp, lp, &result))
+            return result;
+        break;
+    }
+    case WM_SYSCOMMAND:
+        OnMenuBarSysCommand(*w, wp, lp);
+        break;
+    case WM_EXITMENULOOP:
+        OnMenuBarExitMenuLoop(*w);
+        break;
     }
     return DefWindowProcW(hwnd, message, wp, lp);
 }
@@ -425,7 +542,28 @@ HWND CreateMainWindow(HINSTANCE instance) {
 
 MainWindow* TheMainWindow() { return g_main; }
 
-void DispatchCommand(MainWindow& w, int command) { OnCommand(w, command); }
+bool BuildProgramMenus(app::Program& p) {
+    menus::MenuSources sources;
+    sources.slots = &p.shortcuts.slots;
+    sources.tools = &p.settings.tools;
+    sources.favourites = &p.settings.favourites;
+    return menus::BuildMenus(sources);
+}
+
+void ApplyShortcutEdits(MainWindow& w, const shortcuts::Assignments& edits, bool keysChanged, bool mouseChanged) {
+    app::Program& p = P();
+    if (keysChanged) {
+        p.shortcuts.slots = edits.slots;
+        p.shortcuts.live = shortcuts::LiveTableFromSlots(edits.slots);
+        app::BuildAccelerators(p);
+        BuildProgramMenus(p);
+        RebuildTooltips(w);
+    }
+    if (mouseChanged)
+        p.settings.mouseCommands = edits.mouse;
+}
+
+void DispatchCommand(MainWindow& w, int command, bool byAccelerator) { OnCommand(w, command, byAccelerator); }
 
 void ReloadPanes(MainWindow& w, uintptr_t flags) {
     const int active = P().settings.activePane & 1;

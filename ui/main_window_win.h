@@ -11,6 +11,12 @@
 #include "folder/change_watch_win.h"
 #include "folder/pane_location.h"
 #include "ui/layout.h"
+#include "ui/menu_bar_rules.h"
+#include "ui/shortcut_table.h"
+
+namespace app {
+struct Program;
+}
 
 namespace ui {
 
@@ -29,26 +35,6 @@ constexpr int kIdPane2 = 501;
 constexpr int kIdThumbArea = 502;
 constexpr int kIdPaneStatus = 503;
 
-// Commands this window carries out itself.
-constexpr int kCmdExit = 5060;
-constexpr int kCmdToggleTree = 5110;
-constexpr int kCmdPane1Only = 5121;
-constexpr int kCmdPane2Only = 5122;
-constexpr int kCmdBothPanes = 5123;
-constexpr int kCmdCaptions = 5130;
-constexpr int kCmdPreviewOnClick = 5180;
-constexpr int kCmdOtherPane = 5720;
-constexpr int kCmdReload = 5160;
-constexpr int kCmdStop = 5161;
-constexpr int kCmdForcedReload = 5162;
-constexpr int kCmdToggleHidden = 5170;
-constexpr int kCmdFilterFirst = 5701; // ... 5706
-constexpr int kCmdSortFirst = 5801;   // ... 5806
-constexpr int kCmdScrollFirst = 5710; // top, bottom, page up, page down, line up, line down
-constexpr int kCmdPreviewUnderPointer = 5740;
-// Fit n thumbnails across: 5400 + n for n in 2, 3, 4, 6, 8, 12, 20.
-constexpr int kCmdFitAcrossBase = 5400;
-
 struct MainWindow {
     HWND hwnd = nullptr;
     win::Font font; // the user-interface font
@@ -65,6 +51,9 @@ struct MainWindow {
     HWND sizeBox = nullptr;
     win::ImageList commandImages;
     RECT menuButtons[4] = {};
+    menubar::State menuBarState;
+    int pendingMenu = 0;         // the menu to open when the open one has closed
+    POINT menuLoopPointer = {};  // where the pointer was when keyboard-menu mode began
 
     HWND client = nullptr;
     HWND treeArea = nullptr;
@@ -86,9 +75,18 @@ HWND CreateMainWindow(HINSTANCE instance);
 // The record of the main window while it exists.
 MainWindow* TheMainWindow();
 
+// Builds the menus again from the program's shortcuts, tools and favourites (also after a change
+// of shortcuts or language).
+bool BuildProgramMenus(app::Program& p);
+// The assignment dialog's edits, confirmed: new keys make a new accelerator table from the slots
+// (every slot with a key, in slot order) and new shortcut texts in the menus and tooltips; new mouse
+// assignments go into the settings.
+void ApplyShortcutEdits(MainWindow& w, const shortcuts::Assignments& edits, bool keysChanged, bool mouseChanged);
+
 void UpdateTitle(MainWindow& w);
 // The one place commands go: toolbar buttons, accelerators, mouse assignments and menus.
-void DispatchCommand(MainWindow& w, int command);
+// `byAccelerator`: the command came from a keyboard shortcut.
+void DispatchCommand(MainWindow& w, int command, bool byAccelerator = false);
 // Commands on both panes, the active one first: reload (load flags 1, or 5 forced) and stop.
 void ReloadPanes(MainWindow& w, uintptr_t flags);
 void StopPanes(MainWindow& w);
@@ -112,6 +110,8 @@ void RefreshSizeBox(MainWindow& w);
 
 // Client window, tree area and panes (client_window_win.cpp, browse_pane_win.cpp).
 HWND CreateClientWindow(MainWindow& w, const RECT& rect);
+// Shows the other tab of the tree area.
+void SwitchTreeTab(MainWindow& w);
 void RemoveTreeSubclasses(MainWindow& w);
 HWND CreateBrowsePane(MainWindow& w, int pane, const layout::Rect& rect);
 void SetPaneActiveLook(HWND pane, bool active);
@@ -131,6 +131,22 @@ void ScrollPane(HWND pane, int code);
 void RelayoutPane(HWND pane);
 // Opens the popup preview of the item under the mouse pointer, in whichever pane shows it.
 bool PreviewUnderPointer(MainWindow& w);
+// What the menus and commands ask of a pane.
+struct PaneFacts {
+    bool fileSystemFolder = false; // shows a valid file-system folder
+    bool idle = true;              // its worker is not producing
+    bool mouseBusy = false;        // a gesture or drag is under way in its view
+    size_t itemCount = 0;
+    size_t selectedCount = 0;
+    int sortMode = 0;
+    int filter = 0;
+    // With exactly one item selected: its path and picture format.
+    std::wstring selectedPath;
+    int selectedFormat = 0;
+};
+PaneFacts PaneFactsOf(HWND pane);
+// Selects every item, or none when all are selected; only while the pane is idle.
+void ToggleSelectAll(HWND pane);
 // Stops the pane's production when it shows a location, else releases it.
 void StopPane(HWND pane);
 // Releases the pane's items and cells (shutdown, after its worker has ended).

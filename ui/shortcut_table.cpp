@@ -1,5 +1,7 @@
 #include "ui/shortcut_table.h"
 
+#include "app/settings.h"
+
 namespace shortcuts {
 
 namespace {
@@ -96,6 +98,33 @@ std::array<uint8_t, kKeyNameCount> BuildKeyListOrder() {
     for (size_t i = 0; i < kKeyNameCount; ++i)
         order[i] = kKeyNames[i].key;
     return order;
+}
+
+static_assert(kMouseActionCount == settings::kMouseCommandCount, "one mouse action per settings key");
+
+// Language string ids the row names are made of.
+constexpr unsigned kPanesMenuText = 5120;
+constexpr unsigned kToolsMenuText = 5229;
+constexpr size_t kFirstToolSlot = 23;
+constexpr size_t kToolSlotCount = 8;
+
+// The menu a slot's command lives in, or 0 for slots shown by their command alone.
+unsigned MenuTextOf(size_t slot) {
+    if (slot <= 7)
+        return 5000;
+    if (slot <= 18)
+        return 5001;
+    if (slot <= 33)
+        return 5002;
+    if (slot <= 35)
+        return 5003;
+    if (slot >= 37 && slot <= 43)
+        return 5400;
+    return 0;
+}
+
+bool IsEditableSlot(int slot) {
+    return slot >= 0 && static_cast<size_t>(slot) < kSlotCount && kDefaultSlots[slot].command != 0;
 }
 
 SlotTable EmptySlots() {
@@ -222,6 +251,124 @@ std::wstring ShortcutText(const SlotTable& slots, uint16_t command) {
         return name ? std::wstring(ModifierPrefix(s.flags)) + name : std::wstring();
     }
     return {};
+}
+
+unsigned EditResultMessage(EditResult r) {
+    switch (r) {
+    case EditResult::NoRowSelected:
+        return 20504;
+    case EditResult::NothingChosen:
+        return 20503;
+    case EditResult::Conflict:
+        return 20502;
+    case EditResult::Done:
+        break;
+    }
+    return 0;
+}
+
+EditResult AssignKey(Assignments& a, int slot, uint16_t key, bool ctrl, bool shift) {
+    if (!IsEditableSlot(slot))
+        return EditResult::NoRowSelected;
+    if (key == 0 || !KeyName(key))
+        return EditResult::NothingChosen;
+    if (key == kCapsLock)
+        shift = false;
+    const uint8_t flags = static_cast<uint8_t>(kVirtKey | (ctrl ? kCtrl : 0) | (shift ? kShift : 0));
+    if (SlotWithKey(a.slots, flags, key) >= 0)
+        return EditResult::Conflict;
+    a.slots[slot].flags = flags;
+    a.slots[slot].key = key;
+    return EditResult::Done;
+}
+
+EditResult AssignMouse(Assignments& a, int slot, int action) {
+    if (!IsEditableSlot(slot))
+        return EditResult::NoRowSelected;
+    if (action < 0 || static_cast<size_t>(action) >= kMouseActionCount)
+        return EditResult::NothingChosen;
+    if (a.mouse[action] != 0)
+        return EditResult::Conflict;
+    const uint16_t command = a.slots[slot].command;
+    for (int32_t& m : a.mouse)
+        if (m == command)
+            m = 0;
+    a.mouse[action] = command;
+    return EditResult::Done;
+}
+
+EditResult ClearAssignment(Assignments& a, int slot, bool mouseMode) {
+    if (!IsEditableSlot(slot))
+        return EditResult::NoRowSelected;
+    if (!mouseMode) {
+        a.slots[slot].flags = kVirtKey;
+        a.slots[slot].key = 0;
+        return EditResult::Done;
+    }
+    // Settings written by hand may give one command several actions; clearing frees them all.
+    for (int32_t& m : a.mouse)
+        if (m == a.slots[slot].command)
+            m = 0;
+    return EditResult::Done;
+}
+
+void RestoreDefaults(Assignments& a, bool mouseMode) {
+    if (mouseMode)
+        a.mouse = settings::kDefaultMouseCommands;
+    else
+        a.slots = DefaultSlots();
+}
+
+int MouseActionOf(const std::array<int32_t, kMouseActionCount>& mouse, uint16_t command) {
+    if (command == 0)
+        return -1;
+    for (size_t i = 0; i < mouse.size(); ++i)
+        if (mouse[i] == command)
+            return static_cast<int>(i);
+    return -1;
+}
+
+bool SameSlots(const SlotTable& a, const SlotTable& b) {
+    for (size_t i = 0; i < kSlotCount; ++i)
+        if (a[i].command != b[i].command || a[i].flags != b[i].flags || a[i].key != b[i].key)
+            return false;
+    return true;
+}
+
+std::wstring StripMnemonics(const std::wstring& s) {
+    std::wstring out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] != L'&') {
+            out += s[i];
+        } else if (i + 1 < s.size() && s[i + 1] == L'&') {
+            out += L'&';
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::wstring SlotCommandName(size_t slot, const std::function<std::wstring(unsigned)>& text,
+                             const std::array<std::wstring, 8>& toolNames) {
+    if (!IsEditableSlot(static_cast<int>(slot)))
+        return {};
+    std::wstring command;
+    if (slot >= kFirstToolSlot && slot < kFirstToolSlot + kToolSlotCount) {
+        const size_t tool = slot - kFirstToolSlot;
+        command = !toolNames[tool].empty()
+                      ? toolNames[tool]
+                      : StripMnemonics(text(kToolsMenuText)) + L" " + std::to_wstring(tool + 1);
+    } else {
+        command = StripMnemonics(text(kDefaultSlots[slot].command));
+    }
+    const unsigned menu = MenuTextOf(slot);
+    if (menu == 0)
+        return command;
+    std::wstring name = StripMnemonics(text(menu)) + L" - ";
+    if (slot >= 9 && slot <= 11)
+        name += StripMnemonics(text(kPanesMenuText)) + L" - ";
+    return name + command;
 }
 
 } // namespace shortcuts

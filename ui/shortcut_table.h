@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -64,5 +65,53 @@ const wchar_t* KeyName(uint16_t key);
 const std::array<uint8_t, kKeyNameCount>& KeyListOrder();
 // Prefix and key name of the first slot with `command`; empty when it has no shortcut.
 std::wstring ShortcutText(const SlotTable& slots, uint16_t command);
+
+// --- Editing, as the assignment dialog does it ---
+
+// The mouse actions of settings keys 143..157, named by strings 20900..20914 in this order.
+constexpr size_t kMouseActionCount = 15;
+// The slot that holds no command; it has no dialog row.
+constexpr int kUnusedSlot = 36;
+
+// The dialog's working copy of everything it edits.
+struct Assignments {
+    SlotTable slots;
+    std::array<int32_t, kMouseActionCount> mouse{}; // command of each mouse action, 0 for none
+};
+
+// Refusals carry the string id of their message (caption string 20501).
+enum class EditResult {
+    Done,
+    NoRowSelected, // 20504
+    NothingChosen, // 20503
+    Conflict,      // 20502
+};
+// String id of the message a refusal shows; 0 for Done.
+unsigned EditResultMessage(EditResult r);
+
+// Gives `slot` the key with the modifiers. `slot` -1 means no row and `key` 0 means no key chosen;
+// a key without a name counts as not chosen. CapsLock never takes Shift. A key already held by any
+// slot (this one included) with the same Ctrl and Shift state is refused.
+EditResult AssignKey(Assignments& a, int slot, uint16_t key, bool ctrl, bool shift);
+// Gives mouse `action` (-1: none chosen) to the slot's command. An action that already holds a
+// command is refused; the command leaves any other action, since it has at most one.
+EditResult AssignMouse(Assignments& a, int slot, int action);
+// Keyboard mode: the slot loses its key. Mouse mode: the action holding the slot's command is freed.
+EditResult ClearAssignment(Assignments& a, int slot, bool mouseMode);
+// Returns the current mode's assignments to their defaults; the other mode's stay.
+void RestoreDefaults(Assignments& a, bool mouseMode);
+// Index of the mouse action holding `command`, or -1 (always -1 for command 0).
+int MouseActionOf(const std::array<int32_t, kMouseActionCount>& mouse, uint16_t command);
+
+bool SameSlots(const SlotTable& a, const SlotTable& b);
+
+// A language string without its menu mnemonics: a single '&' goes, "&&" becomes '&'.
+std::wstring StripMnemonics(const std::wstring& s);
+// Dialog row text of a slot: its menu, " - ", its command (the layout slots with the sub-menu
+// between); the tool slots name the tool, or "External tools n" when `toolNames[n-1]` is empty; the
+// scroll and pane slots only the command. Empty for the unused slot. `text` returns language string
+// `id`. Tool names are shown as the user wrote them.
+std::wstring SlotCommandName(size_t slot, const std::function<std::wstring(unsigned)>& text,
+                             const std::array<std::wstring, 8>& toolNames);
 
 } // namespace shortcuts

@@ -6,6 +6,7 @@
 
 #include "app/language_win.h"
 #include "app/program_win.h"
+#include "ui/commands.h"
 #include "ui/main_window_win.h"
 #include "ui/shortcut_table.h"
 
@@ -21,28 +22,27 @@ struct CommandButton {
     int command; // 0 for a separator
     int image;
     BYTE style;
-    bool enabled; // false: the command's part is not in this build
 };
 
 const CommandButton kCommandButtons[] = {
-    {5110, 0, BTNS_CHECK, true},
-    {0, 0, BTNS_SEP, false},
-    {5123, 1, BTNS_CHECKGROUP, true},
-    {5121, 2, BTNS_CHECKGROUP, true},
-    {5122, 3, BTNS_CHECKGROUP, true},
-    {0, 0, BTNS_SEP, false},
-    {5180, 4, BTNS_CHECK, true},
-    {0, 0, BTNS_SEP, false},
-    {5130, 5, BTNS_CHECK, true},
-    {5140, 6, BTNS_WHOLEDROPDOWN, false},
-    {0, 0, BTNS_SEP, false},
-    {5161, 7, BTNS_BUTTON, false},
-    {5160, 8, BTNS_BUTTON, false},
-    {0, 0, BTNS_SEP, false},
-    {5700, 9, BTNS_WHOLEDROPDOWN, false},
-    {5800, 10, BTNS_WHOLEDROPDOWN, false},
-    {0, 0, BTNS_SEP, false},
-    {5400, 11, BTNS_WHOLEDROPDOWN, false},
+    {5110, 0, BTNS_CHECK},
+    {0, 0, BTNS_SEP},
+    {5123, 1, BTNS_CHECKGROUP},
+    {5121, 2, BTNS_CHECKGROUP},
+    {5122, 3, BTNS_CHECKGROUP},
+    {0, 0, BTNS_SEP},
+    {5180, 4, BTNS_CHECK},
+    {0, 0, BTNS_SEP},
+    {5130, 5, BTNS_CHECK},
+    {5140, 6, BTNS_WHOLEDROPDOWN},
+    {0, 0, BTNS_SEP},
+    {5161, 7, BTNS_BUTTON},
+    {5160, 8, BTNS_BUTTON},
+    {0, 0, BTNS_SEP},
+    {5700, 9, BTNS_WHOLEDROPDOWN},
+    {5800, 10, BTNS_WHOLEDROPDOWN},
+    {0, 0, BTNS_SEP},
+    {5400, 11, BTNS_WHOLEDROPDOWN},
 };
 
 // Tooltips of these name only the command's string, without a shortcut.
@@ -146,7 +146,7 @@ bool CreateCommandBar(MainWindow& w) {
         TBBUTTON& t = buttons[n++];
         t.iBitmap = b.command ? b.image : 0;
         t.idCommand = b.command;
-        t.fsState = b.enabled ? TBSTATE_ENABLED : 0;
+        t.fsState = b.command ? TBSTATE_ENABLED : 0;
         t.fsStyle = b.style;
         t.iString = -1;
     }
@@ -297,12 +297,12 @@ void UpdateToolbarChecks(MainWindow& w) {
         return;
     const settings::Settings& s = P().settings;
     auto check = [&w](int command, bool on) { SendMessageW(w.commandBar, TB_CHECKBUTTON, command, MAKELPARAM(on, 0)); };
-    check(kCmdToggleTree, s.treeHidden);
-    check(kCmdBothPanes, s.paneLayout == layout::kLayoutBoth);
-    check(kCmdPane1Only, s.paneLayout == layout::kLayoutPane1);
-    check(kCmdPane2Only, s.paneLayout == layout::kLayoutPane2);
-    check(kCmdPreviewOnClick, s.clickOpensPreview);
-    check(kCmdCaptions, s.showCaptions);
+    check(cmd::kToggleTree, s.treeHidden);
+    check(cmd::kBothPanes, s.paneLayout == layout::kLayoutBoth);
+    check(cmd::kPane1Only, s.paneLayout == layout::kLayoutPane1);
+    check(cmd::kPane2Only, s.paneLayout == layout::kLayoutPane2);
+    check(cmd::kPreviewOnClick, s.clickOpensPreview);
+    check(cmd::kCaptions, s.showCaptions);
 }
 
 void RebuildTooltips(MainWindow& w) {

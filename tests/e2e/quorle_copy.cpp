@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
+
+#include "tests/thumbs/photo_fixtures.h"
+
 namespace e2e {
 
 QuorleCopy::QuorleCopy(const std::wstring& exeName) : exe_(exeName) {
@@ -77,6 +81,58 @@ RECT ScreenRect(HWND hwnd) {
     RECT r = {};
     GetWindowRect(hwnd, &r);
     return r;
+}
+
+bool RemoteSend(HWND hwnd, UINT message, WPARAM wp, void* buffer, size_t size, LRESULT* result) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process)
+        return false;
+    bool ok = false;
+    void* remote = VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+    if (remote) {
+        DWORD_PTR answer = 0;
+        SIZE_T moved = 0;
+        ok = WriteProcessMemory(process, remote, buffer, size, &moved) &&
+             SendMessageTimeoutW(hwnd, message, wp, reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG, 5000, &answer) &&
+             ReadProcessMemory(process, remote, buffer, size, &moved);
+        if (result)
+            *result = static_cast<LRESULT>(answer);
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return ok;
+}
+
+std::wstring RemoteStatusText(HWND status, int part) {
+    std::vector<wchar_t> text(1024, 0);
+    if (!RemoteSend(status, SB_GETTEXTW, static_cast<WPARAM>(part), text.data(), (text.size() - 1) * sizeof(wchar_t)))
+        return L"?";
+    return text.data();
+}
+
+RECT RemoteItemRect(HWND toolbar, int index) {
+    RECT r = {};
+    if (RemoteSend(toolbar, TB_GETITEMRECT, static_cast<WPARAM>(index), &r, sizeof r))
+        MapWindowPoints(toolbar, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+// Photographs in two formats, landscape and portrait, under a readable folder name.
+std::wstring WritePhotos(const fixtures::TempFolder& root, const std::wstring& name, int count) {
+    const std::wstring folder = root / name;
+    EXPECT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    for (int i = 0; i < count; ++i) {
+        const std::wstring stem = folder + L"\\photo" + std::to_wstring(i + 1);
+        if (i % 3 == 2)
+            EXPECT_TRUE(photos::WriteBmp(stem + L".bmp", 480, 360, 100 + i));
+        else if (i % 3 == 1)
+            EXPECT_TRUE(photos::WriteJpeg(stem + L".jpg", 1200, 1600, 100 + i));
+        else
+            EXPECT_TRUE(photos::WriteJpeg(stem + L".jpg", 1600, 1200, 100 + i));
+    }
+    return folder;
 }
 
 } // namespace e2e

@@ -39,5 +39,14 @@ int CountTopWindows(const std::wstring& className);
 // The descendant with control id `id`, or null.
 HWND ChildById(HWND top, int id);
 RECT ScreenRect(HWND hwnd);
+// Sends a message whose lParam points to `size` bytes to another process's window: the bytes are
+// copied into a block of that process, and back when the message returns.
+bool RemoteSend(HWND hwnd, UINT message, WPARAM wp, void* buffer, size_t size, LRESULT* result = nullptr);
+// SB_GETTEXTW of another process's status bar.
+std::wstring RemoteStatusText(HWND status, int part);
+// TB_GETITEMRECT of another process's toolbar, in screen coordinates.
+RECT RemoteItemRect(HWND toolbar, int index);
+// `count` photographs in the folder `name` made under `root`: JPEG landscape and portrait, and BMP.
+std::wstring WritePhotos(const fixtures::TempFolder& root, const std::wstring& name, int count);
 
 } // namespace e2e

@@ -15,35 +15,13 @@ namespace {
 using e2e::ChildById;
 using e2e::kMainClass;
 using e2e::QuorleCopy;
+using e2e::RemoteStatusText;
+using e2e::WritePhotos;
 
 class ThumbnailsE2e : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(harness::WaitWindowGone(kMainClass, 5000)) << "another Quorle is running"; }
 };
-
-// SB_GETTEXTW of another process's status bar: the text is written into a block of that process.
-std::wstring RemoteStatusText(HWND status, int part) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(status, &pid);
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-    if (!process)
-        return L"?";
-    const size_t units = 1024;
-    void* remote = VirtualAllocEx(process, nullptr, units * sizeof(wchar_t), MEM_COMMIT, PAGE_READWRITE);
-    std::wstring text;
-    if (remote) {
-        DWORD_PTR answer = 0;
-        std::vector<wchar_t> local(units, 0);
-        SIZE_T read = 0;
-        if (SendMessageTimeoutW(status, SB_GETTEXTW, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(remote),
-                                SMTO_ABORTIFHUNG, 5000, &answer) &&
-            ReadProcessMemory(process, remote, local.data(), (units - 1) * sizeof(wchar_t), &read))
-            text = local.data();
-        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-    }
-    CloseHandle(process);
-    return text;
-}
 
 HWND PaneStatus(HWND main, int pane) { return GetDlgItem(ChildById(main, 500 + pane), 503); }
 
@@ -75,21 +53,6 @@ platform::FileTime WriteTime(const std::wstring& path) {
     return t;
 }
 
-// Photographs in two formats, landscape and portrait, under a readable folder name.
-std::wstring WritePhotos(const fixtures::TempFolder& root, const std::wstring& name, int count) {
-    const std::wstring folder = root / name;
-    EXPECT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
-    for (int i = 0; i < count; ++i) {
-        const std::wstring stem = folder + L"\\photo" + std::to_wstring(i + 1);
-        if (i % 3 == 2)
-            EXPECT_TRUE(photos::WriteBmp(stem + L".bmp", 480, 360, 100 + i));
-        else if (i % 3 == 1)
-            EXPECT_TRUE(photos::WriteJpeg(stem + L".jpg", 1200, 1600, 100 + i));
-        else
-            EXPECT_TRUE(photos::WriteJpeg(stem + L".jpg", 1600, 1200, 100 + i));
-    }
-    return folder;
-}
 
 TEST_F(ThumbnailsE2e, APhotoFolderFillsThePaneAndTheSecondStartReadsTheCache) {
     QuorleCopy copy;

@@ -17,12 +17,14 @@ struct FakeHost : thumbs::ViewHost {
     int selectionChanges = 0;
     std::vector<int> commands;
     std::vector<size_t> previews;
+    std::vector<POINT> menus;
     void ViewActivate() override { ++activations; }
     void ViewSelectionChanged() override { ++selectionChanges; }
     void ViewCommand(int command, size_t) override { commands.push_back(command); }
     void ViewPreview(size_t item, const RECT&) override { previews.push_back(item); }
     bool ViewCanDrag() override { return false; }
     void ViewDropFiles(HDROP drop) override { DragFinish(drop); }
+    void ViewContextMenu(POINT at) override { menus.push_back(at); }
 };
 
 class ThumbView : public ::testing::Test {
@@ -249,6 +251,36 @@ TEST_F(ThumbView, GesturesRockerAndDoubleClicksRunTheirAssignments) {
     // The middle button (5740) toggles the item under the pointer.
     SendMessageW(CellOf(0), WM_MBUTTONDOWN, MK_MBUTTON, MAKELPARAM(10, 10));
     EXPECT_EQ(SelectedItems(), (std::vector<size_t>{1, 2, 3}));
+}
+
+TEST_F(ThumbView, RightClicksAndTheMenuKeyAskForTheContextMenu) {
+    settings_.mouseCommands[7 + 0] = 5160; // right gesture to the left
+    SetItems(4);
+    SizeFor(4, 1);
+    HWND cell = CellOf(2);
+    ASSERT_NE(cell, nullptr);
+    SendMessageW(cell, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(10, 10));
+    SendMessageW(cell, WM_RBUTTONUP, 0, MAKELPARAM(10, 10));
+    ASSERT_EQ(host_.menus.size(), 1u);
+    EXPECT_EQ(SelectedItems(), (std::vector<size_t>{2})) << "the item under the pointer is selected first";
+
+    // A right gesture runs its command and shows no menu; while it is under way the view is busy.
+    SendMessageW(cell, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(30, 10));
+    EXPECT_FALSE(thumbs::ViewMouseBusy(*view_)) << "a press alone is no gesture";
+    SendMessageW(cell, WM_MOUSEMOVE, MK_RBUTTON, MAKELPARAM(10, 10));
+    EXPECT_TRUE(thumbs::ViewMouseBusy(*view_));
+    SendMessageW(cell, WM_RBUTTONUP, 0, MAKELPARAM(10, 10));
+    EXPECT_FALSE(thumbs::ViewMouseBusy(*view_));
+    EXPECT_EQ(host_.menus.size(), 1u);
+    EXPECT_EQ(host_.commands, (std::vector<int>{5160}));
+
+    // From the keyboard (lParam -1) the menu opens at the area's top-left corner.
+    SendMessageW(cell, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(cell), -1);
+    ASSERT_EQ(host_.menus.size(), 2u);
+    POINT corner = {0, 0};
+    ClientToScreen(area_, &corner);
+    EXPECT_EQ(host_.menus[1].x, corner.x);
+    EXPECT_EQ(host_.menus[1].y, corner.y);
 }
 
 TEST_F(ThumbView, CompactingDropsTheSelectedItemsAndClosesTheGaps) {

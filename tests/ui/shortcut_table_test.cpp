@@ -1,5 +1,6 @@
 #include "ui/shortcut_table.h"
 
+#include <map>
 #include <set>
 
 #include <gtest/gtest.h>
@@ -162,6 +163,149 @@ TEST(ShortcutTable, KeyListOrder) {
     EXPECT_EQ(order[64], 112); // F1 after Z
     EXPECT_EQ(order[76], 96);  // [Num] 0 after F12
     EXPECT_EQ(order[90], 111);
+}
+
+// --- Editing ---
+
+Assignments DefaultAssignments() {
+    Assignments a;
+    a.slots = DefaultSlots();
+    a.mouse = {5212, 5211, 5740, 0, 0, 5714, 5715};
+    return a;
+}
+
+TEST(ShortcutEditing, AssignKeyRefusalsAndResults) {
+    struct Case {
+        int slot;
+        uint16_t key;
+        bool ctrl, shift;
+        EditResult result;
+        const wchar_t* text; // the slot's shortcut afterwards
+    };
+    const Case cases[] = {
+        {0, 'A', true, false, EditResult::Conflict, L""},        // slot 3 holds Ctrl+A
+        {3, 'A', false, false, EditResult::Conflict, L"Ctrl+A"}, // slot 50 holds plain A
+        {3, 'A', true, false, EditResult::Conflict, L"Ctrl+A"},  // its own key counts too
+        {3, 'A', false, true, EditResult::Done, L"Shift+A"},
+        {3, 'A', true, true, EditResult::Done, L"Ctrl+Shift+A"},
+        {0, 'N', true, false, EditResult::Done, L"Ctrl+N"},      // plain N is slot 2's, Ctrl+N is free
+        {0, 240, false, true, EditResult::Conflict, L""},        // Shift dropped: slot 52's CapsLock
+        {0, 240, true, true, EditResult::Done, L"Ctrl+CapsLock"},
+        {0, 96, false, false, EditResult::Done, L"[Num] 0 "},
+        {0, 0, false, false, EditResult::NothingChosen, L""},
+        {0, 7, false, false, EditResult::NothingChosen, L""},    // no name: not in the list
+        {-1, 'Q', false, false, EditResult::NoRowSelected, L""},
+        {36, 'Q', false, false, EditResult::NoRowSelected, L""},
+        {53, 'Q', false, false, EditResult::NoRowSelected, L""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "slot " << c.slot << " key " << c.key << " ctrl " << c.ctrl
+                                        << " shift " << c.shift);
+        Assignments a = DefaultAssignments();
+        EXPECT_EQ(AssignKey(a, c.slot, c.key, c.ctrl, c.shift), c.result);
+        if (c.slot >= 0 && c.slot < 53 && c.slot != 36) {
+            EXPECT_EQ(ShortcutText(a.slots, a.slots[c.slot].command), c.text);
+        }
+        if (c.result != EditResult::Done) {
+            EXPECT_TRUE(SameSlots(a.slots, DefaultSlots()));
+        }
+        EXPECT_EQ(a.slots[36].key, 0);
+    }
+    EXPECT_EQ(EditResultMessage(EditResult::Done), 0u);
+    EXPECT_EQ(EditResultMessage(EditResult::Conflict), 20502u);
+    EXPECT_EQ(EditResultMessage(EditResult::NothingChosen), 20503u);
+    EXPECT_EQ(EditResultMessage(EditResult::NoRowSelected), 20504u);
+}
+
+TEST(ShortcutEditing, ClearedKeyCanBeReassignedAndFeedsTheLiveTable) {
+    Assignments a = DefaultAssignments();
+    EXPECT_EQ(ClearAssignment(a, 52, false), EditResult::Done);
+    EXPECT_EQ(a.slots[52].key, 0);
+    EXPECT_EQ(a.slots[52].flags, kVirtKey);
+    // With slot 52 free, Shift+CapsLock still cannot be formed: it lands as plain CapsLock.
+    EXPECT_EQ(AssignKey(a, 0, 240, false, true), EditResult::Done);
+    EXPECT_EQ(a.slots[0].flags, kVirtKey);
+    std::vector<AccelEntry> live = LiveTableFromSlots(a.slots);
+    ASSERT_EQ(live.size(), 29u);
+    EXPECT_EQ(live.front().command, 5011);
+    EXPECT_EQ(live.front().key, 240);
+    EXPECT_EQ(ClearAssignment(a, -1, false), EditResult::NoRowSelected);
+    EXPECT_EQ(ClearAssignment(a, 36, true), EditResult::NoRowSelected);
+}
+
+TEST(ShortcutEditing, MouseActions) {
+    Assignments a = DefaultAssignments();
+    // Action 0 (double-click) holds 5212 already.
+    EXPECT_EQ(AssignMouse(a, 4, 0), EditResult::Conflict);
+    EXPECT_EQ(a.mouse[0], 5212);
+    EXPECT_EQ(AssignMouse(a, 4, -1), EditResult::NothingChosen);
+    EXPECT_EQ(AssignMouse(a, 4, 15), EditResult::NothingChosen);
+    EXPECT_EQ(AssignMouse(a, -1, 3), EditResult::NoRowSelected);
+    EXPECT_EQ(AssignMouse(a, 36, 3), EditResult::NoRowSelected);
+
+    EXPECT_EQ(AssignMouse(a, 4, 3), EditResult::Done);
+    EXPECT_EQ(MouseActionOf(a.mouse, 5050), 3);
+    // A command moves: it never holds two actions.
+    EXPECT_EQ(AssignMouse(a, 4, 14), EditResult::Done);
+    EXPECT_EQ(a.mouse[3], 0);
+    EXPECT_EQ(MouseActionOf(a.mouse, 5050), 14);
+    EXPECT_EQ(AssignMouse(a, 20, 3), EditResult::Done); // 5212 leaves the double-click
+    EXPECT_EQ(a.mouse[0], 0);
+    EXPECT_EQ(a.mouse[3], 5212);
+
+    EXPECT_EQ(ClearAssignment(a, 4, true), EditResult::Done);
+    EXPECT_EQ(MouseActionOf(a.mouse, 5050), -1);
+    EXPECT_EQ(ClearAssignment(a, 4, true), EditResult::Done); // nothing left to clear
+    EXPECT_EQ(ClearAssignment(a, 4, false), EditResult::Done);
+    EXPECT_TRUE(SameSlots(a.slots, DefaultSlots())); // slot 4 had no key; mouse edits left the keys alone
+
+    // Hand-written settings may repeat a command; clearing frees every copy.
+    a.mouse[5] = a.mouse[6] = 5020;
+    EXPECT_EQ(ClearAssignment(a, 1, true), EditResult::Done);
+    EXPECT_EQ(a.mouse[5], 0);
+    EXPECT_EQ(a.mouse[6], 0);
+    EXPECT_EQ(MouseActionOf(a.mouse, 0), -1);
+}
+
+TEST(ShortcutEditing, DefaultsRestoreOnlyTheCurrentMode) {
+    Assignments a = DefaultAssignments();
+    ASSERT_EQ(AssignKey(a, 0, 'Q', false, false), EditResult::Done);
+    ASSERT_EQ(ClearAssignment(a, 20, true), EditResult::Done);
+    ASSERT_EQ(AssignMouse(a, 0, 9), EditResult::Done);
+
+    Assignments keys = a;
+    RestoreDefaults(keys, false);
+    EXPECT_TRUE(SameSlots(keys.slots, DefaultSlots()));
+    EXPECT_EQ(keys.mouse, a.mouse);
+
+    Assignments mouse = a;
+    RestoreDefaults(mouse, true);
+    EXPECT_EQ(mouse.mouse, DefaultAssignments().mouse);
+    EXPECT_TRUE(SameSlots(mouse.slots, a.slots));
+}
+
+TEST(ShortcutEditing, RowNames) {
+    // Mnemonics go: a single '&' is dropped and "&&" is a literal '&'.
+    const std::map<unsigned, std::wstring> strings = {
+        {5000, L"&File"},       {5001, L"&View"},      {5002, L"&Tools"},         {5003, L"&Help"},
+        {5040, L"Select &all"}, {5120, L"&Panes"},     {5123, L"&Both panes"},    {5229, L"External &tools"},
+        {5320, L"Drova h&elp"}, {5400, L"Fit across"}, {5420, L"Black && &white"}, {5710, L"Scroll &&&top&"},
+    };
+    auto text = [&](unsigned id) {
+        auto it = strings.find(id);
+        return it == strings.end() ? std::wstring() : it->second;
+    };
+    std::array<std::wstring, 8> tools;
+    tools[0] = L"Paint & Co"; // the user's own name, shown as written
+    tools[7] = L"Last";
+    const std::pair<size_t, const wchar_t*> cases[] = {
+        {3, L"File - Select all"},       {9, L"View - Panes - Both panes"},   {23, L"Tools - Paint & Co"},
+        {24, L"Tools - External tools 2"}, {30, L"Tools - Last"},             {35, L"Help - Drova help"},
+        {36, L""},                       {43, L"Fit across - Black & white"}, {44, L"Scroll &top"},
+        {53, L""},
+    };
+    for (auto [slot, name] : cases)
+        EXPECT_EQ(SlotCommandName(slot, text, tools), name) << slot;
 }
 
 } // namespace

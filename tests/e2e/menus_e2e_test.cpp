@@ -1,0 +1,190 @@
+// The real program's menus and shortcuts, driven from outside: the menu bar opens its menus by click
+// and from the keyboard, the arrows wrap from the first menu to the last, mnemonics open a menu, the
+// default accelerators act, and a shortcut stored in the settings works and is written back.
+#include "tests/e2e/quorle_copy.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include "ui/shortcut_table.h"
+
+namespace {
+
+using e2e::ChildById;
+using e2e::kMainClass;
+using e2e::QuorleCopy;
+
+class MenusE2e : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(harness::WaitWindowGone(kMainClass, 5000)) << "another Quorle is running"; }
+
+    // Starts the copy on a folder of three photographs and waits until the pane is idle.
+    HWND StartOnPhotos(QuorleCopy& copy, harness::Process& quorle, const settings::Settings& s) {
+        EXPECT_TRUE(copy.WriteSettings(s));
+        photos_ = e2e::WritePhotos(root_, L"Menu photos", 3);
+        HWND main = copy.Start(quorle, L"\"" + photos_ + L"\"");
+        if (!main)
+            return nullptr;
+        HWND status = nullptr;
+        EXPECT_TRUE(harness::PumpUntil([&] { return (status = GetDlgItem(ChildById(main, 500), 503)) != nullptr; }, 10000));
+        EXPECT_TRUE(harness::PumpUntil([&] { return e2e::RemoteStatusText(status, 4) == L"0/3"; }, 60000));
+        return main;
+    }
+
+    fixtures::TempFolder root_;
+    std::wstring photos_;
+};
+
+settings::Settings WindowSettings() {
+    settings::Settings s;
+    s.windowLeft = 40;
+    s.windowTop = 30;
+    s.windowWidth = 1100;
+    s.windowHeight = 700;
+    return s;
+}
+
+// The visible popup menu window of the desktop, or null.
+HWND OpenMenuWindow() {
+    HWND found = nullptr;
+    EnumWindows(
+        [](HWND hwnd, LPARAM out) {
+            if (IsWindowVisible(hwnd) && harness::WindowClassName(hwnd) == L"#32768") {
+                *reinterpret_cast<HWND*>(out) = hwnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// Waits for a menu whose top-left corner is at the bottom-left corner of `button`.
+bool WaitMenuUnder(const RECT& button) {
+    return harness::PumpUntil(
+        [&] {
+            HWND menu = OpenMenuWindow();
+            if (!menu)
+                return false;
+            const RECT r = e2e::ScreenRect(menu);
+            return std::abs(r.left - button.left) <= 4 && std::abs(r.top - button.bottom) <= 4;
+        },
+        5000);
+}
+
+bool WaitNoMenu() { return harness::PumpUntil([] { return OpenMenuWindow() == nullptr; }, 5000); }
+
+void Key(HWND hwnd, WPARAM key) {
+    PostMessageW(hwnd, WM_KEYDOWN, key, 1);
+    PostMessageW(hwnd, WM_KEYUP, key, 0xC0000001);
+}
+
+int HotButton(HWND bar) { return static_cast<int>(SendMessageW(bar, TB_GETHOTITEM, 0, 0)); }
+
+TEST_F(MenusE2e, TheMenuBarOpensItsMenusByClickAndFromTheKeyboard) {
+    QuorleCopy copy;
+    harness::Process quorle;
+    HWND main = StartOnPhotos(copy, quorle, WindowSettings());
+    ASSERT_NE(main, nullptr);
+    HWND bar = ChildById(main, 201);
+    RECT buttons[4];
+    for (int i = 0; i < 4; ++i)
+        buttons[i] = e2e::RemoteItemRect(bar, i);
+    ASSERT_GT(buttons[3].left, buttons[0].left);
+
+    // A click on "File" opens its menu under the button.
+    POINT inside = {(buttons[0].left + buttons[0].right) / 2, (buttons[0].top + buttons[0].bottom) / 2};
+    ScreenToClient(bar, &inside);
+    PostMessageW(bar, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(inside.x, inside.y));
+    PostMessageW(bar, WM_LBUTTONUP, 0, MAKELPARAM(inside.x, inside.y));
+    ASSERT_TRUE(WaitMenuUnder(buttons[0])) << "no File menu under its button";
+    harness::PumpFor(300);
+    EXPECT_FALSE(harness::SaveNamedScreenshot(L"menu_file_open").empty());
+    Key(main, VK_ESCAPE);
+    ASSERT_TRUE(WaitNoMenu());
+
+    // The menu key makes "File" hot; Left wraps to "Help" and Right back to "File".
+    PostMessageW(main, WM_SYSCOMMAND, SC_KEYMENU, 0);
+    ASSERT_TRUE(harness::PumpUntil([&] { return HotButton(bar) == 0; }, 5000)) << HotButton(bar);
+    Key(main, VK_LEFT);
+    EXPECT_TRUE(harness::PumpUntil([&] { return HotButton(bar) == 3; }, 5000)) << HotButton(bar);
+    Key(main, VK_RIGHT);
+    EXPECT_TRUE(harness::PumpUntil([&] { return HotButton(bar) == 0; }, 5000)) << HotButton(bar);
+    // Down opens the hot button's menu; Left, with nothing highlighted, moves to the last menu.
+    Key(main, VK_DOWN);
+    EXPECT_TRUE(WaitMenuUnder(buttons[0])) << "Down opens the File menu";
+    Key(main, VK_LEFT);
+    EXPECT_TRUE(WaitMenuUnder(buttons[3])) << "Left wraps to the Help menu";
+    Key(main, VK_RIGHT);
+    EXPECT_TRUE(WaitMenuUnder(buttons[0])) << "Right wraps back to the File menu";
+    Key(main, VK_ESCAPE);
+    EXPECT_TRUE(WaitNoMenu());
+
+    // A mnemonic typed with the menu key opens its menu: h is Help.
+    PostMessageW(main, WM_SYSCOMMAND, SC_KEYMENU, 'h');
+    EXPECT_TRUE(WaitMenuUnder(buttons[3])) << "h opens the Help menu";
+    Key(main, VK_ESCAPE);
+    EXPECT_TRUE(WaitNoMenu());
+    EXPECT_TRUE(harness::PumpUntil([&] { return HotButton(bar) < 0; }, 5000)) << "no hot button is left behind";
+    EXPECT_EQ(e2e::QuorleCopy::Close(quorle, main), 0u);
+}
+
+TEST_F(MenusE2e, DefaultAcceleratorsSetTheLayoutsAndReload) {
+    QuorleCopy copy;
+    harness::Process quorle;
+    HWND main = StartOnPhotos(copy, quorle, WindowSettings());
+    ASSERT_NE(main, nullptr);
+    HWND grid = ChildById(main, 502);
+    HWND pane1 = ChildById(main, 500), pane2 = ChildById(main, 501);
+    Key(grid, 'D');
+    EXPECT_TRUE(harness::PumpUntil([&] { return IsWindowVisible(pane1) && !IsWindowVisible(pane2); }, 5000)) << "D: pane 1 only";
+    Key(grid, 'F');
+    EXPECT_TRUE(harness::PumpUntil([&] { return !IsWindowVisible(pane1) && IsWindowVisible(pane2); }, 5000)) << "F: pane 2 only";
+    Key(ChildById(pane2, 502), 'S');
+    EXPECT_TRUE(harness::PumpUntil([&] { return IsWindowVisible(pane1) && IsWindowVisible(pane2); }, 5000)) << "S: both";
+
+    // F5 reloads: a photograph deleted meanwhile is gone from the pane.
+    ASSERT_TRUE(DeleteFileW((photos_ + L"\\photo3.bmp").c_str()));
+    Key(ChildById(pane1, 502), VK_F5);
+    HWND status = GetDlgItem(pane1, 503);
+    EXPECT_TRUE(harness::PumpUntil([&] { return e2e::RemoteStatusText(status, 4) == L"0/2"; }, 30000))
+        << e2e::RemoteStatusText(status, 4);
+    EXPECT_EQ(e2e::QuorleCopy::Close(quorle, main), 0u);
+    EXPECT_EQ(copy.ReadSettings().paneLayout, 2);
+}
+
+TEST_F(MenusE2e, AStoredShortcutActsInsteadOfTheDefaultAndIsWrittenBack) {
+    QuorleCopy copy;
+    settings::Settings s = WindowSettings();
+    // Z hides the tree instead of Tab; F5 still reloads.
+    const std::vector<shortcuts::AccelEntry> stored = {{shortcuts::kVirtKey, 'Z', 5110},
+                                                       {shortcuts::kVirtKey, VK_F5, 5160}};
+    s.accelerators = shortcuts::SerializeAccelerators(stored);
+    harness::Process quorle;
+    HWND main = StartOnPhotos(copy, quorle, s);
+    ASSERT_NE(main, nullptr);
+    HWND grid = ChildById(main, 502), tree = ChildById(main, 400);
+    Key(grid, VK_TAB);
+    harness::PumpFor(700);
+    EXPECT_TRUE(IsWindowVisible(tree)) << "Tab no longer hides the tree";
+    Key(grid, 'Z');
+    EXPECT_TRUE(harness::PumpUntil([&] { return !IsWindowVisible(tree); }, 5000)) << "Z hides it";
+
+    // The View menu shows Z beside its command.
+    HWND bar = ChildById(main, 201);
+    const RECT view = e2e::RemoteItemRect(bar, 1);
+    PostMessageW(main, WM_SYSCOMMAND, SC_KEYMENU, 'v');
+    EXPECT_TRUE(WaitMenuUnder(view));
+    harness::PumpFor(300);
+    EXPECT_FALSE(harness::SaveNamedScreenshot(L"menu_view_stored_shortcut").empty());
+    Key(main, VK_ESCAPE);
+    EXPECT_TRUE(WaitNoMenu());
+
+    EXPECT_EQ(e2e::QuorleCopy::Close(quorle, main), 0u);
+    const settings::Settings saved = copy.ReadSettings();
+    EXPECT_EQ(saved.accelerators, s.accelerators) << "the live table is written back as it was stored";
+    EXPECT_TRUE(saved.treeHidden);
+}
+
+} // namespace
