@@ -137,6 +137,18 @@ TEST_F(MenusE2e, DefaultAcceleratorsSetTheLayoutsAndReload) {
     ASSERT_NE(main, nullptr);
     HWND grid = ChildById(main, 502);
     HWND pane1 = ChildById(main, 500), pane2 = ChildById(main, 501);
+    // While a thumbnail is dragged a shortcut is ignored; once the button is up it acts.
+    HWND cell = nullptr;
+    for (const harness::ChildInfo& c : harness::Children(main))
+        if (c.className == L"Quorle_thimg1_class" && c.visible)
+            cell = c.hwnd;
+    ASSERT_NE(cell, nullptr);
+    PostMessageW(cell, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+    PostMessageW(cell, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(40, 12));
+    Key(grid, 'D');
+    harness::PumpFor(700);
+    EXPECT_TRUE(IsWindowVisible(pane2)) << "D during a drag does nothing";
+    PostMessageW(cell, WM_LBUTTONUP, 0, MAKELPARAM(40, 12));
     Key(grid, 'D');
     EXPECT_TRUE(harness::PumpUntil([&] { return IsWindowVisible(pane1) && !IsWindowVisible(pane2); }, 5000)) << "D: pane 1 only";
     Key(grid, 'F');
