@@ -550,14 +550,15 @@ bool BuildProgramMenus(app::Program& p) {
     return menus::BuildMenus(sources);
 }
 
-void ApplyShortcutEdits(MainWindow& w, const shortcuts::Assignments& edits, bool keysChanged, bool mouseChanged) {
-    app::Program& p = P();
+void ApplyShortcutEdits(app::Program& p, MainWindow* w, const shortcuts::Assignments& edits, bool keysChanged,
+                        bool mouseChanged) {
     if (keysChanged) {
         p.shortcuts.slots = edits.slots;
         p.shortcuts.live = shortcuts::LiveTableFromSlots(edits.slots);
         app::BuildAccelerators(p);
         BuildProgramMenus(p);
-        RebuildTooltips(w);
+        if (w)
+            RebuildTooltips(*w);
     }
     if (mouseChanged)
         p.settings.mouseCommands = edits.mouse;

@@ -79,9 +79,10 @@ MainWindow* TheMainWindow();
 // of shortcuts or language).
 bool BuildProgramMenus(app::Program& p);
 // The assignment dialog's edits, confirmed: new keys make a new accelerator table from the slots
-// (every slot with a key, in slot order) and new shortcut texts in the menus and tooltips; new mouse
-// assignments go into the settings.
-void ApplyShortcutEdits(MainWindow& w, const shortcuts::Assignments& edits, bool keysChanged, bool mouseChanged);
+// (every slot with a key, in slot order) and new shortcut texts in the menus and, with a main
+// window, its tooltips; new mouse assignments go into the settings.
+void ApplyShortcutEdits(app::Program& p, MainWindow* w, const shortcuts::Assignments& edits, bool keysChanged,
+                        bool mouseChanged);
 
 void UpdateTitle(MainWindow& w);
 // The one place commands go: toolbar buttons, accelerators, mouse assignments and menus.
