@@ -183,6 +183,20 @@ TEST_F(MenusE2e, AStoredShortcutActsInsteadOfTheDefaultAndIsWrittenBack) {
     Key(grid, 'Z');
     EXPECT_TRUE(harness::PumpUntil([&] { return !IsWindowVisible(tree); }, 5000)) << "Z hides it";
 
+    // The toolbar's tooltips name the stored key, and no longer the default.
+    const std::vector<std::wstring> tips = e2e::RemoteToolTexts(e2e::ToolTipOf(main));
+    ASSERT_FALSE(tips.empty());
+    auto endsWith = [&](const std::wstring& tail) {
+        for (const std::wstring& t : tips)
+            if (t.size() >= tail.size() && t.compare(t.size() - tail.size(), tail.size(), tail) == 0)
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(endsWith(L" (Z)"));
+    EXPECT_TRUE(endsWith(L" (F5)"));
+    EXPECT_FALSE(endsWith(L" (Tab)"));
+    EXPECT_FALSE(endsWith(L" (S)")) << "slots without a stored entry have no key";
+
     // The View menu shows Z beside its command.
     HWND bar = ChildById(main, 201);
     const RECT view = e2e::RemoteItemRect(bar, 1);

@@ -119,6 +119,58 @@ RECT RemoteItemRect(HWND toolbar, int index) {
     return r;
 }
 
+std::vector<std::wstring> RemoteToolTexts(HWND tooltip) {
+    std::vector<std::wstring> texts;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(tooltip, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process)
+        return texts;
+    // One block: the tool record, then the buffer its lpszText points to.
+    constexpr size_t kTextUnits = 1024;
+    const size_t size = sizeof(TTTOOLINFOW) + kTextUnits * sizeof(wchar_t);
+    auto* remote = static_cast<uint8_t*>(VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE));
+    if (remote) {
+        DWORD_PTR count = 0;
+        SendMessageTimeoutW(tooltip, TTM_GETTOOLCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count);
+        for (DWORD_PTR i = 0; i < count; ++i) {
+            TTTOOLINFOW ti = {};
+            ti.cbSize = sizeof ti;
+            ti.lpszText = reinterpret_cast<wchar_t*>(remote + sizeof ti);
+            std::vector<wchar_t> text(kTextUnits, 0);
+            SIZE_T moved = 0;
+            DWORD_PTR ok = 0;
+            if (WriteProcessMemory(process, remote, &ti, sizeof ti, &moved) &&
+                WriteProcessMemory(process, remote + sizeof ti, text.data(), text.size() * sizeof(wchar_t), &moved) &&
+                SendMessageTimeoutW(tooltip, TTM_ENUMTOOLSW, i, reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG, 5000,
+                                    &ok) &&
+                ok && ReadProcessMemory(process, remote + sizeof ti, text.data(), (kTextUnits - 1) * sizeof(wchar_t), &moved))
+                texts.push_back(text.data());
+        }
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return texts;
+}
+
+HWND ToolTipOf(HWND owner) {
+    struct Search {
+        HWND owner;
+        HWND found;
+    } search = {owner, nullptr};
+    EnumWindows(
+        [](HWND hwnd, LPARAM lp) {
+            auto* s = reinterpret_cast<Search*>(lp);
+            if (GetWindow(hwnd, GW_OWNER) == s->owner && harness::WindowClassName(hwnd) == TOOLTIPS_CLASSW) {
+                s->found = hwnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 // Photographs in two formats, landscape and portrait, under a readable folder name.
 std::wstring WritePhotos(const fixtures::TempFolder& root, const std::wstring& name, int count) {
     const std::wstring folder = root / name;

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "app/settings.h"
 #include "tests/fixtures/byte_writer.h"
@@ -44,6 +45,10 @@ RECT ScreenRect(HWND hwnd);
 bool RemoteSend(HWND hwnd, UINT message, WPARAM wp, void* buffer, size_t size, LRESULT* result = nullptr);
 // SB_GETTEXTW of another process's status bar.
 std::wstring RemoteStatusText(HWND status, int part);
+// The texts of every tool of another process's tooltip window.
+std::vector<std::wstring> RemoteToolTexts(HWND tooltip);
+// The tooltip window `owner` owns, or null.
+HWND ToolTipOf(HWND owner);
 // TB_GETITEMRECT of another process's toolbar, in screen coordinates.
 RECT RemoteItemRect(HWND toolbar, int index);
 // `count` photographs in the folder `name` made under `root`: JPEG landscape and portrait, and BMP.
