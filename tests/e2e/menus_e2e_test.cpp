@@ -80,6 +80,18 @@ void Key(HWND hwnd, WPARAM key) {
     PostMessageW(hwnd, WM_KEYUP, key, 0xC0000001);
 }
 
+// Real pointer input, as the menu loop sees it (posted mouse messages would bypass its capture).
+void PointerTo(POINT screen, DWORD buttons = 0) {
+    INPUT in = {};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = static_cast<LONG>(screen.x * 65535LL / (GetSystemMetrics(SM_CXSCREEN) - 1));
+    in.mi.dy = static_cast<LONG>(screen.y * 65535LL / (GetSystemMetrics(SM_CYSCREEN) - 1));
+    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons;
+    SendInput(1, &in, sizeof in);
+}
+
+POINT Centre(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
+
 int HotButton(HWND bar) { return static_cast<int>(SendMessageW(bar, TB_GETHOTITEM, 0, 0)); }
 
 TEST_F(MenusE2e, TheMenuBarOpensItsMenusByClickAndFromTheKeyboard) {
@@ -101,6 +113,32 @@ TEST_F(MenusE2e, TheMenuBarOpensItsMenusByClickAndFromTheKeyboard) {
     ASSERT_TRUE(WaitMenuUnder(buttons[0])) << "no File menu under its button";
     harness::PumpFor(300);
     EXPECT_FALSE(harness::SaveNamedScreenshot(L"menu_file_open").empty());
+    Key(main, VK_ESCAPE);
+    ASSERT_TRUE(WaitNoMenu());
+
+    // With a menu open, the pointer moving onto another menu-bar button opens that one's menu, and a
+    // click on the open menu's own button closes it for good.
+    PostMessageW(bar, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(inside.x, inside.y));
+    PostMessageW(bar, WM_LBUTTONUP, 0, MAKELPARAM(inside.x, inside.y));
+    ASSERT_TRUE(WaitMenuUnder(buttons[0]));
+    PointerTo(Centre(buttons[2]));
+    EXPECT_TRUE(WaitMenuUnder(buttons[2])) << "the Tools menu follows the pointer";
+    PointerTo(Centre(buttons[2]), MOUSEEVENTF_LEFTDOWN);
+    PointerTo(Centre(buttons[2]), MOUSEEVENTF_LEFTUP);
+    EXPECT_TRUE(WaitNoMenu());
+    harness::PumpFor(500);
+    EXPECT_EQ(OpenMenuWindow(), nullptr) << "the closing click does not open the menu again";
+    PointerTo({5, 790});
+
+    // The command toolbar's drop-downs open their menus under their buttons.
+    HWND commands = ChildById(main, 202);
+    const LRESULT fitIndex = SendMessageW(commands, TB_COMMANDTOINDEX, 5400, 0);
+    const RECT fit = e2e::RemoteItemRect(commands, static_cast<int>(fitIndex));
+    POINT at = Centre(fit);
+    ScreenToClient(commands, &at);
+    PostMessageW(commands, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+    PostMessageW(commands, WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+    EXPECT_TRUE(WaitMenuUnder(fit)) << "fit-across menu";
     Key(main, VK_ESCAPE);
     ASSERT_TRUE(WaitNoMenu());
 
