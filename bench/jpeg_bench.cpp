@@ -24,52 +24,7 @@
 namespace bench {
 
 const std::vector<uint8_t>& PhotoJpeg() {
-    static const std::vector<uint8_t> bytes = [] {
-        const int w = 4000, h = 3000;
-        jpeg_compress_struct cinfo;
-        jpeg_error_mgr err;
-        cinfo.err = jpeg_std_error(&err);
-        jpeg_create_compress(&cinfo);
-        unsigned char* buffer = nullptr;
-        unsigned long size = 0;
-        jpeg_mem_dest(&cinfo, &buffer, &size);
-        cinfo.image_width = w;
-        cinfo.image_height = h;
-        cinfo.input_components = 3;
-        cinfo.in_color_space = JCS_RGB;
-        jpeg_set_defaults(&cinfo);
-        jpeg_set_quality(&cinfo, 90, TRUE);
-        jpeg_start_compress(&cinfo, TRUE);
-        std::vector<uint8_t> row(static_cast<size_t>(w) * 3);
-        uint32_t seed = 12345;
-        while (cinfo.next_scanline < cinfo.image_height) {
-            const int y = static_cast<int>(cinfo.next_scanline);
-            for (int x = 0; x < w; ++x) {
-                seed = seed * 1664525u + 1013904223u;
-                const int grain = static_cast<int>((seed >> 24) & 31) - 16;
-                // Sky-like gradient above, textured ground below, a few hard-edged blocks.
-                const bool block = ((x / 350) + (y / 280)) % 5 == 0;
-                int r = y < h / 2 ? 90 + y / 20 : 120 + ((x * 7 + y * 3) % 97);
-                int g = y < h / 2 ? 140 + y / 25 : 100 + ((x * 3) % 71);
-                int b = y < h / 2 ? 230 - y / 30 : 60 + ((y * 5) % 53);
-                if (block) {
-                    r = 230;
-                    g = 40 + (x % 16);
-                    b = 30;
-                }
-                const int v[3] = {r + grain, g + grain, b + grain};
-                for (int c = 0; c < 3; ++c)
-                    row[3 * x + c] = static_cast<uint8_t>(v[c] < 0 ? 0 : (v[c] > 255 ? 255 : v[c]));
-            }
-            JSAMPROW p = row.data();
-            jpeg_write_scanlines(&cinfo, &p, 1);
-        }
-        jpeg_finish_compress(&cinfo);
-        std::vector<uint8_t> out(buffer, buffer + size);
-        jpeg_destroy_compress(&cinfo);
-        std::free(buffer);
-        return out;
-    }();
+    static const std::vector<uint8_t> bytes = MakePhotoJpeg(12345);
     return bytes;
 }
 

@@ -26,54 +26,7 @@ const int kFiles = [] {
     int v = n ? std::atoi(n) : 0;
     return v > 0 ? v : 20;
 }();
-constexpr int kWidth = 4000;
-constexpr int kHeight = 3000;
 
-// 12-megapixel photo-like content: gradients, texture, hard-edged blocks and grain, different per file.
-std::vector<uint8_t> MakePhoto(uint32_t seed) {
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr err;
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_compress(&cinfo);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = kWidth;
-    cinfo.image_height = kHeight;
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 90, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<uint8_t> row(static_cast<size_t>(kWidth) * 3);
-    const int shift = static_cast<int>(seed % 97);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        const int y = static_cast<int>(cinfo.next_scanline);
-        for (int x = 0; x < kWidth; ++x) {
-            seed = seed * 1664525u + 1013904223u;
-            const int grain = static_cast<int>((seed >> 24) & 31) - 16;
-            const bool block = ((x / 350) + (y / 280) + shift) % 5 == 0;
-            int r = y < kHeight / 2 ? 90 + y / 20 : 120 + ((x * 7 + y * 3 + shift) % 97);
-            int g = y < kHeight / 2 ? 140 + y / 25 : 100 + ((x * 3) % 71);
-            int b = y < kHeight / 2 ? 230 - y / 30 : 60 + ((y * 5 + shift) % 53);
-            if (block) {
-                r = 230;
-                g = 40 + (x % 16);
-                b = 30;
-            }
-            const int v[3] = {r + grain, g + grain, b + grain};
-            for (int c = 0; c < 3; ++c)
-                row[3 * x + c] = static_cast<uint8_t>(v[c] < 0 ? 0 : (v[c] > 255 ? 255 : v[c]));
-        }
-        JSAMPROW p = row.data();
-        jpeg_write_scanlines(&cinfo, &p, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    std::vector<uint8_t> out(buffer, buffer + size);
-    jpeg_destroy_compress(&cinfo);
-    std::free(buffer);
-    return out;
-}
 
 // The picture folder and the cache folder, made once and removed at exit.
 struct Corpus {
@@ -86,7 +39,7 @@ struct Corpus {
     Corpus() {
         ok = platform::CreateFolder(pictures);
         for (int i = 0; ok && i < kFiles; ++i) {
-            const std::vector<uint8_t> jpeg = MakePhoto(1000u + static_cast<uint32_t>(i));
+            const std::vector<uint8_t> jpeg = bench::MakePhotoJpeg(1000u + static_cast<uint32_t>(i));
             wchar_t name[32];
             std::swprintf(name, 32, L"photo%02d.jpg", i);
             files.push_back(pictures + L"\\" + name);

@@ -9,14 +9,12 @@
 #include <vector>
 
 #include "common/platform.h"
+#include "fuzz/fuzz_support.h"
 #include "image/bmp.h"
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition)
-        std::abort();
-}
+using fuzz::Check;
 
 void Put(std::vector<uint8_t>& v, uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i)
@@ -75,15 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size >= 2 && data[0] == 'B' && data[1] == 'M') {
         input.assign(data, data + size);
     } else {
-        const auto& templates = Templates();
-        input = templates[size ? data[0] % templates.size() : 0];
-        size_t at = size >= 2 ? data[1] % input.size() : 0;
-        for (size_t i = 2; i < size; ++i, ++at) {
-            if (at >= input.size())
-                input.push_back(data[i]);
-            else
-                input[at] = data[i];
-        }
+        input = fuzz::PatchTemplate(Templates(), data, size, size);
     }
     image::BmpContext ctx;
     ctx.src.limits.max_pixels = 16u << 20;

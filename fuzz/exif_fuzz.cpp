@@ -8,56 +8,19 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/fuzz_support.h"
 #include "image/exif.h"
 #include "image/exif_strings_en.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-void Check(bool condition) {
-    if (!condition)
-        std::abort();
-}
-
-struct Writer {
-    bool big;
-    Bytes v;
-    void U16(uint32_t x) {
-        if (big) {
-            v.push_back(static_cast<uint8_t>(x >> 8));
-            v.push_back(static_cast<uint8_t>(x));
-        } else {
-            v.push_back(static_cast<uint8_t>(x));
-            v.push_back(static_cast<uint8_t>(x >> 8));
-        }
-    }
-    void U32(uint32_t x) {
-        if (big) {
-            U16(x >> 16);
-            U16(x & 0xFFFF);
-        } else {
-            U16(x & 0xFFFF);
-            U16(x >> 16);
-        }
-    }
-    void Entry(uint16_t tag, uint16_t type, uint32_t count, uint32_t value, bool short_in_place = false) {
-        U16(tag);
-        U16(type);
-        U32(count);
-        if (short_in_place) {
-            U16(value);
-            U16(0);
-        } else {
-            U32(value);
-        }
-    }
-};
+using fuzz::Bytes;
+using fuzz::Check;
 
 // IFD0 with text, orientation, resolution and the Exif pointer; an Exif IFD whose entries all point
 // at one pool of rationals and bytes.
 Bytes MakeBlock(bool big) {
-    Writer w{big, {}};
+    fuzz::OrderedWriter w{big, {}};
     w.v = {static_cast<uint8_t>(big ? 'M' : 'I'), static_cast<uint8_t>(big ? 'M' : 'I')};
     w.U16(42);
     w.U32(8);
@@ -66,10 +29,10 @@ Bytes MakeBlock(bool big) {
     const uint32_t pool = exif_at + 2 + 12 * exif_entries + 4;
     w.U16(ifd0_entries);
     w.Entry(271, 2, 12, pool + 64);
-    w.Entry(274, 3, 1, 6, true);
+    w.Entry(274, 3, 1, 6);
     w.Entry(282, 5, 1, pool);
     w.Entry(283, 5, 1, pool + 8);
-    w.Entry(296, 3, 1, 2, true);
+    w.Entry(296, 3, 1, 2);
     w.Entry(34665, 4, 1, exif_at);
     w.Entry(34853, 4, 1, 0x1234);
     w.U32(0x40);
@@ -81,7 +44,7 @@ Bytes MakeBlock(bool big) {
     for (uint16_t tag : rational_tags)
         w.Entry(tag, tag == 37377 || tag == 37379 || tag == 37380 ? 10 : 5, 1, pool + 16 + (tag % 5) * 8);
     for (uint16_t tag : short_tags)
-        w.Entry(tag, 3, 1, tag % 7, true);
+        w.Entry(tag, 3, 1, tag % 7);
     w.Entry(37510, 7, 20, pool + 64);
     w.U32(0);
     for (uint32_t i = 0; i < 8; ++i) {
@@ -96,20 +59,12 @@ Bytes MakeBlock(bool big) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const Bytes blocks[2] = {MakeBlock(false), MakeBlock(true)};
+    static const std::vector<Bytes> blocks = {MakeBlock(false), MakeBlock(true)};
     Bytes block;
-    if (size >= 2 && ((data[0] == 'I' && data[1] == 'I') || (data[0] == 'M' && data[1] == 'M'))) {
+    if (size >= 2 && ((data[0] == 'I' && data[1] == 'I') || (data[0] == 'M' && data[1] == 'M')))
         block.assign(data, data + std::min<size_t>(size, 60000));
-    } else {
-        block = blocks[size ? data[0] & 1 : 0];
-        size_t at = size >= 2 ? data[1] % block.size() : 0;
-        for (size_t i = 2; i < size && i < 60000; ++i, ++at) {
-            if (at >= block.size())
-                block.push_back(data[i]);
-            else
-                block[at] = data[i];
-        }
-    }
+    else
+        block = fuzz::PatchTemplate(blocks, data, size, 60000);
     Bytes jpeg = {0xFF, 0xD8, 0xFF, 0xE1};
     const size_t length = block.size() + 8;
     jpeg.push_back(static_cast<uint8_t>(length >> 8));

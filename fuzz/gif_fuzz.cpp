@@ -8,16 +8,13 @@
 #include <cstring>
 #include <vector>
 
+#include "fuzz/fuzz_support.h"
 #include "image/gif.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-void Check(bool condition) {
-    if (!condition)
-        std::abort();
-}
+using fuzz::Bytes;
+using fuzz::Check;
 
 void Put16(Bytes& v, uint16_t x) {
     v.push_back(static_cast<uint8_t>(x));
@@ -106,15 +103,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size >= 3 && std::memcmp(data, "GIF", 3) == 0) {
         input.assign(data, data + size);
     } else {
-        const auto& templates = Templates();
-        input = templates[size ? data[0] % templates.size() : 0];
-        size_t at = size >= 2 ? data[1] % input.size() : 0;
-        for (size_t i = 2; i + 1 < size; ++i, ++at) {
-            if (at >= input.size())
-                input.push_back(data[i]);
-            else
-                input[at] = data[i];
-        }
+        // The last byte holds the options.
+        input = fuzz::PatchTemplate(Templates(), data, size, size ? size - 1 : 0);
     }
     image::GifContext ctx;
     ctx.src.limits.max_pixels = 4u << 20;

@@ -15,15 +15,13 @@
 #include <jpeglib.h>
 
 #include "common/platform.h"
+#include "fuzz/fuzz_support.h"
 #include "image/jpeg.h"
 #include "image/scale.h"
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition)
-        std::abort();
-}
+using fuzz::Check;
 
 struct Template {
     int width, height, comps;

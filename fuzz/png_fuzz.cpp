@@ -12,16 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/fuzz_support.h"
 #include "image/png.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-void Check(bool condition) {
-    if (!condition)
-        std::abort();
-}
+using fuzz::Bytes;
+using fuzz::Check;
 
 void PutBE(Bytes& v, uint32_t x) {
     for (int i = 3; i >= 0; --i)
@@ -106,15 +103,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size >= 8 && data[0] == 0x89 && data[1] == 'P') {
         input.assign(data, data + size);
     } else {
-        const auto& templates = Templates();
-        input = templates[size ? data[0] % templates.size() : 0];
-        size_t at = size >= 2 ? data[1] % input.size() : 0;
-        for (size_t i = 2; i + 1 < size; ++i, ++at) {
-            if (at >= input.size())
-                input.push_back(data[i]);
-            else
-                input[at] = data[i];
-        }
+        // The last byte holds the options.
+        input = fuzz::PatchTemplate(Templates(), data, size, size ? size - 1 : 0);
     }
     if (options & 0x80)
         FixCrcs(input);

@@ -10,6 +10,7 @@
 
 #include "app/settings.h"
 #include "common/platform.h"
+#include "fuzz/fuzz_support.h"
 #include "ui/shortcut_table.h"
 
 namespace {
@@ -25,10 +26,7 @@ struct TempFiles {
     }
 };
 
-void Check(bool condition) {
-    if (!condition)
-        std::abort();
-}
+using fuzz::Check;
 
 bool WriteFile(const std::wstring& path, const uint8_t* data, size_t size) {
     platform::File f;

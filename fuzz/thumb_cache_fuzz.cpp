@@ -12,16 +12,14 @@
 #include "common/platform.h"
 #include "folder/archive_listing.h"
 #include "folder/thumb_item.h"
+#include "fuzz/fuzz_support.h"
 #include "image/decoded_image.h"
 #include "image/jpeg.h"
 #include "thumbs/thumb_cache.h"
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition)
-        std::abort();
-}
+using fuzz::Check;
 
 bool Save(const std::wstring& path, const uint8_t* data, size_t size, bool withHeader) {
     platform::File f;

@@ -7,55 +7,17 @@
 #include <cstring>
 #include <vector>
 
+#include "fuzz/fuzz_support.h"
 #include "image/tiff.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-void Check(bool condition) {
-    if (!condition)
-        std::abort();
-}
-
-struct Writer {
-    bool big;
-    Bytes v;
-    void U16(uint32_t x) {
-        if (big) {
-            v.push_back(static_cast<uint8_t>(x >> 8));
-            v.push_back(static_cast<uint8_t>(x));
-        } else {
-            v.push_back(static_cast<uint8_t>(x));
-            v.push_back(static_cast<uint8_t>(x >> 8));
-        }
-    }
-    void U32(uint32_t x) {
-        if (big) {
-            U16(x >> 16);
-            U16(x & 0xFFFF);
-        } else {
-            U16(x & 0xFFFF);
-            U16(x >> 16);
-        }
-    }
-    // A SHORT or LONG entry with its value in place.
-    void Entry(uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
-        U16(tag);
-        U16(type);
-        U32(count);
-        if (type == 3 && count == 1) {
-            U16(value);
-            U16(0);
-        } else {
-            U32(value);
-        }
-    }
-};
+using fuzz::Bytes;
+using fuzz::Check;
 
 Bytes MakeTemplate(bool big, uint32_t photometric, uint32_t bits, bool rgb) {
     const uint32_t w = 7, h = 5;
-    Writer t{big, {}};
+    fuzz::OrderedWriter t{big, {}};
     t.v = {static_cast<uint8_t>(big ? 'M' : 'I'), static_cast<uint8_t>(big ? 'M' : 'I')};
     t.U16(42);
     t.U32(8);
@@ -129,15 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size >= 2 && ((data[0] == 'I' && data[1] == 'I') || (data[0] == 'M' && data[1] == 'M'))) {
         input.assign(data, data + size);
     } else {
-        const auto& templates = Templates();
-        input = templates[size ? data[0] % templates.size() : 0];
-        size_t at = size >= 2 ? data[1] % input.size() : 0;
-        for (size_t i = 2; i < size; ++i, ++at) {
-            if (at >= input.size())
-                input.push_back(data[i]);
-            else
-                input[at] = data[i];
-        }
+        input = fuzz::PatchTemplate(Templates(), data, size, size);
     }
     image::TiffContext ctx;
     ctx.src.limits.max_pixels = 4u << 20;
