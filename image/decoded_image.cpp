@@ -204,4 +204,31 @@ int ReplaceThroughTempFile(const std::wstring& path, uint32_t* status,
     return result;
 }
 
+std::string StoredCommentBytes(const std::string& text, size_t max_bytes) {
+    std::string out;
+    for (size_t i = 0; i < text.size() && i < max_bytes; ++i)
+        if (text[i] != '\r')
+            out.push_back(text[i]);
+    return out;
+}
+
+bool WriteSplicedFile(const std::wstring& dest, const uint8_t* data, size_t size, size_t begin, size_t end,
+                      const std::vector<uint8_t>& record, CommentChange* change) {
+    platform::File file;
+    if (!file.Open(dest, platform::OpenMode::CreateAlways))
+        return false;
+    auto write = [&file](const void* bytes, size_t n) { return n == 0 || file.Write(bytes, n) == n; };
+    const bool ok = write(data, begin) && write(record.data(), record.size()) && write(data + end, size - end);
+    file.Close();
+    if (!ok) {
+        platform::DeleteFileAt(dest);
+        return false;
+    }
+    if (change) {
+        change->kind = record.empty() ? -1 : (begin == end ? 1 : 0);
+        change->size_delta = static_cast<int64_t>(record.size()) - static_cast<int64_t>(end - begin);
+    }
+    return true;
+}
+
 } // namespace image

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "common/platform.h"
 
@@ -187,6 +188,19 @@ inline size_t SourceSize(const DecodeSource& src) { return static_cast<size_t>(s
 // A failed copy sets 50003 in `status`. The temporary file is always deleted.
 int ReplaceThroughTempFile(const std::wstring& path, uint32_t* status,
                            const std::function<int(const std::wstring& temp)>& write);
+
+// What writing a comment did to a file.
+struct CommentChange {
+    int kind = 0;           // 1 inserted, 0 replaced, -1 removed
+    int64_t size_delta = 0; // size of the written file minus size of the source
+};
+// A comment as the picture formats store it: CR bytes dropped, at most `max_bytes` of `text` read.
+std::string StoredCommentBytes(const std::string& text, size_t max_bytes);
+// Writes `size` bytes of `data` to `dest` with the bytes [begin, end) replaced by `record` (none:
+// removed). False when it cannot be written; the partial file is deleted. `change` (may be null)
+// gets what the edit did.
+bool WriteSplicedFile(const std::wstring& dest, const uint8_t* data, size_t size, size_t begin, size_t end,
+                      const std::vector<uint8_t>& record, CommentChange* change);
 
 // True when `pixels` more pixels are within the caller's limit.
 bool WithinPixelLimit(const ImageLimits& limits, uint64_t width, uint64_t height);

@@ -84,11 +84,6 @@ bool EncodeJpeg(JpegEncoder& enc, const uint8_t* pixels);
 // file could be mapped; `out` is left alone when there is no comment.
 bool ReadJpegComment(JpegContext& ctx, const std::wstring& path, std::wstring* out);
 
-struct CommentChange {
-    int kind = 0;           // 1 inserted, 0 replaced, -1 removed
-    int64_t size_delta = 0; // size of the written file minus size of the source
-};
-
 // Writes `source` with its comment replaced by `comment` (ANSI bytes; CR bytes are dropped, at most
 // 4,095 bytes kept; empty removes the comment) to `dest`, which must be another file. Gives 1 when
 // written, 0 when there is nothing to do, -1 on failure (status 50005).

@@ -101,10 +101,6 @@ std::string CommentText(const uint8_t* p, size_t n) {
     return text;
 }
 
-bool WriteAll(platform::File& file, const void* data, size_t size) {
-    return size == 0 || file.Write(data, size) == size;
-}
-
 int FailWrite(JpegContext& ctx) {
     ctx.src.status = status::kWriteFailed;
     return -1;
@@ -238,37 +234,21 @@ int WriteJpegComment(JpegContext& ctx, const std::wstring& source, const std::ws
         span_begin = span_end = after_app;
     }
 
-    std::string text;
-    for (size_t i = 0; i < comment.size() && i < kMaxCommentBytes; ++i)
-        if (comment[i] != '\r')
-            text.push_back(comment[i]);
+    const std::string text = StoredCommentBytes(comment, kMaxCommentBytes);
     if (text.empty() && span_begin == span_end)
         return 0;
-
-    platform::File file;
-    if (!file.Open(dest, platform::OpenMode::CreateAlways))
-        return FailWrite(ctx);
-    const uint8_t* data = view.Data();
-    bool ok = WriteAll(file, data, span_begin);
-    int kind = -1;
-    size_t inserted = 0;
+    std::vector<uint8_t> record;
     if (!text.empty()) {
         const size_t length = text.size() + 2;
-        const uint8_t head[4] = {0xFF, kCom, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)};
-        ok = ok && WriteAll(file, head, sizeof(head)) && WriteAll(file, text.data(), text.size());
-        kind = span_begin == span_end ? 1 : 0;
-        inserted = sizeof(head) + text.size();
+        record.resize(4 + text.size());
+        record[0] = 0xFF;
+        record[1] = kCom;
+        record[2] = static_cast<uint8_t>(length >> 8);
+        record[3] = static_cast<uint8_t>(length);
+        std::memcpy(record.data() + 4, text.data(), text.size());
     }
-    ok = ok && WriteAll(file, data + span_end, view.Size() - span_end);
-    file.Close();
-    if (!ok) {
-        platform::DeleteFileAt(dest);
+    if (!WriteSplicedFile(dest, view.Data(), view.Size(), span_begin, span_end, record, change))
         return FailWrite(ctx);
-    }
-    if (change) {
-        change->kind = kind;
-        change->size_delta = static_cast<int64_t>(inserted) - static_cast<int64_t>(span_end - span_begin);
-    }
     return 1;
 }
 

@@ -845,10 +845,6 @@ void PutU32BE(uint8_t* p, uint32_t v) {
     p[3] = static_cast<uint8_t>(v);
 }
 
-bool WriteAll(platform::File& file, const void* data, size_t size) {
-    return size == 0 || file.Write(data, size) == size;
-}
-
 int FailWrite(PngContext& ctx) {
     ctx.src.status = status::kWriteFailed;
     return -1;
@@ -951,39 +947,19 @@ int WritePngComment(PngContext& ctx, const std::wstring& source, const std::wstr
     if (!walked || span_begin == npos)
         return FailWrite(ctx);
 
-    std::string text;
-    for (size_t i = 0; i < ansi.size() && i < kMaxCommentBytes; ++i)
-        if (ansi[i] != '\r')
-            text.push_back(ansi[i]);
+    const std::string text = StoredCommentBytes(ansi, kMaxCommentBytes);
     if (text.empty() && span_begin == span_end)
         return 0;
-
-    platform::File file;
-    if (!file.Open(dest, platform::OpenMode::CreateAlways))
-        return FailWrite(ctx);
-    bool ok = WriteAll(file, data, span_begin);
-    int kind = -1;
-    size_t inserted = 0;
+    std::vector<uint8_t> record;
     if (!text.empty()) {
-        std::vector<uint8_t> chunk(4 + 4 + 8 + text.size() + 4);
-        PutU32BE(chunk.data(), static_cast<uint32_t>(8 + text.size()));
-        std::memcpy(chunk.data() + 4, "tEXtComment", 12); // keyword with its zero byte
-        std::memcpy(chunk.data() + 16, text.data(), text.size());
-        PutU32BE(chunk.data() + 16 + text.size(), Crc32(chunk.data() + 4, 12 + text.size()));
-        ok = ok && WriteAll(file, chunk.data(), chunk.size());
-        kind = span_begin == span_end ? 1 : 0;
-        inserted = chunk.size();
+        record.resize(4 + 4 + 8 + text.size() + 4);
+        PutU32BE(record.data(), static_cast<uint32_t>(8 + text.size()));
+        std::memcpy(record.data() + 4, "tEXtComment", 12); // keyword with its zero byte
+        std::memcpy(record.data() + 16, text.data(), text.size());
+        PutU32BE(record.data() + 16 + text.size(), Crc32(record.data() + 4, 12 + text.size()));
     }
-    ok = ok && WriteAll(file, data + span_end, size - span_end);
-    file.Close();
-    if (!ok) {
-        platform::DeleteFileAt(dest);
+    if (!WriteSplicedFile(dest, data, size, span_begin, span_end, record, change))
         return FailWrite(ctx);
-    }
-    if (change) {
-        change->kind = kind;
-        change->size_delta = static_cast<int64_t>(inserted) - static_cast<int64_t>(span_end - span_begin);
-    }
     return 1;
 }
 
