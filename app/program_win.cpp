@@ -17,6 +17,7 @@
 #include "folder/names_win.h"
 #include "image/mul_table.h"
 #include "thumbs/thumb_worker_win.h"
+#include "ui/help_win.h"
 #include "ui/main_window_win.h"
 #include "ui/menu_bar_win.h"
 #include "ui/menus_win.h"
@@ -51,49 +52,6 @@ void UseLowFragmentationHeaps(HANDLE privateHeap) {
     ULONG lfh = 2;
     HeapSetInformation(privateHeap, HeapCompatibilityInformation, &lfh, sizeof lfh);
     HeapSetInformation(GetProcessHeap(), HeapCompatibilityInformation, &lfh, sizeof lfh);
-}
-
-// HTML Help is reached through the system's control, loaded by name; without it help is not offered.
-class HtmlHelp {
-  public:
-    HtmlHelp() {
-        // From the system folder only: a file of that name beside the program is never loaded.
-        wchar_t system[MAX_PATH] = {};
-        UINT n = GetSystemDirectoryW(system, MAX_PATH);
-        if (n == 0 || n >= MAX_PATH)
-            return;
-        module_.Reset(LoadLibraryW((std::wstring(system, n) + L"\\hhctrl.ocx").c_str()));
-        if (module_)
-            fn_ = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module_.Get(), "HtmlHelpW")));
-        if (fn_)
-            fn_(nullptr, nullptr, kInitialize, reinterpret_cast<DWORD_PTR>(&cookie_));
-    }
-    ~HtmlHelp() {
-        if (fn_)
-            fn_(nullptr, nullptr, kUninitialize, cookie_);
-    }
-    HtmlHelp(const HtmlHelp&) = delete;
-    HtmlHelp& operator=(const HtmlHelp&) = delete;
-
-  private:
-    using Fn = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
-    static constexpr UINT kInitialize = 0x1C;
-    static constexpr UINT kUninitialize = 0x1D;
-    win::Module module_;
-    Fn fn_ = nullptr;
-    DWORD_PTR cookie_ = 0;
-};
-
-std::wstring ExecutablePath() {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n == 0)
-            return std::wstring();
-        if (n < buffer.size())
-            return std::wstring(buffer.data(), n);
-        buffer.resize(buffer.size() * 2);
-    }
 }
 
 // Step 7: the program folder becomes the current directory; Quorle.ini beside the executable
@@ -267,6 +225,18 @@ std::wstring WithoutTrailingSlash(std::wstring path) {
 
 } // namespace
 
+std::wstring ExecutablePath() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0)
+            return std::wstring();
+        if (n < buffer.size())
+            return std::wstring(buffer.data(), n);
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
 Program& TheProgram() { return *g_program; }
 
 HANDLE PrivateHeap() { return g_program ? g_program->heap : nullptr; }
@@ -383,7 +353,7 @@ int Run(HINSTANCE instance, int cmdShow) {
     shelltree::StartShellTree();
     int result = 0;
     {
-        HtmlHelp help;
+        help::HtmlHelpSession help;
         if (!ResolveSettingsPath(p)) {
             ShowStartupError(kFailedToExecute);
         } else {

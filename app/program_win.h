@@ -49,6 +49,8 @@ struct Program {
 };
 
 Program& TheProgram();
+// The full path of the running executable.
+std::wstring ExecutablePath();
 HANDLE PrivateHeap();
 
 // The program's entry, called by wWinMain.

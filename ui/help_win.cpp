@@ -11,19 +11,13 @@ const wchar_t kViewerHelpPage[] = L"https://quorle.example/help/viewer/";
 
 namespace {
 
-// HTML Help's entry point, from hhctrl.ocx when first needed: the program does not link it, so a
-// system without it still starts (and then the help page opens in the browser).
 using HtmlHelpProc = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
 constexpr UINT kHelpDisplayTopic = 0;
+constexpr UINT kHelpInitialize = 0x1C;
+constexpr UINT kHelpUninitialize = 0x1D;
 
-HtmlHelpProc HtmlHelpEntry() {
-    static HtmlHelpProc entry = [] {
-        HMODULE module = LoadLibraryW(L"hhctrl.ocx");
-        return module ? reinterpret_cast<HtmlHelpProc>(reinterpret_cast<void*>(GetProcAddress(module, "HtmlHelpW")))
-                      : nullptr;
-    }();
-    return entry;
-}
+// The entry point of the open session, if any.
+HtmlHelpProc g_htmlHelp = nullptr;
 
 bool OpenWithShell(HWND owner, const wchar_t* verb, const std::wstring& file, ULONG mask) {
     SHELLEXECUTEINFOW info = {};
@@ -38,26 +32,32 @@ bool OpenWithShell(HWND owner, const wchar_t* verb, const std::wstring& file, UL
 
 } // namespace
 
-std::wstring ProgramExecutable() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
-        if (n == 0)
-            return std::wstring();
-        if (n < path.size()) {
-            path.resize(n);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
+HtmlHelpSession::HtmlHelpSession() {
+    wchar_t system[MAX_PATH] = {};
+    const UINT n = GetSystemDirectoryW(system, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        return;
+    module_ = LoadLibraryW((std::wstring(system, n) + L"\\hhctrl.ocx").c_str());
+    if (!module_)
+        return;
+    g_htmlHelp = reinterpret_cast<HtmlHelpProc>(reinterpret_cast<void*>(GetProcAddress(module_, "HtmlHelpW")));
+    if (g_htmlHelp)
+        g_htmlHelp(nullptr, nullptr, kHelpInitialize, reinterpret_cast<DWORD_PTR>(&cookie_));
+}
+
+HtmlHelpSession::~HtmlHelpSession() {
+    if (g_htmlHelp)
+        g_htmlHelp(nullptr, nullptr, kHelpUninitialize, cookie_);
+    g_htmlHelp = nullptr;
+    if (module_)
+        FreeLibrary(module_);
 }
 
 bool OpenHelp(HWND owner, const std::wstring& exe, const wchar_t* page) {
     const std::wstring chm = HelpFileOf(exe);
     if (!chm.empty() && platform::FileExists(chm)) {
-        if (HtmlHelpProc entry = HtmlHelpEntry())
-            if (entry(owner, chm.c_str(), kHelpDisplayTopic, 0))
-                return true;
+        if (g_htmlHelp && g_htmlHelp(owner, chm.c_str(), kHelpDisplayTopic, 0))
+            return true;
     }
     return OpenWithShell(owner, nullptr, page, SEE_MASK_FLAG_NO_UI);
 }

@@ -227,7 +227,7 @@ void OnCommand(MainWindow& w, int id, bool byAccelerator) {
         break;
     }
     case cmd::kHelp:
-        help::OpenHelp(w.hwnd, help::ProgramExecutable(), help::kProgramHelpPage);
+        help::OpenHelp(w.hwnd, app::ExecutablePath(), help::kProgramHelpPage);
         break;
     case cmd::kViewerHelp:
         help::OpenHelp(w.hwnd, s.viewerPath, help::kViewerHelpPage);
