@@ -231,6 +231,39 @@ FirstScreen MeasureFirstScreen(const std::wstring& photos, size_t items) {
     return r;
 }
 
+// A running, idle program handed the folder (as a second start or a drop would): from the handover to
+// every visible cell showing a picture. The same work as the tool's, start-up left out.
+double MeasureHandover(const std::wstring& photos) {
+    e2e::QuorleCopy copy;
+    copy.WriteSettings(BenchSettings());
+    harness::Process quorle;
+    HWND main = copy.Start(quorle);
+    if (!main)
+        return -1;
+    HWND status = nullptr;
+    if (!PollUntil([&] { return (status || (status = PaneStatus(main)) != nullptr) && e2e::RemoteStatusText(status, 4) == L"-"; },
+                   60))
+        return -1;
+    Sleep(1000);
+    const double t0 = Now();
+    if (harness::SendCopyData(main, photos) != 1)
+        return -1;
+    double screen = -1;
+    PollUntil(
+        [&] {
+            const std::vector<HWND> cells = VisibleCells(main);
+            if (cells.empty() || CellsWithPicture(cells) < cells.size())
+                return false;
+            screen = Now() - t0;
+            return true;
+        },
+        300);
+    const std::wstring idle = L"0/" + std::to_wstring(kPhotos);
+    PollUntil([&] { return e2e::RemoteStatusText(status, 4) == idle; }, 600);
+    e2e::QuorleCopy::Close(quorle, main);
+    return screen;
+}
+
 // Runs a console program and returns what it printed; exit code in *code.
 std::string RunCaptured(const std::wstring& exe, const std::wstring& args, DWORD* code) {
     SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
@@ -485,7 +518,8 @@ int main() {
         return 1;
     }
     const settings::Settings s = BenchSettings();
-    std::vector<double> screens, firstCells, idles, startups, readies, toolSeconds, toolWalls, ownScreens, ownCells;
+    std::vector<double> screens, firstCells, idles, startups, readies, toolSeconds, toolWalls, ownScreens, ownCells,
+        handovers;
     size_t cells = 0;
     for (int round = 0; round < rounds; ++round) {
         const FirstScreen f = MeasureFirstScreen(photos, kPhotos);
@@ -536,6 +570,14 @@ int main() {
         std::printf("round=%d startup_window_s=%.3f startup_ready_s=%.3f\n", round + 1, up.window, up.ready);
         startups.push_back(up.window);
         readies.push_back(up.ready);
+
+        const double handover = MeasureHandover(photos);
+        if (handover < 0) {
+            std::fprintf(stderr, "round %d: the handed-over folder did not show its first screen\n", round + 1);
+            return 1;
+        }
+        std::printf("round=%d handover_first_screen_s=%.3f\n", round + 1, handover);
+        handovers.push_back(handover);
     }
 
     const double screen = MedianOf(screens);
@@ -568,6 +610,10 @@ int main() {
     Print("ratio_from_first_cell", (screen - MedianOf(firstCells)) / tool);
     // The program on the first items alone, start-up taken off: its cost with no other items around.
     Print("ratio_only_first_items_without_startup", (MedianOf(ownScreens) - startup) / tool);
+    // A running program handed the folder: listing, layout, production and painting, nothing else.
+    Print("handover_first_screen_seconds", MedianOf(handovers));
+    Print("ratio_handover", MedianOf(handovers) / tool);
+    Print("ratio_handover_vs_tool_wall", MedianOf(handovers) / toolWall);
 
     return MeasureMemory(photos) ? 0 : 1;
 }
