@@ -320,6 +320,7 @@ int ChoosePartMenu(Pane& p, int part, UINT firstString, int current, bool enable
         UINT state = (i == current ? MF_CHECKED : 0) | (enabled ? 0 : MF_GRAYED);
         AppendMenuW(menu, MF_STRING | state, static_cast<UINT_PTR>(firstString + i), text.c_str());
     }
+    menus::OwnerDraw(menu, nullptr);
     RECT r = {};
     SendMessageW(p.status, SB_GETRECT, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(&r));
     POINT at = {r.left, r.top};
@@ -452,6 +453,11 @@ LRESULT CALLBACK PaneProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_NOTIFY:
         return OnPaneNotify(*p, reinterpret_cast<const NMHDR*>(lp));
+    case WM_MEASUREITEM:
+        // The status bar's sort and filter menus are owned by the pane.
+        return menus::MeasureMenuItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lp));
+    case WM_DRAWITEM:
+        return menus::DrawMenuItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lp));
     case msg::kPaneLoad:
         LoadPane(*p, wp, std::unique_ptr<msg::LocationRequest>(reinterpret_cast<msg::LocationRequest*>(lp)));
         return 0;

@@ -251,4 +251,46 @@ TEST_F(MenusE2e, AStoredShortcutActsInsteadOfTheDefaultAndIsWrittenBack) {
     EXPECT_TRUE(saved.treeHidden);
 }
 
+TEST_F(MenusE2e, TheStatusBarOffersTheSortOrderAndTheFavourites) {
+    QuorleCopy copy;
+    settings::Settings s = WindowSettings();
+    const std::wstring other = e2e::WritePhotos(root_, L"Favourite photos", 2);
+    settings::Favourite favourite;
+    favourite.kind = 0;
+    favourite.name = other;
+    s.favourites = {favourite};
+    harness::Process quorle;
+    HWND main = StartOnPhotos(copy, quorle, s);
+    ASSERT_NE(main, nullptr);
+    HWND status = GetDlgItem(ChildById(main, 500), 503);
+    auto clickPart = [&](int part) {
+        RECT r = {};
+        e2e::RemoteSend(status, SB_GETRECT, static_cast<WPARAM>(part), &r, sizeof r);
+        MapWindowPoints(status, nullptr, reinterpret_cast<POINT*>(&r), 2);
+        POINT at = Centre(r);
+        ScreenToClient(status, &at);
+        PostMessageW(status, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+        PostMessageW(status, WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+    };
+
+    // The sort menu opens above its part; Escape leaves the order as it was.
+    clickPart(2);
+    ASSERT_TRUE(harness::PumpUntil([] { return OpenMenuWindow() != nullptr; }, 5000));
+    harness::PumpFor(300);
+    EXPECT_FALSE(harness::SaveNamedScreenshot(L"menu_status_sort").empty());
+    Key(main, VK_ESCAPE);
+    ASSERT_TRUE(WaitNoMenu());
+    EXPECT_EQ(e2e::RemoteStatusText(status, 2), L"Name (A to Z)");
+
+    // The last part offers the favourites; choosing one loads it into the pane.
+    clickPart(5);
+    ASSERT_TRUE(harness::PumpUntil([] { return OpenMenuWindow() != nullptr; }, 5000));
+    Key(main, VK_DOWN);
+    Key(main, VK_RETURN);
+    EXPECT_TRUE(harness::PumpUntil([&] { return harness::WindowText(main) == L"<1> Favourite photos"; }, 30000))
+        << harness::WindowText(main);
+    EXPECT_TRUE(harness::PumpUntil([&] { return e2e::RemoteStatusText(status, 4) == L"0/2"; }, 30000));
+    EXPECT_EQ(e2e::QuorleCopy::Close(quorle, main), 0u);
+}
+
 } // namespace
