@@ -246,7 +246,7 @@ void OnCommand(MainWindow& w, int id, bool byAccelerator) {
                 SetPaneFilter(pane, id - cmd::kFilterFirst);
         else if (id >= cmd::kScrollFirst && id < cmd::kScrollFirst + 6)
             ScrollPane(w.panes[s.activePane & 1], kScrollCodes[id - cmd::kScrollFirst]);
-        // Commands of parts not present in this build do nothing.
+        // Any other id (the context menus' own, sub-menu headers) does nothing here.
         break;
     }
 }
