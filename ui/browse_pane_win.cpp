@@ -310,6 +310,15 @@ void SetFilter(Pane& p, int filter) {
     ReloadPane(p.hwnd, msg::kLoadReload | msg::kLoadResetScroll);
 }
 
+// Where the status bar's menus open: above their part, from its top-left corner (screen).
+POINT PartTopLeft(const Pane& p, int part) {
+    RECT r = {};
+    SendMessageW(p.status, SB_GETRECT, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(&r));
+    POINT at = {r.left, r.top};
+    ClientToScreen(p.status, &at);
+    return at;
+}
+
 // A popup menu of strings first..first+5 above the status bar part; the chosen index, or -1.
 int ChoosePartMenu(Pane& p, int part, UINT firstString, int current, bool enabled) {
     HMENU menu = CreatePopupMenu();
@@ -321,10 +330,7 @@ int ChoosePartMenu(Pane& p, int part, UINT firstString, int current, bool enable
         AppendMenuW(menu, MF_STRING | state, static_cast<UINT_PTR>(firstString + i), text.c_str());
     }
     menus::OwnerDraw(menu, nullptr);
-    RECT r = {};
-    SendMessageW(p.status, SB_GETRECT, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(&r));
-    POINT at = {r.left, r.top};
-    ClientToScreen(p.status, &at);
+    const POINT at = PartTopLeft(p, part);
     const int chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_BOTTOMALIGN | TPM_LEFTALIGN | TPM_NONOTIFY, at.x,
                                       at.y, 0, p.hwnd, nullptr);
     DestroyMenu(menu);
@@ -337,10 +343,7 @@ void ChooseFavourite(Pane& p) {
     const std::vector<settings::Favourite>& favourites = P().settings.favourites;
     if (!menu || favourites.empty())
         return;
-    RECT r = {};
-    SendMessageW(p.status, SB_GETRECT, static_cast<WPARAM>(kPartLocation), reinterpret_cast<LPARAM>(&r));
-    POINT at = {r.left, r.top};
-    ClientToScreen(p.status, &at);
+    const POINT at = PartTopLeft(p, kPartLocation);
     const int chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_BOTTOMALIGN | TPM_LEFTALIGN, at.x, at.y, 0,
                                       p.main->hwnd, nullptr) - cmd::kFavouriteFirst;
     if (chosen < 0 || static_cast<size_t>(chosen) >= favourites.size())
