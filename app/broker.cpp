@@ -15,9 +15,9 @@ bool UnderActiveFolder(const BrokerState& s, const std::wstring& path) {
 // Class 2: a busy pane showing something inside the folder, or the job touching it.
 bool FolderInUse(const BrokerState& s, const std::wstring& path) {
     for (const PaneState& p : s.panes) {
-        if (!p.busy || !p.hasLocation || p.kind == kKindShell)
+        if (!p.busy || !p.hasLocation || p.kind == location::kShellFolder)
             continue;
-        if (p.kind == kKindFolder ? paths::AtOrUnder(p.folder, path) : paths::EqualFold(p.folder, path))
+        if (p.kind == location::kFileSystemFolder ? paths::AtOrUnder(p.folder, path) : paths::EqualFold(p.folder, path))
             return true;
     }
     if (!s.job)
@@ -29,7 +29,7 @@ bool FolderInUse(const BrokerState& s, const std::wstring& path) {
 // Class 3 and the pane question of PATH_IN_FILEOP share the shell-folder rule.
 bool ShowsShellFolder(const BrokerState& s, int pane) {
     const PaneState& p = s.panes[static_cast<size_t>(pane & 1)];
-    return p.hasLocation && p.kind == kKindShell;
+    return p.hasLocation && p.kind == location::kShellFolder;
 }
 
 const std::wstring& PaneFolder(const BrokerState& s, int pane) {
@@ -59,7 +59,7 @@ bool Admitted(const BrokerState& s, uint32_t code, const std::wstring& path) {
 
 const std::wstring& ActiveFolder(const FileOpJob& job) { return job.mode == 0 ? job.secondFolder : job.firstFolder; }
 
-void StartJob(BrokerState& s, int pane, uint32_t word, int32_t kind, const std::wstring& folder) {
+void StartJob(BrokerState& s, int pane, uint32_t word, location::LocationKind kind, const std::wstring& folder) {
     PaneState& p = s.panes[static_cast<size_t>(pane & 1)];
     p.busy = word;
     p.hasLocation = true;

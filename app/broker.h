@@ -11,13 +11,11 @@
 #include <memory>
 #include <string>
 
+#include "common/location.h"
+
 namespace broker {
 
-// Location kinds as the panes hold them.
-constexpr int32_t kKindFolder = 0;
-constexpr int32_t kKindShell = 1;
-
-// The one background job (archive extraction or ZIP creation). Filled by the Part that asks for it.
+// The one background job (archive extraction or ZIP creation). Filled by whoever asks for it.
 struct FileOpJob {
     std::wstring firstFolder;
     std::wstring secondFolder;
@@ -38,7 +36,7 @@ const std::wstring& ActiveFolder(const FileOpJob& job);
 struct PaneState {
     uint32_t busy = 0;
     bool hasLocation = false;
-    int32_t kind = 0;
+    location::LocationKind kind = location::kFileSystemFolder;
     std::wstring folder;
 };
 
@@ -61,7 +59,7 @@ constexpr uint32_t kClassPane = 6;     // class 3: the folder a pane shows
 constexpr uint32_t kClassProgram = 8;  // class 4: the whole program
 
 // A load request for pane `pane` (0 or 1) showing `kind`/`folder`: the pane becomes busy with `word`.
-void StartJob(BrokerState& s, int pane, uint32_t word, int32_t kind, const std::wstring& folder);
+void StartJob(BrokerState& s, int pane, uint32_t word, location::LocationKind kind, const std::wstring& folder);
 void JobDone(BrokerState& s, int pane);
 
 // Admission; `path` null reuses the previous path. Code 0 releases the lock. Returns 1 or 0.

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "common/location.h"
+
 namespace msg {
 
 // Main window ("Quorle_main_class").
@@ -78,7 +80,7 @@ constexpr uintptr_t kLoadForced = 4;
 
 // A pane's location request, carried by kBrokerStartJob, kThumbReady and kPaneLoad.
 struct LocationRequest {
-    int32_t kind = 0;            // location kind 0..4
+    location::LocationKind kind = location::kFileSystemFolder;
     std::vector<uint8_t> idList; // kind 1: the shell item ID list, as its bytes
     std::wstring path;
     int32_t pane = 0;

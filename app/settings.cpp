@@ -190,7 +190,8 @@ void LoadFavourites(const SettingsReader& r, Settings& s) {
         r.ReadString(kFavouriteNameKey + i, f.name);
         if (f.name.empty())
             break;
-        f.kind = static_cast<int32_t>(r.ReadInline(kFavouriteKindKey + i, 0));
+        // Kept as stored: a kind this program does not know is refused when the favourite is opened.
+        f.kind = static_cast<location::LocationKind>(static_cast<int32_t>(r.ReadInline(kFavouriteKindKey + i, 0)));
         f.idList = ReadWholeBlock(r, kFavouriteIdListKey + i, UINT32_MAX);
         s.favourites.push_back(std::move(f));
     }

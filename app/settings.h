@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/settings_store.h"
+#include "common/location.h"
 
 namespace settings {
 
@@ -25,7 +26,7 @@ struct ExternalTool {
 };
 
 struct Favourite {
-    int32_t kind = 0;            // location kind
+    location::LocationKind kind = location::kFileSystemFolder; // as stored, unchecked
     std::vector<uint8_t> idList; // shell item ID list, kept as its bytes
     std::wstring name;
 };

@@ -4,7 +4,7 @@
 
 #include "folder/names.h"
 #include "folder/sorting.h"
-#include "thumbs/thumb_cache.h"
+#include "folder/location_source.h"
 
 namespace folder {
 
@@ -57,51 +57,10 @@ void FilterArchiveListing(ArchiveListing& listing, int32_t filter, const std::ve
                   entries.end());
 }
 
-namespace {
-
-bool ListFileSystemFolder(const PaneLocation& location, const ListRequest& request, ArchiveListing* out) {
-    const size_t capacity = CountFolderFiles(location.path);
-    if (capacity == 0)
-        return false;
-    out->entries.reserve(capacity);
-    GatherFolder(location.path, FilterExtensions(request.filter, request.pluginExtensions), request.hiddenMask,
-                 capacity, out);
-    return !out->entries.empty();
-}
-
-bool ListArchiveFromCache(const PaneLocation& location, const ListRequest& request, ArchiveListing* out) {
-    if (!request.cacheEnabled || request.forced || request.cacheFolder.empty())
-        return false;
-    if (request.cacheLock)
-        request.cacheLock->Lock();
-    const bool rebuilt = thumbs::RebuildArchiveListing(request.cacheFolder, location.kind, location.path, out);
-    if (request.cacheLock)
-        request.cacheLock->Unlock();
-    if (!rebuilt)
-        return false;
-    FilterArchiveListing(*out, request.filter, request.pluginExtensions);
-    return !out->entries.empty();
-}
-
-} // namespace
-
 bool ListFolder(PaneLocation& location, const ListRequest& request, ArchiveListing* out) {
     *out = ArchiveListing();
-    bool listed = false;
-    if (location.kind == kFileSystemFolder) {
-        listed = ListFileSystemFolder(location, request, out);
-    } else if (location.kind == kShellFolder) {
-        listed = request.listShell && request.listShell(location, request, out);
-    } else if (IsArchiveKind(location.kind)) {
-        listed = ListArchiveFromCache(location, request, out);
-        if (!listed) {
-            *out = ArchiveListing();
-            listed = request.listArchive && request.listArchive(location, request, out);
-        }
-        if (listed)
-            location.archiveTime = out->archiveTime;
-    }
-    if (!listed || out->entries.empty()) {
+    const LocationSource& source = request.source ? *request.source : SourceFor(location.kind);
+    if (!source.List(location, request, out) || out->entries.empty()) {
         *out = ArchiveListing();
         return false;
     }

@@ -10,10 +10,6 @@
 #include "folder/archive_listing.h"
 #include "folder/pane_location.h"
 
-namespace thumbs {
-class CacheLock;
-}
-
 namespace folder {
 
 // The listing's size field of a file-system entry: KiB rounded up from the low 32 bits of the size.
@@ -33,20 +29,20 @@ bool GatherFolder(const std::wstring& folder, const std::vector<std::wstring>& e
 // Drops entries the pane's filter does not show (archive listings rebuilt from the cache).
 void FilterArchiveListing(ArchiveListing& listing, int32_t filter, const std::vector<std::wstring>& pluginExtensions);
 
+class LocationSource;
+
 struct ListRequest {
     int32_t filter = 0;          // TypeFilter of the pane
     uint32_t hiddenMask = 2;     // settings key 6
     std::vector<std::wstring> pluginExtensions;
     bool cacheEnabled = true;    // settings key 44
     bool forced = false;         // the refresh must not use the thumbnail cache
-    std::wstring cacheFolder;
-    thumbs::CacheLock* cacheLock = nullptr; // held while the cache files are read
     int systemLevel = 5;         // the start-up's OS class; picks the recycle bin's bookkeeping
-    // Listers the portable core has no means for; each fills `out` unsorted and returns false when it
-    // has nothing. Shell folders (kind 1) are enumerated and filtered by the shell side. Archives are
-    // opened by the archive layer, which may also turn the location's kind into 4.
-    std::function<bool(PaneLocation& location, const ListRequest& request, ArchiveListing* out)> listShell;
-    std::function<bool(PaneLocation& location, const ListRequest& request, ArchiveListing* out)> listArchive;
+    // An archive's listing as the thumbnail cache stored it, while the archive is unchanged (the
+    // cache layer provides it); false when there is none.
+    std::function<bool(const PaneLocation& location, ArchiveListing* out)> cachedListing;
+    // Who lists the location; null: the implementation of its kind.
+    const LocationSource* source = nullptr;
 };
 
 // The pane's listing, filtered and sorted; false (and `out` empty) when the location yields nothing.

@@ -1,10 +1,11 @@
 #include "folder/pane_location.h"
 
+#include "folder/location_source.h"
 #include "folder/names.h"
 
 namespace folder {
 
-bool SetLocation(PaneLocation& loc, int32_t kind, const std::vector<uint8_t>& idList, const std::wstring& path,
+bool SetLocation(PaneLocation& loc, LocationKind kind, const std::vector<uint8_t>& idList, const std::wstring& path,
                  bool recycleBin) {
     if (kind < kFileSystemFolder || kind > kPluginArchive)
         return false;
@@ -36,14 +37,6 @@ bool LocationsEqual(const PaneLocation& a, const PaneLocation& b) {
     return PathsEqual(a.path, b.path);
 }
 
-std::wstring DisplayName(const PaneLocation& loc) {
-    if (loc.kind == kShellFolder)
-        return loc.path;
-    const size_t slash = loc.path.rfind(L'\\');
-    // A drive root such as C: with its backslash has nothing after it; it is named by its whole path.
-    if (slash == std::wstring::npos || slash + 1 == loc.path.size())
-        return loc.path;
-    return loc.path.substr(slash + 1);
-}
+std::wstring DisplayName(const PaneLocation& loc) { return SourceFor(loc.kind).DisplayName(loc); }
 
 } // namespace folder

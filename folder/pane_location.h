@@ -6,21 +6,12 @@
 #include <vector>
 
 #include "common/platform.h"
+#include "folder/archive_listing.h"
 
 namespace folder {
 
-enum LocationKind : int32_t {
-    kFileSystemFolder = 0,
-    kShellFolder = 1,
-    kZipArchive = 2,
-    kRarArchive = 3,
-    kPluginArchive = 4,
-};
-
-inline bool IsArchiveKind(int32_t kind) { return kind >= kZipArchive && kind <= kPluginArchive; }
-
 struct PaneLocation {
-    int32_t kind = kFileSystemFolder;
+    LocationKind kind = kFileSystemFolder;
     // Kind 1: the absolute shell item-ID list, kept as its bytes (the shell side clones it into and
     // out of this buffer); empty for the other kinds.
     std::vector<uint8_t> idList;
@@ -33,7 +24,7 @@ struct PaneLocation {
 // Makes `loc` show a new location. Kind 1 takes the ID list and the recycle-bin flag the shell side
 // computed; every other kind is refused (false, `loc` unchanged) when its path does not exist. The
 // archive time is cleared either way.
-bool SetLocation(PaneLocation& loc, int32_t kind, const std::vector<uint8_t>& idList, const std::wstring& path,
+bool SetLocation(PaneLocation& loc, LocationKind kind, const std::vector<uint8_t>& idList, const std::wstring& path,
                  bool recycleBin);
 // Forgets the location (its folder or archive vanished).
 void ClearLocation(PaneLocation& loc);

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "common/scoped_win.h"
+#include "folder/location_source.h"
 #include "folder/names.h"
 #include "folder/recycle_bin.h"
 
@@ -86,7 +87,7 @@ std::wstring ParsingName(IShellFolder* folder, LPCITEMIDLIST child) {
 
 } // namespace
 
-bool ListShellFolder(PaneLocation& location, const ListRequest& request, ArchiveListing* out) {
+bool ShellSource::List(PaneLocation& location, const ListRequest& request, ArchiveListing* out) const {
     IdList list(location.idList);
     win::ComPtr<IShellFolder> folder;
     if (!BindFolder(list, folder))

@@ -29,7 +29,7 @@ int CompareInArchive(const std::wstring& folderA, const std::wstring& nameA, con
     return Sign(CompareNames(nameA, nameB));
 }
 
-int CompareByName(const ThumbItem& a, const ThumbItem& b, int32_t kind) {
+int CompareByName(const ThumbItem& a, const ThumbItem& b, LocationKind kind) {
     if (IsArchiveKind(kind))
         return CompareInArchive(a.path, a.name, b.path, b.name);
     return Sign(CompareNames(a.name, b.name));
@@ -37,18 +37,18 @@ int CompareByName(const ThumbItem& a, const ThumbItem& b, int32_t kind) {
 
 } // namespace
 
-int CompareEntries(const ArchiveEntry& a, const ArchiveEntry& b, int32_t kind) {
+int CompareEntries(const ArchiveEntry& a, const ArchiveEntry& b, LocationKind kind) {
     if (IsArchiveKind(kind))
         return CompareInArchive(a.folder, a.name, b.folder, b.name);
     return Sign(CompareNames(a.name, b.name));
 }
 
-void SortListing(ArchiveListing& listing, int32_t kind) {
+void SortListing(ArchiveListing& listing, LocationKind kind) {
     std::sort(listing.entries.begin(), listing.entries.end(),
               [kind](const ArchiveEntry& a, const ArchiveEntry& b) { return CompareEntries(a, b, kind) < 0; });
 }
 
-int CompareItems(const ThumbItem& a, const ThumbItem& b, int32_t mode, int32_t kind) {
+int CompareItems(const ThumbItem& a, const ThumbItem& b, int32_t mode, LocationKind kind) {
     switch (mode) {
     case kSortNameDescending: return CompareByName(b, a, kind);
     case kSortDateAscending: return Order(a.time, b.time);
@@ -60,7 +60,7 @@ int CompareItems(const ThumbItem& a, const ThumbItem& b, int32_t mode, int32_t k
     }
 }
 
-void SortItems(ThumbItem* items, size_t count, int32_t mode, int32_t kind) {
+void SortItems(ThumbItem* items, size_t count, int32_t mode, LocationKind kind) {
     if (!items || count < 2)
         return;
     std::sort(items, items + count,

@@ -20,13 +20,13 @@ enum SortMode : int32_t {
 
 // Listing order. Folders (kinds 0 and 1): by name. Archives: members without a folder part first,
 // then by folder part, ties by name.
-int CompareEntries(const ArchiveEntry& a, const ArchiveEntry& b, int32_t kind);
-void SortListing(ArchiveListing& listing, int32_t kind);
+int CompareEntries(const ArchiveEntry& a, const ArchiveEntry& b, LocationKind kind);
+void SortListing(ArchiveListing& listing, LocationKind kind);
 
 // Pane order. Mode 0 follows the listing order (for archives the path plays the folder part); mode 1 is
 // its exact reverse, so archive items with an empty path go last. Modes 2 to 5 have no secondary key:
 // equal times or sizes come out in any order.
-int CompareItems(const ThumbItem& a, const ThumbItem& b, int32_t mode, int32_t kind);
-void SortItems(ThumbItem* items, size_t count, int32_t mode, int32_t kind);
+int CompareItems(const ThumbItem& a, const ThumbItem& b, int32_t mode, LocationKind kind);
+void SortItems(ThumbItem* items, size_t count, int32_t mode, LocationKind kind);
 
 } // namespace folder

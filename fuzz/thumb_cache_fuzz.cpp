@@ -57,7 +57,7 @@ struct World {
         platform::CreateFolder(dataCache);
         const uint8_t zip[4] = {'P', 'K', 5, 6};
         Save(archive, zip, sizeof zip, false);
-        archiveLocation.kind = 2;
+        archiveLocation.kind = folder::kZipArchive;
         archiveLocation.path = archive;
         platform::GetLastWriteTime(archive, &archiveLocation.locationTime);
         folder::ThumbItem item = SmallItem(L"seed.jpg", 1);
@@ -126,7 +126,7 @@ void FuzzData(World& world, const uint8_t* data, size_t size) {
             locators.push_back(record.locator);
     }
     thumbs::LookupContext lookup;
-    lookup.kind = 2;
+    lookup.kind = folder::kZipArchive;
     lookup.boxWidth = 140;
     lookup.boxHeight = 105;
     image::JpegContext jpeg;
@@ -140,7 +140,7 @@ void FuzzData(World& world, const uint8_t* data, size_t size) {
         }
     }
     folder::ArchiveListing listing;
-    if (thumbs::RebuildArchiveListing(world.dataCache, 2, world.archive, &listing))
+    if (thumbs::RebuildArchiveListing(world.dataCache, folder::kZipArchive, world.archive, &listing))
         Check(!listing.entries.empty());
 
     // A filtered write keeps every old record it does not replace; the result must parse whole.

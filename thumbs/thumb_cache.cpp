@@ -93,13 +93,12 @@ std::wstring RecordKey(const std::wstring& name, const std::wstring& folderPart)
 }
 
 // What a record of `kind` stores as its folder part for an item.
-const std::wstring& ItemFolderPart(const folder::ThumbItem& item, int32_t kind) {
-    static const std::wstring kNone;
-    return kind == folder::kFileSystemFolder ? kNone : item.path;
+const std::wstring& ItemFolderPart(const folder::ThumbItem& item, folder::LocationKind kind) {
+    return folder::SourceFor(kind).CacheFolderPart(item);
 }
 
 platform::FileTime StoredLocationTime(const CacheLocation& location) {
-    return location.kind == folder::kShellFolder ? kShellLocationTime : location.locationTime;
+    return folder::SourceFor(location.kind).CacheTime(location.locationTime);
 }
 
 bool WriteAt(platform::File& file, uint64_t offset, const std::vector<uint8_t>& bytes) {
@@ -211,7 +210,7 @@ class RecordWriter {
 
 // Compresses the item's thumbnail into the zero-filled slot and appends its record. False (no
 // record) when the item has no usable bitmap or the stream does not fit the slot.
-bool EncodeRecord(const folder::ThumbItem& item, int32_t kind, int32_t quality, uint8_t* slot, uint32_t slotSize,
+bool EncodeRecord(const folder::ThumbItem& item, folder::LocationKind kind, int32_t quality, uint8_t* slot, uint32_t slotSize,
                   std::vector<uint8_t>& out) {
     const image::BitmapInfoHeader& h = item.header;
     if (!item.pixels || h.bit_count != 24 || h.width <= 0 || h.height <= 0)
@@ -343,7 +342,7 @@ FindResult FindLocation(const std::wstring& cacheFolder, const CacheLocation& lo
     for (const IndexRecord& record : contents.records) {
         if (!folder::PathsEqual(record.path, location.path))
             continue;
-        if (folder::IsArchiveKind(location.kind)) {
+        if (folder::SourceFor(location.kind).CacheFollowsFileTime()) {
             platform::FileTime now = 0;
             if (!platform::GetLastWriteTime(location.path, &now) || now != record.locationTime)
                 return result;
@@ -393,14 +392,15 @@ bool LookupItem(const CacheBlock& cache, const LookupContext& context, folder::T
     RecordCursor cursor(cache.Records(), cache.RecordBytes());
     CacheRecord record;
     const CacheRecord* hit = nullptr;
+    const folder::RecordMatch match = folder::SourceFor(context.kind).CacheMatch();
     while (cursor.Next(&record)) {
-        if (context.kind == folder::kFileSystemFolder) {
+        if (match == folder::RecordMatch::NameAndFileTime) {
             if (!folder::PathsEqual(RecordName(record), item.name))
                 continue;
             platform::FileTime now = 0;
             if (!platform::GetLastWriteTime(item.path, &now) || now != record.time)
                 return false;
-        } else if (context.kind == folder::kShellFolder) {
+        } else if (match == folder::RecordMatch::PathAndTime) {
             if (!folder::PathsEqual(RecordFolder(record), item.path))
                 continue;
             platform::FileTime now = item.time;
@@ -520,10 +520,10 @@ bool WriteLocation(const std::wstring& cacheFolder, const CacheLocation& locatio
     return WriteAt(file, 0, header);
 }
 
-bool RebuildArchiveListing(const std::wstring& cacheFolder, int32_t kind, const std::wstring& archivePath,
-                           folder::ArchiveListing* out) {
+bool RebuildArchiveListing(const std::wstring& cacheFolder, folder::LocationKind kind,
+                           const std::wstring& archivePath, folder::ArchiveListing* out) {
     *out = folder::ArchiveListing();
-    if (!folder::IsArchiveKind(kind))
+    if (!folder::SourceFor(kind).HoldsMembers())
         return false;
     CacheLocation location;
     location.kind = kind;
@@ -545,6 +545,16 @@ bool RebuildArchiveListing(const std::wstring& cacheFolder, int32_t kind, const 
         out->entries.push_back(std::move(entry));
     }
     return !out->entries.empty();
+}
+
+std::function<bool(const folder::PaneLocation&, folder::ArchiveListing*)>
+CachedListingReader(const std::wstring& cacheFolder, CacheLock* lock) {
+    return [cacheFolder, lock](const folder::PaneLocation& location, folder::ArchiveListing* out) {
+        if (cacheFolder.empty())
+            return false;
+        CacheLockGuard guard(lock);
+        return RebuildArchiveListing(cacheFolder, location.kind, location.path, out);
+    };
 }
 
 bool PurgeCache(const std::wstring& cacheFolder, size_t* dropped) {

@@ -9,11 +9,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "common/platform.h"
 #include "folder/archive_listing.h"
+#include "folder/location_source.h"
+#include "folder/pane_location.h"
 #include "folder/thumb_item.h"
 #include "image/decoded_image.h"
 #include "image/jpeg.h"
@@ -48,7 +51,7 @@ class CacheLockGuard {
 
 constexpr uint32_t kCacheMagic = 0x01900000;
 constexpr uint32_t kFirstDataNumber = 10000000;
-constexpr platform::FileTime kShellLocationTime = 1; // stored for shell folders
+constexpr platform::FileTime kShellLocationTime = folder::kShellCacheTime; // stored for shell folders
 constexpr size_t kCacheHeaderSize = 8;
 constexpr size_t kIndexRecordHeaderSize = 24;
 constexpr size_t kCacheRecordHeaderSize = 64;
@@ -115,7 +118,7 @@ std::wstring DataFilePath(const std::wstring& cacheFolder, uint32_t number);
 uint32_t NextDataNumber(std::vector<uint32_t> used);
 
 struct CacheLocation {
-    int32_t kind = 0;
+    folder::LocationKind kind = folder::kFileSystemFolder;
     std::wstring path;
     int32_t boxWidth = 140;
     int32_t boxHeight = 105;
@@ -150,7 +153,7 @@ uint32_t ReadLocation(const std::wstring& cacheFolder, const CacheLocation& loca
                       size_t itemCount, CacheBlock* out);
 
 struct LookupContext {
-    int32_t kind = 0;
+    folder::LocationKind kind = folder::kFileSystemFolder;
     bool shellTimeCheck = false; // kind 1: compare the listed time instead of the file's
     int32_t boxWidth = 0;
     int32_t boxHeight = 0;
@@ -168,8 +171,11 @@ bool WriteLocation(const std::wstring& cacheFolder, const CacheLocation& locatio
                    const folder::ThumbItem* items, size_t count);
 
 // An archive's listing from its data file, while the archive's time still matches the index.
-bool RebuildArchiveListing(const std::wstring& cacheFolder, int32_t kind, const std::wstring& archivePath,
-                           folder::ArchiveListing* out);
+bool RebuildArchiveListing(const std::wstring& cacheFolder, folder::LocationKind kind,
+                           const std::wstring& archivePath, folder::ArchiveListing* out);
+// The same under the lock, in the form the pane's listing asks for it.
+std::function<bool(const folder::PaneLocation&, folder::ArchiveListing*)>
+CachedListingReader(const std::wstring& cacheFolder, CacheLock* lock);
 
 // Drops index records of locations that no longer exist (shell folders are always kept) and deletes
 // their data files. False when there is no usable index.

@@ -58,31 +58,33 @@ void TakeFacts(folder::ThumbItem& item, const image::DecodedImage& picture, cons
     }
 }
 
+const folder::LocationSource& SourceOf(const ThumbJob& job) {
+    return job.source ? *job.source : folder::SourceFor(job.kind);
+}
+
 class MemberAdapter : public image::ArchiveMemberSource {
   public:
-    MemberAdapter(const MemberReader& read, const ThumbJob& job, const folder::ArchiveEntry& entry)
-        : read_(read), job_(job), entry_(entry) {}
-    bool ReadMember(platform::PageBlock* block, size_t* length) override { return read_(job_, entry_, block, length); }
+    MemberAdapter(const ThumbJob& job, const folder::ArchiveEntry& entry) : job_(job), entry_(entry) {}
+    bool ReadMember(platform::PageBlock* block, size_t* length) override {
+        return SourceOf(job_).ReadMember(job_.path, entry_, block, length);
+    }
     std::wstring MemberName() const override { return entry_.name; }
 
   private:
-    const MemberReader& read_;
     const ThumbJob& job_;
     const folder::ArchiveEntry& entry_;
 };
 
 // A fresh decode of the item's source, fitted size aside. `picture` receives the 24-bit result.
 bool DecodeSource(const ThumbJob& job, const folder::ArchiveEntry& entry, folder::ThumbItem& item,
-                  const ThumbSettings& settings, const ThumbHooks& hooks, int* orientation,
-                  image::DecodedImage& picture) {
+                  const ThumbSettings& settings, int* orientation, image::DecodedImage& picture) {
     item.markC = item.markE = item.markI = item.markA = 0;
     const uint32_t target = static_cast<uint32_t>(std::max(settings.boxWidth, settings.boxHeight));
     image::LoadReport report;
     image::ImagePtr decoded;
-    if (folder::IsArchiveKind(job.kind)) {
-        if (!hooks.readMember)
-            return false;
-        MemberAdapter member(hooks.readMember, job, entry);
+    const folder::LocationSource& source = SourceOf(job);
+    if (source.HoldsMembers()) {
+        MemberAdapter member(job, entry);
         decoded = image::LoadImageFromArchiveMember(member, orientation, target, settings.load, &report);
     } else {
         decoded = image::LoadImageFromFile(item.path, orientation, target, settings.load, &report);
@@ -90,7 +92,7 @@ bool DecodeSource(const ThumbJob& job, const folder::ArchiveEntry& entry, folder
     if (!decoded || !decoded->pixels || image::BitCount(*decoded) != 24)
         return false;
     TakeFacts(item, *decoded, report);
-    if (folder::IsArchiveKind(job.kind) || (job.kind == folder::kShellFolder && job.shellTimeCheck))
+    if (source.KeepsListedTime(job.shellTimeCheck))
         item.time = entry.time;
     picture = std::move(*decoded);
     return true;
@@ -121,7 +123,7 @@ CacheLocation LocationOf(const ThumbJob& job, const ThumbSettings& settings) {
     location.path = job.path;
     location.boxWidth = settings.boxWidth;
     location.boxHeight = settings.boxHeight;
-    location.locationTime = folder::IsArchiveKind(job.kind) ? job.locationTime : 0;
+    location.locationTime = job.locationTime;
     return location;
 }
 
@@ -134,20 +136,7 @@ ThumbSettings Normalised(const ThumbSettings& settings) {
 
 void PrepareItem(const ThumbJob& job, const folder::ArchiveEntry& entry, folder::ThumbItem& item) {
     item.fromCache = 0;
-    item.name = entry.name;
-    if (job.kind == folder::kFileSystemFolder) {
-        const bool joined = !job.path.empty() && job.path.back() == L'\\';
-        item.path = joined ? job.path + entry.name : job.path + L"\\" + entry.name;
-        item.locator = 0;
-    } else if (job.kind == folder::kShellFolder) {
-        item.path = entry.folder;
-        item.time = entry.time;
-        item.locator = 0;
-    } else {
-        item.path = entry.folder;
-        item.locator = static_cast<int32_t>(entry.locator);
-        item.time = entry.time;
-    }
+    SourceOf(job).PrepareItem(job.path, entry, item);
 }
 
 bool KeepGoing(const ThumbHooks& hooks) { return !hooks.keepGoing || hooks.keepGoing(); }
@@ -239,7 +228,7 @@ ThumbOutcome ProcessThumbJob(const std::wstring& cacheFolder, const ThumbJob& ra
             item.fromCache = 1;
             ++outcome.fromCache;
             got = true;
-        } else if (DecodeSource(job, entry, item, settings, hooks, &orientation, picture)) {
+        } else if (DecodeSource(job, entry, item, settings, &orientation, picture)) {
             dirty = true;
             ++outcome.decoded;
             got = true;
@@ -265,7 +254,7 @@ ThumbOutcome ProcessThumbJob(const std::wstring& cacheFolder, const ThumbJob& ra
                 image::DecodedImage picture;
                 folder::FreeThumbnail(item);
                 item.fromCache = 0;
-                if (DecodeSource(job, job.listing->entries[i], item, settings, hooks, &orientation, picture)) {
+                if (DecodeSource(job, job.listing->entries[i], item, settings, &orientation, picture)) {
                     ++outcome.decoded;
                     if (FitPicture(picture, item, orientation, false, settings, scaler))
                         folder::AttachThumbnail(item, picture);
@@ -315,8 +304,7 @@ ProduceResult ProduceThumbnails(const std::wstring& folderPath, const std::wstri
         request.hiddenMask = options.hiddenMask;
         request.cacheEnabled = options.settings.cacheEnabled;
         request.forced = options.force;
-        request.cacheFolder = cacheFolder;
-        request.cacheLock = hooks.cacheLock;
+        request.cachedListing = CachedListingReader(cacheFolder, hooks.cacheLock);
         result.listed = folder::ListFolder(location, request, &listing) &&
                         folder::AllocateItems(items, listing.entries.size());
     }

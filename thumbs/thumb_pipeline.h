@@ -11,6 +11,7 @@
 
 #include "common/platform.h"
 #include "folder/archive_listing.h"
+#include "folder/location_source.h"
 #include "folder/thumb_item.h"
 #include "image/decoded_image.h"
 #include "image/load.h"
@@ -34,7 +35,9 @@ int32_t ClampBoxSide(int32_t side);
 
 // One request: a pane's items and the listing they were made from, in the same order.
 struct ThumbJob {
-    int32_t kind = 0; // location kind
+    folder::LocationKind kind = folder::kFileSystemFolder;
+    // Who reads the items' sources; null: the implementation of the kind.
+    const folder::LocationSource* source = nullptr;
     std::wstring path; // location path
     bool shellTimeCheck = false; // kind 1 recycle bin: cached records are checked against the listed time
     platform::FileTime locationTime = 0; // archive time of the location
@@ -45,11 +48,6 @@ struct ThumbJob {
     bool forced = false; // fresh thumbnails: no cache read, cache rewritten
 };
 
-// Fetches one archive member (kinds 2 to 4) into a page block of length + 4 bytes; the archive layer
-// provides it.
-using MemberReader = std::function<bool(const ThumbJob& job, const folder::ArchiveEntry& entry,
-                                        platform::PageBlock* block, size_t* length)>;
-
 struct ThumbHooks {
     // After each item of either pass (the Windows worker posts the item's repaint here).
     std::function<void(size_t index, folder::ThumbItem& item)> itemDone;
@@ -59,7 +57,6 @@ struct ThumbHooks {
     // The thread's scaler; method 3 needs the Windows one. Without it, or natively, method 3 falls
     // back to method 0.
     image::Scaler* scaler = nullptr;
-    MemberReader readMember;
 };
 
 struct ThumbOutcome {

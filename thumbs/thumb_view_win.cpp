@@ -835,7 +835,7 @@ void ViewCompact(ThumbView& v) {
     v.host->ViewSelectionChanged();
 }
 
-void ViewSort(ThumbView& v, int mode, int kind) {
+void ViewSort(ThumbView& v, int mode, folder::LocationKind kind) {
     ForgetWindows(v);
     folder::SortItems(v.items.items.data(), v.count, mode, kind);
     v.anchor = kNoItem;

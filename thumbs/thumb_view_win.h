@@ -80,7 +80,7 @@ void ViewRepaintMissing(ThumbView& v);
 // Frees the selected items and closes the gaps (after their files were deleted or moved).
 void ViewCompact(ThumbView& v);
 // Sorts the items by mode and lays the view out again at its first visible row.
-void ViewSort(ThumbView& v, int mode, int kind);
+void ViewSort(ThumbView& v, int mode, folder::LocationKind kind);
 
 // The thumbnail box that fits n cells across a grid `gridWidth` wide, each cell `edgeWidth` wider
 // than its box (the cell border): width clamped to 32..800, height three quarters of it, with the

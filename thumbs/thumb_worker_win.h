@@ -28,7 +28,7 @@ namespace thumbs {
 struct ThumbRequest {
     int32_t pane = 0;
     uint32_t generation = 0; // the pane's load number, echoed in every result
-    int32_t kind = 0;
+    folder::LocationKind kind = folder::kFileSystemFolder;
     std::wstring path;
     bool shellTimeCheck = false;
     platform::FileTime locationTime = 0;

@@ -203,10 +203,8 @@ void LoadPane(Pane& p, WPARAM flags, std::unique_ptr<msg::LocationRequest> reque
     list.hiddenMask = static_cast<uint32_t>(s.hiddenAttributeMask);
     list.cacheEnabled = s.cacheEnabled;
     list.forced = forced;
-    list.cacheFolder = P().cacheFolder;
-    list.cacheLock = &P().cacheLockAdapter;
     list.systemLevel = P().osClass;
-    list.listShell = folder::ListShellFolder;
+    list.cachedListing = thumbs::CachedListingReader(P().cacheFolder, &P().cacheLockAdapter);
     auto listing = std::make_unique<folder::ArchiveListing>();
     if (!folder::ListFolder(p.location, list, listing.get())) {
         PostIdle(p);
@@ -537,7 +535,7 @@ HWND PaneFocusTarget(HWND pane) {
     return p ? p->area : pane;
 }
 
-bool PaneShowsLocation(HWND pane, int kind, const std::wstring& path) {
+bool PaneShowsLocation(HWND pane, folder::LocationKind kind, const std::wstring& path) {
     const Pane* p = PaneOf(pane);
     if (!p || !p->location.valid)
         return false;

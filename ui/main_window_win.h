@@ -118,7 +118,7 @@ HWND CreateBrowsePane(MainWindow& w, int pane, const layout::Rect& rect);
 void SetPaneActiveLook(HWND pane, bool active);
 HWND PaneFocusTarget(HWND pane);
 // Whether the pane shows `path` of `kind` right now.
-bool PaneShowsLocation(HWND pane, int kind, const std::wstring& path);
+bool PaneShowsLocation(HWND pane, folder::LocationKind kind, const std::wstring& path);
 bool PaneHasLocation(HWND pane);
 // Reloads what the pane shows; a pane without a location reports itself cancelled.
 void ReloadPane(HWND pane, uintptr_t flags = 1);

@@ -129,7 +129,7 @@ std::wstring LastComponent(const std::wstring& path) {
 }
 
 std::wstring FavouriteLabel(const settings::Favourite& f) {
-    return f.kind == 1 ? f.name : LastComponent(f.name);
+    return f.kind == location::kShellFolder ? f.name : LastComponent(f.name);
 }
 
 bool IsRadio(int id) {

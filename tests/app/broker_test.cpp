@@ -15,7 +15,9 @@ class Broker : public ::testing::Test {
   protected:
     BrokerState s;
     int Ask(uint32_t code, const std::wstring& path) { return broker::Acquire(s, code, &path); }
-    void Busy(int pane, int kind, const std::wstring& folder) { broker::StartJob(s, pane, 1, kind, folder); }
+    void Busy(int pane, int kind, const std::wstring& folder) {
+        broker::StartJob(s, pane, 1, static_cast<location::LocationKind>(kind), folder);
+    }
     broker::FileOpJob& Job(const std::wstring& first, const std::wstring& second, int mode) {
         s.job = std::make_unique<broker::FileOpJob>();
         s.job->firstFolder = first;
@@ -64,18 +66,18 @@ TEST_F(Broker, ClassTwoProtectsBusyPanesAndBothJobFolders) {
 }
 
 TEST_F(Broker, ClassTwoDoesNotCompareShellLocations) {
-    Busy(0, broker::kKindShell, L"C:\\Photos");
+    Busy(0, location::kShellFolder, L"C:\\Photos");
     EXPECT_EQ(Ask(broker::kClassFolder, L"C:\\"), 1);
 }
 
 TEST_F(Broker, ClassThreeRefusesBusyShellOrJobFolderPanes) {
-    broker::StartJob(s, 0, 1, 0, L"C:\\Work\\in");
+    broker::StartJob(s, 0, 1, location::kFileSystemFolder, L"C:\\Work\\in");
     broker::JobDone(s, 0);
     EXPECT_EQ(Ask(Code(broker::kClassPane, 0), L""), 1);
     Job(L"X:\\a", L"C:\\Work", 0);
     EXPECT_EQ(Ask(Code(broker::kClassPane, 0), L""), 0);
     s.job.reset();
-    broker::StartJob(s, 1, 1, broker::kKindShell, L"::{645FF040}");
+    broker::StartJob(s, 1, 1, location::kShellFolder, L"::{645FF040}");
     broker::JobDone(s, 1);
     EXPECT_EQ(Ask(Code(broker::kClassPane, 1), L""), 0); // a shell folder, even when idle
     Busy(0, 0, L"C:\\Other");
@@ -129,7 +131,7 @@ TEST_F(Broker, BusyFlagTakeTestClear) {
 
 TEST_F(Broker, PathInFileOpAnswersOneWithoutAJob) {
     const std::wstring path = L"C:\\A";
-    Busy(0, broker::kKindShell, L"C:\\A");
+    Busy(0, location::kShellFolder, L"C:\\A");
     EXPECT_EQ(broker::PathInFileOp(s, &path, 0), 1);
     EXPECT_EQ(broker::PathInFileOp(s, nullptr, 0), 1);
 }
@@ -139,11 +141,11 @@ TEST_F(Broker, PathInFileOpWithAJob) {
     const std::wstring inside = L"C:\\Dst\\x", outside = L"C:\\Src\\x";
     EXPECT_EQ(broker::PathInFileOp(s, &inside, 0), 0);
     EXPECT_EQ(broker::PathInFileOp(s, &outside, 0), 1);
-    broker::StartJob(s, 0, 1, 0, L"C:\\Src\\deeper");
+    broker::StartJob(s, 0, 1, location::kFileSystemFolder, L"C:\\Src\\deeper");
     EXPECT_EQ(broker::PathInFileOp(s, nullptr, 0), 0); // busy
     broker::JobDone(s, 0);
     EXPECT_EQ(broker::PathInFileOp(s, nullptr, 0), 0); // under the first folder
-    broker::StartJob(s, 0, 1, 0, L"C:\\Elsewhere");
+    broker::StartJob(s, 0, 1, location::kFileSystemFolder, L"C:\\Elsewhere");
     broker::JobDone(s, 0);
     EXPECT_EQ(broker::PathInFileOp(s, nullptr, 0), 1);
     EXPECT_EQ(broker::PathInFileOp(s, nullptr, 1), 1); // a pane that never showed anything

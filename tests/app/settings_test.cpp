@@ -357,7 +357,8 @@ Settings Rich(const fixtures::TempFolder& dir) {
     s.viewerPath = dir / L"Viewer.exe";
     s.pluginFolder = dir.Path();
     s.plugins = {L"ifpng.spi"};
-    s.favourites = {{1, {0x02, 0x00, 0x00, 0x00}, L"One"}, {0, {7}, L"Two \U0001F600"}};
+    s.favourites = {{location::kShellFolder, {0x02, 0x00, 0x00, 0x00}, L"One"},
+                    {location::kFileSystemFolder, {7}, L"Two \U0001F600"}};
     s.treeRoots = {{L"C:\\Photos", 1}, {L"D:\\Scans", 0}};
     s.exifItemFlags.fill(0);
     s.printMargins = {1, 2, 3, 4};
@@ -432,7 +433,9 @@ TEST(SaveSettings, RemovedFavouriteStaysRemoved) {
     fixtures::TempFolder dir;
     std::wstring path = dir / L"Quorle.ini";
     Settings s = LoadSettings(SettingsReader(), TestEnv());
-    s.favourites = {{0, {1, 2}, L"A"}, {1, {3}, L"B"}, {2, {4, 5, 6}, L"C"}};
+    s.favourites = {{location::kFileSystemFolder, {1, 2}, L"A"},
+                    {location::kShellFolder, {3}, L"B"},
+                    {location::kZipArchive, {4, 5, 6}, L"C"}};
     SavePath(path, s);
     Settings loaded = LoadPath(path);
     ASSERT_EQ(loaded.favourites.size(), 3u);

@@ -7,7 +7,7 @@
 
 namespace {
 
-folder::PaneLocation At(int32_t kind, const std::wstring& path) {
+folder::PaneLocation At(folder::LocationKind kind, const std::wstring& path) {
     folder::PaneLocation loc;
     loc.kind = kind;
     loc.path = path;

@@ -224,13 +224,13 @@ TEST(SortItems, DateAndSizeModes) {
     items.push_back(Item(L"mid", L"", 50, 200));
     items.push_back(Item(L"big", L"", 0x7FFFFFFF, 300));
     items.push_back(Item(L"neg", L"", -2147483647 - 1, 100)); // a difference would overflow here
-    folder::SortItems(items.data(), items.size(), folder::kSortDateAscending, 0);
+    folder::SortItems(items.data(), items.size(), folder::kSortDateAscending, folder::kFileSystemFolder);
     EXPECT_EQ(Order(items), (std::vector<std::wstring>{L"neg", L"mid", L"big"}));
-    folder::SortItems(items.data(), items.size(), folder::kSortDateDescending, 0);
+    folder::SortItems(items.data(), items.size(), folder::kSortDateDescending, folder::kFileSystemFolder);
     EXPECT_EQ(Order(items), (std::vector<std::wstring>{L"big", L"mid", L"neg"}));
-    folder::SortItems(items.data(), items.size(), folder::kSortSizeAscending, 0);
+    folder::SortItems(items.data(), items.size(), folder::kSortSizeAscending, folder::kFileSystemFolder);
     EXPECT_EQ(Order(items), (std::vector<std::wstring>{L"neg", L"mid", L"big"}));
-    folder::SortItems(items.data(), items.size(), folder::kSortSizeDescending, 0);
+    folder::SortItems(items.data(), items.size(), folder::kSortSizeDescending, folder::kFileSystemFolder);
     EXPECT_EQ(Order(items), (std::vector<std::wstring>{L"big", L"mid", L"neg"}));
 }
 

@@ -1,5 +1,6 @@
 // Shell namespace folders listed through the shell: a real folder reached by its item-ID list.
 #include "folder/shell_listing_win.h"
+#include "folder/location_source.h"
 
 #include <gtest/gtest.h>
 
@@ -51,7 +52,7 @@ class ShellListing : public ::testing::Test {
         request.filter = filter;
         request.hiddenMask = hiddenMask;
         folder::ArchiveListing listing;
-        folder::ListShellFolder(location_, request, &listing);
+        folder::ShellFolderSource().List(location_, request, &listing);
         for (const folder::ArchiveEntry& e : listing.entries)
             EXPECT_EQ(e.folder, dir_ / e.name) << "the folder field holds the parsing path";
         return Names(listing);

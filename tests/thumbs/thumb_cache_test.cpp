@@ -43,7 +43,7 @@ folder::ThumbItem MakeItem(const std::wstring& name, int width, int height, uint
     return item;
 }
 
-CacheLocation Location(const std::wstring& path, int32_t kind = 0, int32_t w = 140, int32_t h = 105,
+CacheLocation Location(const std::wstring& path, folder::LocationKind kind = folder::kFileSystemFolder, int32_t w = 140, int32_t h = 105,
                        uint64_t time = 0) {
     CacheLocation loc;
     loc.kind = kind;
@@ -204,7 +204,7 @@ TEST(FindLocation, StaleAndDirtyAfterABoxChange) {
         {160, 90, true, true},    {140, 104, true, false},
     };
     for (const Case& c : cases) {
-        const thumbs::FindResult found = thumbs::FindLocation(cache.Path(), Location(L"d:\\PICS", 0, c.w, c.h));
+        const thumbs::FindResult found = thumbs::FindLocation(cache.Path(), Location(L"d:\\PICS", folder::kFileSystemFolder, c.w, c.h));
         EXPECT_TRUE(found.found);
         EXPECT_EQ(found.dirty, c.dirty) << c.w << "x" << c.h;
         EXPECT_EQ(found.stale, c.stale) << c.w << "x" << c.h;
@@ -264,7 +264,7 @@ TEST(Index, RewritesDoNotGrowIt) {
     const size_t size = fixtures::ReadWholeFile(thumbs::IndexPath(cache.Path())).size();
     const size_t data = fixtures::ReadWholeFile(thumbs::DataFilePath(cache.Path(), 10000000)).size();
     for (int i = 0; i < 3; ++i) {
-        ASSERT_TRUE(thumbs::WriteLocation(cache.Path(), Location(L"E:\\x", 0, 160, 120), 0, 80, &item, 1));
+        ASSERT_TRUE(thumbs::WriteLocation(cache.Path(), Location(L"E:\\x", folder::kFileSystemFolder, 160, 120), 0, 80, &item, 1));
         ASSERT_TRUE(thumbs::WriteLocation(cache.Path(), Location(L"E:\\x"), 0, 80, &item, 1));
     }
     EXPECT_EQ(fixtures::ReadWholeFile(thumbs::IndexPath(cache.Path())).size(), size);
@@ -368,12 +368,12 @@ TEST(LookupItem, ShellAndArchiveKeys) {
     TempFolder cache;
     folder::ThumbItem shellItem = MakeItem(L"s.jpg", 6, 6, 10, 777);
     shellItem.path = L"C:\\$Recycle.Bin\\S-1\\$Rabc.jpg";
-    ASSERT_TRUE(thumbs::WriteLocation(cache.Path(), Location(L"::{bin}", 1), 0, 80, &shellItem, 1));
+    ASSERT_TRUE(thumbs::WriteLocation(cache.Path(), Location(L"::{bin}", folder::kShellFolder), 0, 80, &shellItem, 1));
     EXPECT_EQ(ReadIndex(cache.Path()).records[0].locationTime, thumbs::kShellLocationTime);
     thumbs::CacheBlock block;
-    ASSERT_EQ(thumbs::ReadLocation(cache.Path(), Location(L"::{bin}", 1), 0, 1, &block), 1u);
+    ASSERT_EQ(thumbs::ReadLocation(cache.Path(), Location(L"::{bin}", folder::kShellFolder), 0, 1, &block), 1u);
     thumbs::LookupContext lookup;
-    lookup.kind = 1;
+    lookup.kind = folder::kShellFolder;
     lookup.shellTimeCheck = true;
     folder::ThumbItem probe;
     probe.path = L"c:\\$RECYCLE.BIN\\S-1\\$Rabc.jpg";
@@ -394,9 +394,9 @@ TEST(LookupItem, ShellAndArchiveKeys) {
     members[0].path = L"a\\";
     members[1].locator = 200;
     members[1].path = L"b\\";
-    ASSERT_TRUE(thumbs::WriteLocation(cache.Path(), Location(archive, 2, 140, 105, archiveTime), 0, 80, members, 2));
-    ASSERT_EQ(thumbs::ReadLocation(cache.Path(), Location(archive, 2), 0, 2, &block), 2u);
-    lookup.kind = 2;
+    ASSERT_TRUE(thumbs::WriteLocation(cache.Path(), Location(archive, folder::kZipArchive, 140, 105, archiveTime), 0, 80, members, 2));
+    ASSERT_EQ(thumbs::ReadLocation(cache.Path(), Location(archive, folder::kZipArchive), 0, 2, &block), 2u);
+    lookup.kind = folder::kZipArchive;
     folder::ThumbItem member;
     member.locator = 200;
     ASSERT_TRUE(thumbs::LookupItem(block, lookup, member, jpeg, out));
@@ -444,7 +444,7 @@ TEST(WriteLocation, FilteredPanesKeepOtherTypesRecords) {
 
     // A box change writes the file afresh, whatever the filter.
     folder::ThumbItem fresh = MakeItem(L"z.jpg", 9, 9, 60);
-    ASSERT_TRUE(thumbs::WriteLocation(cache.Path(), Location(L"F:\\mixed", 0, 160, 120), folder::kFilterJpeg, 80,
+    ASSERT_TRUE(thumbs::WriteLocation(cache.Path(), Location(L"F:\\mixed", folder::kFileSystemFolder, 160, 120), folder::kFilterJpeg, 80,
                                       &fresh, 1));
     after = ReadData(dataPath);
     ASSERT_EQ(NamesOf(after), std::vector<std::wstring>{L"z.jpg"});
@@ -465,10 +465,10 @@ TEST(RebuildArchiveListing, OnlyWhileTheArchiveTimeMatches) {
     members[1].path = L"sub\\";
     members[1].locator = 20;
     members[2].locator = 30;
-    ASSERT_TRUE(thumbs::WriteLocation(cache.Path(), Location(archive, 2, 140, 105, archiveTime), 0, 80, members, 3));
+    ASSERT_TRUE(thumbs::WriteLocation(cache.Path(), Location(archive, folder::kZipArchive, 140, 105, archiveTime), 0, 80, members, 3));
 
     folder::ArchiveListing listing;
-    ASSERT_TRUE(thumbs::RebuildArchiveListing(cache.Path(), 2, archive, &listing));
+    ASSERT_TRUE(thumbs::RebuildArchiveListing(cache.Path(), folder::kZipArchive, archive, &listing));
     EXPECT_EQ(listing.archiveTime, archiveTime);
     ASSERT_EQ(listing.entries.size(), 3u);
     EXPECT_EQ(listing.entries[0].name, L"b.jpg");
@@ -480,14 +480,19 @@ TEST(RebuildArchiveListing, OnlyWhileTheArchiveTimeMatches) {
     // Through the pane's listing: filtered and in archive order.
     folder::PaneLocation pane;
     ASSERT_TRUE(folder::SetLocation(pane, folder::kZipArchive, {}, archive, false));
+    // An archive its reader cannot open, counting the attempts.
+    struct UnreadableArchive : folder::ArchiveSource {
+        mutable int reads = 0;
+        bool ReadListing(folder::PaneLocation&, folder::ArchiveListing*) const override {
+            ++reads;
+            return false;
+        }
+    } source;
+    const int& archiveReads = source.reads;
     folder::ListRequest request;
-    request.cacheFolder = cache.Path();
+    request.cachedListing = thumbs::CachedListingReader(cache.Path(), nullptr);
+    request.source = &source;
     request.filter = folder::kFilterJpeg;
-    int archiveReads = 0;
-    request.listArchive = [&](folder::PaneLocation&, const folder::ListRequest&, folder::ArchiveListing*) {
-        ++archiveReads;
-        return false;
-    };
     ASSERT_TRUE(folder::ListFolder(pane, request, &listing));
     EXPECT_EQ(archiveReads, 0);
     ASSERT_EQ(listing.entries.size(), 2u);
@@ -506,7 +511,7 @@ TEST(RebuildArchiveListing, OnlyWhileTheArchiveTimeMatches) {
         ASSERT_TRUE(f.Open(archive, platform::OpenMode::ReadWrite));
         ASSERT_TRUE(f.SetLastWriteTime(archiveTime + 20000000));
     }
-    EXPECT_FALSE(thumbs::RebuildArchiveListing(cache.Path(), 2, archive, &listing));
+    EXPECT_FALSE(thumbs::RebuildArchiveListing(cache.Path(), folder::kZipArchive, archive, &listing));
     EXPECT_FALSE(folder::ListFolder(pane, request, &listing));
     EXPECT_EQ(archiveReads, 2);
 }
@@ -519,7 +524,7 @@ TEST(PurgeCache, DropsVanishedLocationsOnly) {
     folder::ThumbItem item = MakeItem(L"a.jpg", 4, 4, 9);
     ASSERT_TRUE(thumbs::WriteLocation(cache.Path(), Location(dir / L"kept"), 0, 80, &item, 1));
     ASSERT_TRUE(thumbs::WriteLocation(cache.Path(), Location(dir / L"gone"), 0, 80, &item, 1));
-    ASSERT_TRUE(thumbs::WriteLocation(cache.Path(), Location(L"::{no such path}", 1), 0, 80, &item, 1));
+    ASSERT_TRUE(thumbs::WriteLocation(cache.Path(), Location(L"::{no such path}", folder::kShellFolder), 0, 80, &item, 1));
     ASSERT_TRUE(platform::RemoveFolder(dir / L"gone"));
 
     size_t dropped = 0;

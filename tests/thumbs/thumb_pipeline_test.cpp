@@ -271,7 +271,8 @@ TEST(Produce, LargerBoxShowsCachedThumbnailsThenReplacesThem) {
     EXPECT_EQ(seen[2].bitmapWidth, 160);
     EXPECT_EQ(seen[3].state, 1);
 
-    const thumbs::FindResult found = thumbs::FindLocation(cache.Path(), thumbs::CacheLocation{0, dir.Path(), 160, 120, 0});
+    const thumbs::FindResult found =
+        thumbs::FindLocation(cache.Path(), thumbs::CacheLocation{folder::kFileSystemFolder, dir.Path(), 160, 120, 0});
     EXPECT_TRUE(found.found);
     EXPECT_FALSE(found.dirty);
     seen.clear();
@@ -344,21 +345,28 @@ TEST(ProcessThumbJob, ArchiveMembersThroughTheReader) {
         e.time = 1000 + m.first;
         listing.entries.push_back(e);
     }
-    int reads = 0;
+    // An archive whose members come from memory, counting its reads.
+    struct MemoryArchive : folder::ArchiveSource {
+        std::map<uint32_t, std::vector<uint8_t>>* members = nullptr;
+        mutable int reads = 0;
+        bool ReadMember(const std::wstring&, const folder::ArchiveEntry& entry, platform::PageBlock* block,
+                        size_t* length) const override {
+            ++reads;
+            const std::vector<uint8_t>& bytes = (*members)[entry.locator];
+            *block = platform::PageBlock(bytes.size() + 4);
+            std::memcpy(block->Get(), bytes.data(), bytes.size());
+            *length = bytes.size();
+            return true;
+        }
+    } source;
+    source.members = &members;
+    const int& reads = source.reads;
     thumbs::ThumbHooks hooks;
-    hooks.readMember = [&](const thumbs::ThumbJob&, const folder::ArchiveEntry& entry, platform::PageBlock* block,
-                           size_t* length) {
-        ++reads;
-        const std::vector<uint8_t>& bytes = members[entry.locator];
-        *block = platform::PageBlock(bytes.size() + 4);
-        std::memcpy(block->Get(), bytes.data(), bytes.size());
-        *length = bytes.size();
-        return true;
-    };
     folder::ThumbItemArray items;
     ASSERT_TRUE(folder::AllocateItems(items, 2));
     thumbs::ThumbJob job;
     job.kind = folder::kZipArchive;
+    job.source = &source;
     job.path = archive;
     job.locationTime = archiveTime;
     job.listing = &listing;

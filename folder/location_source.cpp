@@ -1,0 +1,100 @@
+#include "folder/location_source.h"
+
+#include "folder/listing.h"
+#include "folder/names.h"
+
+namespace folder {
+
+std::wstring LocationSource::DisplayName(const PaneLocation& location) const {
+    const std::wstring& path = location.path;
+    const size_t slash = path.rfind(L'\\');
+    // A drive root such as C: with its backslash has nothing after it; it is named by its whole path.
+    if (slash == std::wstring::npos || slash + 1 == path.size())
+        return path;
+    return path.substr(slash + 1);
+}
+
+bool ArchiveSource::List(PaneLocation& location, const ListRequest& request, ArchiveListing* out) const {
+    bool listed = false;
+    if (request.cacheEnabled && !request.forced && request.cachedListing &&
+        request.cachedListing(location, out)) {
+        FilterArchiveListing(*out, request.filter, request.pluginExtensions);
+        listed = !out->entries.empty();
+    }
+    if (!listed) {
+        *out = ArchiveListing();
+        if (!ReadListing(location, out))
+            return false;
+        FilterArchiveListing(*out, request.filter, request.pluginExtensions);
+    }
+    location.archiveTime = out->archiveTime;
+    return !out->entries.empty();
+}
+
+void ArchiveSource::PrepareItem(const std::wstring&, const ArchiveEntry& entry, ThumbItem& item) const {
+    item.name = entry.name;
+    item.path = entry.folder;
+    item.locator = static_cast<int32_t>(entry.locator);
+    item.time = entry.time;
+}
+
+namespace {
+
+class FileSystemFolderSource : public LocationSource {
+  public:
+    bool List(PaneLocation& location, const ListRequest& request, ArchiveListing* out) const override {
+        const size_t capacity = CountFolderFiles(location.path);
+        if (capacity == 0)
+            return false;
+        out->entries.reserve(capacity);
+        GatherFolder(location.path, FilterExtensions(request.filter, request.pluginExtensions), request.hiddenMask,
+                     capacity, out);
+        return !out->entries.empty();
+    }
+    void PrepareItem(const std::wstring& locationPath, const ArchiveEntry& entry, ThumbItem& item) const override {
+        item.name = entry.name;
+        const bool joined = !locationPath.empty() && locationPath.back() == L'\\';
+        item.path = joined ? locationPath + entry.name : locationPath + L"\\" + entry.name;
+        item.locator = 0;
+    }
+    bool KeepsListedTime(bool) const override { return false; }
+    RecordMatch CacheMatch() const override { return RecordMatch::NameAndFileTime; }
+    platform::FileTime CacheTime(platform::FileTime) const override { return 0; }
+    const std::wstring& CacheFolderPart(const ThumbItem&) const override {
+        static const std::wstring kNone;
+        return kNone;
+    }
+};
+
+} // namespace
+
+const LocationSource& FolderSource() {
+    static const FileSystemFolderSource source;
+    return source;
+}
+
+void ShellSource::PrepareItem(const std::wstring&, const ArchiveEntry& entry, ThumbItem& item) const {
+    item.name = entry.name;
+    item.path = entry.folder;
+    item.time = entry.time;
+    item.locator = 0;
+}
+
+const LocationSource& ShellFolderSource() {
+    static const ShellSource source;
+    return source;
+}
+
+const LocationSource& SourceFor(LocationKind kind) {
+    static const ArchiveSource noReader;
+    switch (kind) {
+    case kFileSystemFolder: return FolderSource();
+    case kShellFolder: return ShellFolderSource();
+    case kZipArchive:
+    case kRarArchive:
+    case kPluginArchive: break;
+    }
+    return noReader;
+}
+
+} // namespace folder
