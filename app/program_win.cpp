@@ -21,12 +21,11 @@
 #include "ui/main_window_win.h"
 #include "ui/menu_bar_win.h"
 #include "ui/menus_win.h"
+#include "ui/open_path_win.h"
 
 namespace app {
 
 namespace {
-
-Program* g_program = nullptr;
 
 // The three texts shown before any language module is loaded.
 const wchar_t kFailedToExecute[] = L"Failed to execute file.";
@@ -145,16 +144,22 @@ HWND BuildWindowSystem(Program& p, const settings::SettingsReader& reader) {
     if (!ui::RegisterFrameClasses(p.instance))
         return nullptr;
     ui::InstallMenuHook();
-    HWND main = ui::CreateMainWindow(p.instance);
+    HWND main = ui::CreateMainWindow(p.instance, TearDown);
     if (main)
         p.routing.main.store(main);
     return main;
 }
 
+// The workers hold the cache lock through the cache's own lock interface.
+thumbs::CacheLock& CacheLockOf(Program& p) {
+    static thumbs::CriticalCacheLock lock(p.cacheLock);
+    return lock;
+}
+
 void StartThreads(Program& p) {
     p.threads[0] = StartBrokerThread(&p.routing);
-    p.threads[1] = thumbs::StartThumbWorker(&p.routing, 0, &p.cacheLockAdapter);
-    p.threads[2] = thumbs::StartThumbWorker(&p.routing, 1, &p.cacheLockAdapter);
+    p.threads[1] = thumbs::StartThumbWorker(&p.routing, 0, &CacheLockOf(p));
+    p.threads[2] = thumbs::StartThumbWorker(&p.routing, 1, &CacheLockOf(p));
 }
 
 int MessageLoop(Program& p, HWND main) {
@@ -216,59 +221,7 @@ void WriteSettings(Program& p) {
 
 bool g_tornDown = false;
 
-// "C:\pics\" and "C:\pics" are one location; a drive root keeps its backslash.
-std::wstring WithoutTrailingSlash(std::wstring path) {
-    while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/'))
-        path.pop_back();
-    return path;
-}
-
 } // namespace
-
-std::wstring ExecutablePath() {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n == 0)
-            return std::wstring();
-        if (n < buffer.size())
-            return std::wstring(buffer.data(), n);
-        buffer.resize(buffer.size() * 2);
-    }
-}
-
-Program& TheProgram() { return *g_program; }
-
-HANDLE PrivateHeap() { return g_program ? g_program->heap : nullptr; }
-
-void MeasureFrame(Program& p) {
-    RECT r = {0, 0, 0, 0};
-    AdjustWindowRectEx(&r, WS_POPUP | WS_THICKFRAME, FALSE, WS_EX_CLIENTEDGE);
-    p.frameWidth = r.right - r.left;
-    p.frameHeight = r.bottom - r.top;
-}
-
-void BuildAccelerators(Program& p) {
-    std::vector<ACCEL> table;
-    for (const shortcuts::AccelEntry& e : p.shortcuts.live)
-        table.push_back({e.flags, e.key, e.command});
-    p.accelerators.Reset(table.empty() ? nullptr : CreateAcceleratorTableW(table.data(), static_cast<int>(table.size())));
-}
-
-void StoreAccelerators(Program& p) {
-    if (!p.accelerators.Get())
-        return;
-    int count = CopyAcceleratorTableW(p.accelerators.Get(), nullptr, 0);
-    if (count <= 0)
-        return;
-    std::vector<ACCEL> table(static_cast<size_t>(count));
-    count = CopyAcceleratorTableW(p.accelerators.Get(), table.data(), count);
-    std::vector<shortcuts::AccelEntry> entries;
-    for (int i = 0; i < count && entries.size() < shortcuts::kMaxStoredEntries; ++i)
-        entries.push_back({table[static_cast<size_t>(i)].fVirt, table[static_cast<size_t>(i)].key,
-                           table[static_cast<size_t>(i)].cmd});
-    p.settings.accelerators = shortcuts::SerializeAccelerators(entries);
-}
 
 void WaitBounded(win::Handle& thread, DWORD ms) {
     if (!thread)
@@ -307,40 +260,13 @@ void TearDown(ui::MainWindow& w) {
     p.accelerators.Reset();
 }
 
-void OpenPath(const std::wstring& path) {
-    ui::MainWindow* w = ui::TheMainWindow();
-    HWND broker = TheProgram().routing.broker.load();
-    if (!w || !broker || path.empty())
-        return;
-    const int pane = TheProgram().settings.activePane & 1;
-    auto request = std::make_unique<msg::LocationRequest>();
-    // Archives become locations of their own once archive folders exist; until then an archive
-    // opens the folder that holds it, like any other file.
-    request->kind = 0;
-    request->path = NavigationFolder(path);
-    request->pane = pane;
-    if (ui::PaneShowsLocation(w->panes[pane], request->kind, request->path))
-        return;
-    SendMessageW(broker, msg::kBrokerStartJob, msg::kJobNavigate, reinterpret_cast<LPARAM>(request.release()));
-}
-
-std::wstring NavigationFolder(const std::wstring& path) {
-    const std::wstring clean = WithoutTrailingSlash(path);
-    if (platform::FolderExists(clean) || !platform::FileExists(clean))
-        return clean;
-    std::wstring folder = startup::FolderOf(clean);
-    if (folder.size() == 2 && folder[1] == L':')
-        folder += L'\\';
-    return folder;
-}
-
 int Run(HINSTANCE instance, int cmdShow) {
     win::Heap heap(HeapCreate(0, 0x4000, 0));
     if (!heap)
         return 0;
     auto program = std::make_unique<Program>();
     Program& p = *program;
-    g_program = &p;
+    SetTheProgram(&p);
     p.instance = instance;
     p.heap = heap.Get();
     p.osClass = DetectOsClass();
@@ -380,7 +306,7 @@ int Run(HINSTANCE instance, int cmdShow) {
         }
     }
     shelltree::StopShellTree();
-    g_program = nullptr;
+    SetTheProgram(nullptr);
     program.reset();
     heap.Reset();
     if (SUCCEEDED(com))

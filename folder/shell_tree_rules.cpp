@@ -20,41 +20,41 @@ bool IsLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <=
 
 } // namespace
 
-int32_t ArchiveKindOf(const std::wstring& path, const ArchiveRules& rules) {
+LocationKind ArchiveKindOf(const std::wstring& path, const ArchiveRules& rules) {
     const std::wstring ext = ExtensionOfPath(path);
     if (ext.size() < 2)
-        return 0;
+        return kFileSystemFolder;
     if (PathsEqual(ext, L".zip"))
-        return 2;
+        return kZipArchive;
     if (PathsEqual(ext, L".rar"))
-        return rules.rarAvailable ? 3 : 0;
+        return rules.rarAvailable ? kRarArchive : kFileSystemFolder;
     for (const std::wstring& entry : rules.pluginExtensions) {
         if (entry.empty())
             continue;
         const std::wstring dotted = entry[0] == L'.' ? entry : L"." + entry;
         if (PathsEqual(ext, dotted))
-            return 4;
+            return kPluginArchive;
     }
-    return 0;
+    return kFileSystemFolder;
 }
 
 int32_t ClassifyChild(uint32_t attributes, const std::wstring& fileSystemPath, const ArchiveRules& rules) {
     const bool isFolder = (attributes & shellattr::kFolder) != 0;
     if (!(attributes & shellattr::kFileSystem))
-        return isFolder ? 1 : kSkipChild;
+        return isFolder ? kShellFolder : kSkipChild;
     if (!isFolder) {
         if (!rules.showArchives)
             return kSkipChild;
-        const int32_t kind = ArchiveKindOf(fileSystemPath, rules);
-        return kind ? kind : kSkipChild;
+        const LocationKind kind = ArchiveKindOf(fileSystemPath, rules);
+        return kind != kFileSystemFolder ? kind : kSkipChild;
     }
     if (attributes & shellattr::kStream) {
         // A container file the shell browses: only ZIP files are ours to show.
         if (!rules.showArchives)
             return kSkipChild;
-        return PathsEqual(ExtensionOfPath(fileSystemPath), L".zip") ? 2 : kSkipChild;
+        return PathsEqual(ExtensionOfPath(fileSystemPath), L".zip") ? kZipArchive : kSkipChild;
     }
-    return 0;
+    return kFileSystemFolder;
 }
 
 bool IsDriveRoot(const std::wstring& path) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/settings.h"
+#include "folder/archive_listing.h"
 
 namespace folder {
 
@@ -42,8 +43,8 @@ struct ArchiveRules {
 };
 
 // Location kind of an archive file by its name: 2 ZIP, 3 RAR (only with the module), 4 plug-in
-// archive; 0 when it is no archive. Does not look at `showArchives`.
-int32_t ArchiveKindOf(const std::wstring& path, const ArchiveRules& rules);
+// archive; kFileSystemFolder when it is no archive. Does not look at `showArchives`.
+LocationKind ArchiveKindOf(const std::wstring& path, const ArchiveRules& rules);
 
 // Result of classifying one child of a folder.
 constexpr int32_t kSkipChild = -1;
@@ -52,7 +53,7 @@ constexpr int32_t kSkipChild = -1;
 // ZIP folders included, so that the switch really removes them.
 int32_t ClassifyChild(uint32_t attributes, const std::wstring& fileSystemPath, const ArchiveRules& rules);
 // Folders (kinds 0 and 1) get an expand button and a children check; archives get neither.
-inline bool KindHasChildren(int32_t kind) { return kind == 0 || kind == 1; }
+inline bool KindHasChildren(LocationKind kind) { return kind == kFileSystemFolder || kind == kShellFolder; }
 
 // A folder whose children need no enumeration to be believed: a drive root ("C:\", "C:",
 // "\\server\share") is never touched, since asking a slow or absent drive would block.

@@ -78,7 +78,7 @@ class Menu {
 
 struct ItemData {
     int32_t itemClass = folder::kShellItem;
-    int32_t kind = 0;
+    folder::LocationKind kind = folder::kFileSystemFolder;
     IdList idList;
     std::wstring path; // file-system path; empty for virtual folders
     uint32_t attributes = 0;
@@ -93,7 +93,7 @@ struct ItemData {
 struct CheckRequest {
     uint64_t serial = 0;
     uint32_t generation = 0;
-    int32_t kind = 0;
+    folder::LocationKind kind = folder::kFileSystemFolder;
     int mode = 0; // 1 only add a button, 0 only remove one
     IdList idList;
     std::wstring path;
@@ -686,8 +686,8 @@ HTREEITEM AddShellChild(HTREEITEM parent, IdList child, SFGAOF attributes, int32
                         HTREEITEM insertAfter = TVI_LAST) {
     Tree& t = *g_tree;
     std::wstring path = (attributes & SFGAO_FILESYSTEM) ? PathOfIdList(child.Get()) : std::wstring();
-    const int32_t kind = folder::ClassifyChild(attributes, path, RulesOf(t.options));
-    if (kind == folder::kSkipChild)
+    folder::LocationKind kind = folder::kFileSystemFolder;
+    if (!folder::KindFromInt(folder::ClassifyChild(attributes, path, RulesOf(t.options)), &kind))
         return nullptr;
     if (kind == folder::kShellFolder)
         path.clear();
@@ -695,7 +695,7 @@ HTREEITEM AddShellChild(HTREEITEM parent, IdList child, SFGAOF attributes, int32
     d->itemClass = itemClass;
     d->kind = kind;
     d->path = path;
-    d->watchPath = kind == 0 ? path : std::wstring();
+    d->watchPath = kind == folder::kFileSystemFolder ? path : std::wstring();
     d->attributes = attributes;
     const IconPair icons = IconsOf(child.Get());
     d->idList = std::move(child);
@@ -808,8 +808,9 @@ HTREEITEM SortedSlot(HTREEITEM parent, PCIDLIST_ABSOLUTE child, const std::wstri
 HTREEITEM AddRootFolderItem(const settings::TreeRoot& root, HTREEITEM insertAfter = TVI_LAST) {
     Tree& t = *g_tree;
     const bool isFolder = platform::FolderExists(root.path) || folder::IsDriveRoot(root.path);
-    const int32_t kind = isFolder ? 0 : folder::ArchiveKindOf(root.path, RulesOf(t.options));
-    if (!isFolder && kind == 0)
+    const folder::LocationKind kind =
+        isFolder ? folder::kFileSystemFolder : folder::ArchiveKindOf(root.path, RulesOf(t.options));
+    if (!isFolder && kind == folder::kFileSystemFolder)
         return nullptr;
     auto d = std::make_unique<ItemData>();
     d->itemClass = folder::kRootFolder;
@@ -1131,7 +1132,7 @@ void RemoveItem(PCIDLIST_ABSOLUTE eventList) {
 }
 
 bool IsArchiveFile(PCIDLIST_ABSOLUTE pidl) {
-    return folder::ArchiveKindOf(PathOfIdList(pidl), RulesOf(g_tree->options)) != 0;
+    return folder::ArchiveKindOf(PathOfIdList(pidl), RulesOf(g_tree->options)) != folder::kFileSystemFolder;
 }
 
 void UpdateFolder(PCIDLIST_ABSOLUTE eventList) {

@@ -11,7 +11,7 @@
 #include "app/settings.h"
 #include "common/platform.h"
 #include "fuzz/fuzz_support.h"
-#include "ui/shortcut_table.h"
+#include "app/shortcut_table.h"
 
 namespace {
 
@@ -97,7 +97,9 @@ std::vector<uint8_t> RichFile(const std::wstring& path) {
     s.accelerators = shortcuts::SerializeAccelerators(shortcuts::LiveTableFromSlots(shortcuts::DefaultSlots()));
     s.viewerPath = L"C:\\Drova\\Drova.exe";
     s.tools[0] = {L"C:\\t.exe", L"Tool", L"%1"};
-    s.favourites = {{0, {4, 0, 1, 2, 0, 0}, L"A"}, {1, {}, L"B"}, {2, {2, 0}, L"C"}};
+    s.favourites = {{location::kFileSystemFolder, {4, 0, 1, 2, 0, 0}, L"A"},
+                    {location::kShellFolder, {}, L"B"},
+                    {location::kZipArchive, {2, 0}, L"C"}};
     s.treeRoots = {{L"C:\\", 1}, {L"D:\\Photos", 0}};
     s.fontFace = L"Tahoma";
     s.cacheFolder = L"E:\\cache";

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "app/settings.h"
+#include "folder/archive_listing.h"
 #include "folder/thumb_item.h"
 
 namespace thumbs {

@@ -11,7 +11,7 @@
 
 #include "app/language_win.h"
 #include "app/messages.h"
-#include "app/program_win.h"
+#include "app/program_state_win.h"
 #include "folder/captions.h"
 #include "folder/listing.h"
 #include "folder/pane_location.h"
@@ -204,7 +204,8 @@ void LoadPane(Pane& p, WPARAM flags, std::unique_ptr<msg::LocationRequest> reque
     list.cacheEnabled = s.cacheEnabled;
     list.forced = forced;
     list.systemLevel = P().osClass;
-    list.cachedListing = thumbs::CachedListingReader(P().cacheFolder, &P().cacheLockAdapter);
+    static thumbs::CriticalCacheLock cacheLock(P().cacheLock);
+    list.cachedListing = thumbs::CachedListingReader(P().cacheFolder, &cacheLock);
     auto listing = std::make_unique<folder::ArchiveListing>();
     if (!folder::ListFolder(p.location, list, listing.get())) {
         PostIdle(p);

@@ -4,7 +4,7 @@
 #include <commctrl.h>
 
 #include "app/language_win.h"
-#include "app/program_win.h"
+#include "app/program_state_win.h"
 #include "ui/picture_info_win.h"
 #include "folder/shell_tree_win.h"
 #include "ui/main_window_win.h"

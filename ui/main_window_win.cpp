@@ -9,7 +9,7 @@
 #include "app/language_win.h"
 #include "app/messages.h"
 #include "app/broker.h"
-#include "app/program_win.h"
+#include "app/program_state_win.h"
 #include "folder/shell_tree_win.h"
 #include "image/decoded_image.h"
 #include "thumbs/thumb_view_win.h"
@@ -18,6 +18,7 @@
 #include "ui/menu_bar_win.h"
 #include "ui/menu_states.h"
 #include "ui/menus_win.h"
+#include "ui/open_path_win.h"
 
 namespace ui {
 
@@ -264,7 +265,7 @@ LRESULT OnCopyData(MainWindow& w, const COPYDATASTRUCT* cds) {
     while (length < units && text[length])
         ++length;
     if (length)
-        app::OpenPath(std::wstring(text, length));
+        OpenPath(std::wstring(text, length));
     return 1;
 }
 
@@ -275,7 +276,7 @@ void TakeCommandLine(MainWindow& w) {
     int argc = 0;
     win::LocalMemory<LPWSTR*> argv(CommandLineToArgvW(GetCommandLineW(), &argc));
     if (argv.Get() && argc >= 2 && PathFileExistsW(argv.Get()[1]))
-        app::OpenPath(argv.Get()[1]);
+        OpenPath(argv.Get()[1]);
 }
 
 void OnWorkerReady(MainWindow& w, HWND worker, LPARAM index) {
@@ -286,7 +287,8 @@ void OnWorkerReady(MainWindow& w, HWND worker, LPARAM index) {
 void OnClose(MainWindow& w) {
     if (!SendMessageW(Broker(), msg::kBrokerCanClose, 0, 0))
         return;
-    app::TearDown(w);
+    if (w.tearDown)
+        w.tearDown(w);
     DestroyWindow(w.hwnd);
 }
 
@@ -294,7 +296,8 @@ void OnEndSession(MainWindow& w, WPARAM ending) {
     if (!ending)
         return;
     SendMessageW(Broker(), msg::kBrokerCanClose, 1, 0);
-    app::TearDown(w);
+    if (w.tearDown)
+        w.tearDown(w);
 }
 
 void OnMouseWheel(MainWindow& w, WPARAM wp, LPARAM lp) {
@@ -389,7 +392,7 @@ void OnDropFiles(MainWindow& w, HDROP drop) {
         std::wstring path(length + 1, L'\0');
         if (DragQueryFileW(drop, 0, &path[0], length + 1) == length) {
             path.resize(length);
-            app::OpenPath(path);
+            OpenPath(path);
         }
     }
     DragFinish(drop);
@@ -524,11 +527,12 @@ bool RegisterMainClass(HINSTANCE instance) {
     return RegisterClassExW(&wc) != 0;
 }
 
-HWND CreateMainWindow(HINSTANCE instance) {
+HWND CreateMainWindow(HINSTANCE instance, std::function<void(MainWindow&)> tearDown) {
     const settings::Settings& s = P().settings;
     layout::Rect saved = layout::FromSize(s.windowLeft, s.windowTop, s.windowWidth, s.windowHeight);
     layout::Rect r = layout::PlaceInWorkArea(saved, WorkAreaNear(saved));
     auto w = std::make_unique<MainWindow>();
+    w->tearDown = std::move(tearDown);
     g_main = w.get();
     HWND hwnd = CreateWindowExW(WS_EX_ACCEPTFILES, kMainClass, L"Quorle", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                                 r.left, r.top, r.Width(), r.Height(), nullptr, nullptr, instance, w.get());

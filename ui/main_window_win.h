@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "common/scoped_win.h"
@@ -12,7 +13,8 @@
 #include "folder/pane_location.h"
 #include "ui/layout.h"
 #include "ui/menu_bar_rules.h"
-#include "ui/shortcut_table.h"
+#include "app/shortcut_table.h"
+#include "common/location.h"
 
 namespace app {
 struct Program;
@@ -64,6 +66,8 @@ struct MainWindow {
     HWND workers[2] = {nullptr, nullptr};
     bool commandLineTaken = false;
     folder::ChangeWatch watch;
+    // The close sequence of the program that made the window, up to the settings file; runs once.
+    std::function<void(MainWindow&)> tearDown;
 };
 
 // Registers every window class of the frame; false when one fails.
@@ -71,7 +75,8 @@ bool RegisterFrameClasses(HINSTANCE instance);
 bool RegisterMainClass(HINSTANCE instance);
 
 // Creates the main window at the saved placement fitted to the work area (not shown yet).
-HWND CreateMainWindow(HINSTANCE instance);
+// `tearDown` runs when the window closes or the session ends.
+HWND CreateMainWindow(HINSTANCE instance, std::function<void(MainWindow&)> tearDown);
 // The record of the main window while it exists.
 MainWindow* TheMainWindow();
 

@@ -1,7 +1,7 @@
 #include "ui/menu_bar_win.h"
 
 #include "app/messages.h"
-#include "app/program_win.h"
+#include "app/program_state_win.h"
 #include "ui/caption_lines_dialog_win.h"
 #include "ui/commands.h"
 #include "ui/main_window_win.h"

@@ -13,7 +13,7 @@
 
 #include "app/settings.h"
 #include "ui/menu_states.h"
-#include "ui/shortcut_table.h"
+#include "app/shortcut_table.h"
 
 namespace menus {
 

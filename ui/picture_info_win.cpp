@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/language_win.h"
-#include "app/program_win.h"
+#include "app/program_state_win.h"
 #include "image/exif.h"
 #include "image/png.h"
 

@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "app/program_win.h"
+#include "app/program_state_win.h"
 #include "image/load.h"
 #include "image/scale.h"
 #include "ui/main_window_win.h"

@@ -8,7 +8,7 @@
 #include <array>
 #include <string>
 
-#include "ui/shortcut_table.h"
+#include "app/shortcut_table.h"
 
 namespace shortcuts {
 

@@ -6,7 +6,7 @@
 #include <array>
 
 #include "app/language_win.h"
-#include "app/program_win.h"
+#include "app/program_state_win.h"
 #include "ui/main_window_win.h"
 
 namespace ui {

@@ -5,10 +5,10 @@
 #include <uxtheme.h>
 
 #include "app/language_win.h"
-#include "app/program_win.h"
+#include "app/program_state_win.h"
 #include "ui/commands.h"
 #include "ui/main_window_win.h"
-#include "ui/shortcut_table.h"
+#include "app/shortcut_table.h"
 
 namespace ui {
 

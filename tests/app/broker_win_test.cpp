@@ -68,7 +68,7 @@ class BrokerWindow : public ::testing::Test {
         return hwnd;
     }
     LRESULT Ask(UINT message, WPARAM wp, LPARAM lp) { return SendMessageW(broker_, message, wp, lp); }
-    void Navigate(int pane, int kind, const std::wstring& path) {
+    void Navigate(int pane, location::LocationKind kind, const std::wstring& path) {
         auto* request = new msg::LocationRequest;
         request->kind = kind;
         request->path = path;
@@ -96,7 +96,7 @@ TEST_F(BrokerWindow, IsAMessageOnlyWindowOfItsOwnThread) {
 }
 
 TEST_F(BrokerWindow, ALoadMakesThePaneBusyAndReachesItsWorker) {
-    Navigate(1, 0, L"C:\\Photos");
+    Navigate(1, location::kFileSystemFolder, L"C:\\Photos");
     EXPECT_EQ(Ask(msg::kBrokerPaneIdle, 0, 1), 0);
     EXPECT_EQ(Ask(msg::kBrokerPaneIdle, 0, 0), 1);
     EXPECT_EQ(Ask(msg::kBrokerPaneIdle, 0, 2), 0);
@@ -124,7 +124,7 @@ TEST_F(BrokerWindow, AStopIsForwardedWithoutChangingTheBusyWord) {
 
 TEST_F(BrokerWindow, ALoadWithoutAWorkerEndsAsAFailedLoad) {
     routing_.workers[0].store(nullptr);
-    Navigate(0, 0, L"C:\\Photos");
+    Navigate(0, location::kFileSystemFolder, L"C:\\Photos");
     EXPECT_EQ(Ask(msg::kBrokerPaneIdle, 0, 0), 1);
     ASSERT_TRUE(harness::PumpUntil([&] { return !paneSeen_[0].empty(); }, 2000));
     EXPECT_EQ(paneSeen_[0][0].message, msg::kPaneCancelled);
@@ -135,7 +135,7 @@ TEST_F(BrokerWindow, AdmissionClassesThroughMessages) {
     auto acquire = [&](uint32_t code, const std::wstring& path) {
         return Ask(msg::kBrokerAcquire, code, reinterpret_cast<LPARAM>(&path));
     };
-    Navigate(0, 0, L"C:\\Photos\\2020");
+    Navigate(0, location::kFileSystemFolder, L"C:\\Photos\\2020");
     EXPECT_EQ(acquire(broker::kClassPath | 0, other), 0);     // class 1, pane 1 busy
     EXPECT_EQ(acquire(broker::kClassPath | 1, other), 1);     // class 1, pane 2 idle
     EXPECT_EQ(acquire(broker::kClassFolder, parent), 0);      // class 2: a busy pane inside

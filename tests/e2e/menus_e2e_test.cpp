@@ -7,7 +7,7 @@
 
 #include <commctrl.h>
 
-#include "ui/shortcut_table.h"
+#include "app/shortcut_table.h"
 
 namespace {
 
@@ -256,7 +256,7 @@ TEST_F(MenusE2e, TheStatusBarOffersTheSortOrderAndTheFavourites) {
     settings::Settings s = WindowSettings();
     const std::wstring other = e2e::WritePhotos(root_, L"Favourite photos", 2);
     settings::Favourite favourite;
-    favourite.kind = 0;
+    favourite.kind = location::kFileSystemFolder;
     favourite.name = other;
     s.favourites = {favourite};
     harness::Process quorle;

@@ -29,7 +29,7 @@ TEST(SystemNameOrder, InstalledForSorting) {
         e.name = name;
         listing.entries.push_back(e);
     }
-    folder::SortListing(listing, 0);
+    folder::SortListing(listing, folder::kFileSystemFolder);
     EXPECT_EQ(listing.entries[0].name, L"img1.jpg");
     EXPECT_EQ(listing.entries[1].name, L"img2.jpg");
     EXPECT_EQ(listing.entries[2].name, L"img10.jpg");

@@ -49,9 +49,9 @@ TEST(ShellTreeRules, ClassifiesChildrenByAttributesAndName) {
 }
 
 TEST(ShellTreeRules, FoldersHaveChildrenArchivesDoNot) {
-    EXPECT_TRUE(folder::KindHasChildren(0));
-    EXPECT_TRUE(folder::KindHasChildren(1));
-    for (int32_t kind : {2, 3, 4})
+    EXPECT_TRUE(folder::KindHasChildren(folder::kFileSystemFolder));
+    EXPECT_TRUE(folder::KindHasChildren(folder::kShellFolder));
+    for (folder::LocationKind kind : {folder::kZipArchive, folder::kRarArchive, folder::kPluginArchive})
         EXPECT_FALSE(folder::KindHasChildren(kind));
 }
 

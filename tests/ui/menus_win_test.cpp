@@ -155,8 +155,12 @@ TEST_F(Menus, ToolsAndFavouritesAreListed) {
     tools_[1] = {L"", L"Named but no path", L""};
     tools_[2] = {L"C:\\Tools\\resize.exe", L"", L""};
     tools_[7] = {L"C:\\Tools\\b.exe", L"Black & white", L""};
-    favourites_ = {{0, {}, L"C:\\Pictures\\Holiday"}, {1, {}, L"::{645FF040}\\Recycle Bin"}, {0, {}, L"D:\\"},
-                   {0, {}, L"\\\\server\\share\\"}, {0, {}, L"C:\\Tom & Jerry"}};
+    const location::LocationKind folder = location::kFileSystemFolder;
+    favourites_ = {{folder, {}, L"C:\\Pictures\\Holiday"},
+                   {location::kShellFolder, {}, L"::{645FF040}\\Recycle Bin"},
+                   {folder, {}, L"D:\\"},
+                   {folder, {}, L"\\\\server\\share\\"},
+                   {folder, {}, L"C:\\Tom & Jerry"}};
     Build();
     tools = menus::PopupMenu(menus::kExternalToolsMenu);
     const std::vector<Item> items = Items(tools);
@@ -176,7 +180,7 @@ TEST_F(Menus, ToolsAndFavouritesAreListed) {
         EXPECT_EQ(static_cast<int>(GetMenuItemID(favourites, i)), 5810 + i);
         EXPECT_EQ(StringOf(favourites, i), labels[i]) << i;
     }
-    favourites_.assign(settings::kMaxFavourites + 3, {0, {}, L"C:\\x"});
+    favourites_.assign(settings::kMaxFavourites + 3, {location::kFileSystemFolder, {}, L"C:\\x"});
     Build();
     EXPECT_EQ(GetMenuItemCount(menus::PopupMenu(menus::kFavouritesMenu)), static_cast<int>(settings::kMaxFavourites));
 }

@@ -6,7 +6,7 @@
 #include <windows.h>
 
 #include "app/language_win.h"
-#include "app/program_win.h"
+#include "app/program_state_win.h"
 #include "tests/harness/win_harness.h"
 #include "ui/main_window_win.h"
 #include "ui/menus_win.h"

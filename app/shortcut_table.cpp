@@ -1,4 +1,4 @@
-#include "ui/shortcut_table.h"
+#include "app/shortcut_table.h"
 
 #include "app/settings.h"
 
