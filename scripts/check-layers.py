@@ -62,9 +62,14 @@ def self_test():
         if check(root):
             print("self-test: a sound tree was reported")
             return 1
-        (root / "folder/up.cpp").write_text('#include "thumbs/t.h"\n')
-        (root / "ui/top.cpp").write_text('#include "app/program_win.h"\n')
-        (root / "image/long.cpp").write_text("x\n" * (MAX_LINES + 1))
+        faulty = {
+            "folder/up.cpp": '#include "thumbs/t.h"\n',
+            "ui/top.cpp": '#include "app/program_win.h"\n',
+            "image/long.cpp": "x\n" * (MAX_LINES + 1),
+        }
+        for name, text in faulty.items():
+            (root / name).parent.mkdir(parents=True, exist_ok=True)
+            (root / name).write_text(text)
         found = check(root)
         expected = ["folder/up.cpp:1:", "ui/top.cpp:1:", "image/long.cpp: 1201 lines"]
         if len(found) != 3 or not all(any(f.startswith(e) for f in found) for e in expected):
