@@ -22,6 +22,9 @@
 #include "ui/menu_bar_win.h"
 #include "ui/menus_win.h"
 #include "ui/open_path_win.h"
+#include "ui/browse_pane_win.h"
+#include "ui/client_window_win.h"
+#include "ui/toolbars_win.h"
 
 namespace app {
 

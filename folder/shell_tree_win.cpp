@@ -18,6 +18,7 @@
 #include "folder/shell_tree_rules.h"
 #include "ui/main_window_win.h"
 #include "ui/menus_win.h"
+#include "ui/browse_pane_win.h"
 
 namespace shelltree {
 

@@ -23,6 +23,8 @@
 #include "ui/main_window_win.h"
 #include "ui/menus_win.h"
 #include "ui/picture_info_win.h"
+#include "ui/browse_pane_win.h"
+#include "ui/popup_preview_win.h"
 
 namespace ui {
 
@@ -103,8 +105,8 @@ void SetStatusParts(Pane& p) {
     int edges[6];
     edges[0] = TextWidth(dc.Get(), lang::Text(20200)) + 7;
     edges[1] = edges[0] + TextWidth(dc.Get(), lang::Text(20201)) + 9;
-    edges[2] = edges[1] + WidestOf(dc.Get(), 5801) + 9;
-    edges[3] = edges[2] + WidestOf(dc.Get(), 5701) + 9;
+    edges[2] = edges[1] + WidestOf(dc.Get(), cmd::kSortFirst) + 9;
+    edges[3] = edges[2] + WidestOf(dc.Get(), cmd::kFilterFirst) + 9;
     edges[4] = edges[3] + 9 * TextWidth(dc.Get(), L"0") + 9;
     edges[5] = -1;
     SendMessageW(p.status, SB_SETPARTS, 6, reinterpret_cast<LPARAM>(edges));
@@ -367,13 +369,13 @@ void OnStatusClick(Pane& p, int part) {
     case kPartReload: ReloadPane(p.hwnd, msg::kLoadReload); break;
     case kPartStop: StopOrRelease(p); break;
     case kPartSort: {
-        const int mode = ChoosePartMenu(p, part, 5801, p.sortMode, PaneIdle(p));
+        const int mode = ChoosePartMenu(p, part, cmd::kSortFirst, p.sortMode, PaneIdle(p));
         if (mode >= 0 && PaneIdle(p))
             SetSortMode(p, mode);
         break;
     }
     case kPartFilter: {
-        const int filter = ChoosePartMenu(p, part, 5701, p.filter, true);
+        const int filter = ChoosePartMenu(p, part, cmd::kFilterFirst, p.filter, true);
         if (filter >= 0)
             SetFilter(p, filter);
         break;

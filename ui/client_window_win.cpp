@@ -9,6 +9,8 @@
 #include "folder/shell_tree_win.h"
 #include "ui/main_window_win.h"
 #include "ui/menus_win.h"
+#include "ui/browse_pane_win.h"
+#include "ui/client_window_win.h"
 
 namespace ui {
 

@@ -19,6 +19,11 @@
 #include "ui/menu_states.h"
 #include "ui/menus_win.h"
 #include "ui/open_path_win.h"
+#include "ui/browse_pane_win.h"
+#include "ui/client_window_win.h"
+#include "ui/popup_preview_win.h"
+#include "ui/size_box_win.h"
+#include "ui/toolbars_win.h"
 
 namespace ui {
 
@@ -451,7 +456,7 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
     case WM_NOTIFY:
         return OnNotify(*w, reinterpret_cast<NMHDR*>(lp));
     case WM_COMMAND:
-        if (LOWORD(wp) >= 5000)
+        if (LOWORD(wp) >= cmd::kMenuFile)
             OnCommand(*w, LOWORD(wp), HIWORD(wp) == 1);
         else
             OnControlCommand(*w, LOWORD(wp), HIWORD(wp));

@@ -3,10 +3,12 @@
 // their menus (TrackPopupMenu) or, in keyboard-menu mode, for the invisible system menu.
 #pragma once
 
+#include "ui/commands.h"
+
 namespace menubar {
 
-constexpr int kFirstButton = 5000;
-constexpr int kLastButton = 5003;
+constexpr int kFirstButton = cmd::kMenuFile;
+constexpr int kLastButton = cmd::kMenuHelp;
 constexpr int kButtonCount = kLastButton - kFirstButton + 1;
 
 // Virtual-key codes the loop watches.

@@ -7,6 +7,7 @@
 #include "ui/main_window_win.h"
 #include "ui/menu_bar_rules.h"
 #include "ui/menus_win.h"
+#include "ui/browse_pane_win.h"
 
 namespace ui {
 

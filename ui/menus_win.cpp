@@ -207,18 +207,32 @@ struct Layout {
 
 const std::vector<Layout>& FixedLayouts() {
     static const std::vector<Layout> layouts = {
-        {kFileMenu, {5011, 0, 5020, 5030, 0, 5040, 0, 5070, 0, 5050, 5055, 0, 5060}},
-        {kViewMenu, {5110, 0, 5120, 5180, 0, 5130, 5140, 0, 5160, 5161, 5162, 0, 5170}},
-        {kToolsMenu, {5210, 5212, 5213, 5211, 0, 5229, 0, 5240, 5250}},
-        {kHelpMenu, {5310, 5320, 0, 5330}},
-        {kPanesMenu, {5123, 0, 5121, 5122}},
-        {kFitAcrossMenu, {5402, 5403, 5404, 5406, 5408, 0, 5412, 5420}},
-        {kPaneContextMenu, {5210, 5212, 5211, 0, 5229, 0, 5011, 0, 5020, 5030, 0, 5040}},
+        {kFileMenu,
+         {cmd::kEditComment, 0, cmd::kDelete, cmd::kRename, 0, cmd::kSelectAll, 0, cmd::kPrint, 0, cmd::kWallpaper,
+          cmd::kProperties, 0, cmd::kExit}},
+        {kViewMenu,
+         {cmd::kToggleTree, 0, cmd::kPanesMenu, cmd::kPreviewOnClick, 0, cmd::kCaptions, cmd::kCaptionLines, 0,
+          cmd::kReload, cmd::kStop, cmd::kForcedReload, 0, cmd::kToggleHidden}},
+        {kToolsMenu,
+         {cmd::kViewerView, cmd::kViewerFullScreen, cmd::kReader, cmd::kViewerSlideShow, 0, cmd::kToolsMenu, 0,
+          cmd::kOptions, cmd::kStartViewer}},
+        {kHelpMenu, {cmd::kHelp, cmd::kViewerHelp, 0, cmd::kAbout}},
+        {kPanesMenu, {cmd::kBothPanes, 0, cmd::kPane1Only, cmd::kPane2Only}},
+        {kFitAcrossMenu,
+         {cmd::kFitAcrossBase + 2, cmd::kFitAcrossBase + 3, cmd::kFitAcrossBase + 4, cmd::kFitAcrossBase + 6,
+          cmd::kFitAcrossBase + 8, 0, cmd::kFitAcrossBase + 12, cmd::kFitAcrossBase + 20}},
+        {kPaneContextMenu,
+         {cmd::kViewerView, cmd::kViewerFullScreen, cmd::kViewerSlideShow, 0, cmd::kToolsMenu, 0, cmd::kEditComment, 0,
+          cmd::kDelete, cmd::kRename, 0, cmd::kSelectAll}},
         {kTreeContextMenu,
-         {5500, 5501, 0, 5510, 5511, 0, 5520, 5521, 5522, 0, 5535, 5540, 0, 5550, 5560, 5561, 0, 5570, 5530}},
-        {kTreeTabMenu, {5600}},
-        {kSortMenu, {5801, 5802, 0, 5803, 5804, 0, 5805, 5806}},
-        {kFilterMenu, {5701, 0, 5702, 5703, 5704, 5705, 5706}},
+         {cmd::kOpenInPane1, cmd::kOpenInPane2, 0, cmd::kAddRootFolder, cmd::kRemoveRootFolder, 0, cmd::kNewFolder,
+          cmd::kRenameFolder, cmd::kDeleteFolder, 0, cmd::kExpandAtStart, cmd::kShowArchives, 0, cmd::kExtractArchive,
+          cmd::kZipStored, cmd::kZipDeflated, 0, cmd::kExploreFolder, cmd::kShowInExplorer}},
+        {kTreeTabMenu, {cmd::kChooseInfoItems}},
+        {kSortMenu, {cmd::kSortFirst, cmd::kSortFirst + 1, 0, cmd::kSortFirst + 2, cmd::kSortFirst + 3, 0,
+                     cmd::kSortFirst + 4, cmd::kSortFirst + 5}},
+        {kFilterMenu, {cmd::kFilterFirst, 0, cmd::kFilterFirst + 1, cmd::kFilterFirst + 2, cmd::kFilterFirst + 3,
+                       cmd::kFilterFirst + 4, cmd::kFilterFirst + 5}},
     };
     return layouts;
 }
@@ -281,10 +295,12 @@ bool FillContainer(MenuSet& set) {
         Popup popup;
         int caption; // 0: none
     };
-    const Link links[] = {{kFileMenu, 5000},     {kViewMenu, 5001},        {kToolsMenu, 5002},
-                          {kHelpMenu, 5003},     {kFitAcrossMenu, 5400},   {kPaneContextMenu, 0},
-                          {kTreeContextMenu, 0}, {kTreeTabMenu, 0},        {kSortMenu, 5800},
-                          {kFilterMenu, 5700},   {kFavouritesMenu, 0}};
+    const Link links[] = {{kFileMenu, cmd::kMenuFile},   {kViewMenu, cmd::kMenuView},
+                          {kToolsMenu, cmd::kMenuTools}, {kHelpMenu, cmd::kMenuHelp},
+                          {kFitAcrossMenu, cmd::kFitAcrossMenu}, {kPaneContextMenu, 0},
+                          {kTreeContextMenu, 0},         {kTreeTabMenu, 0},
+                          {kSortMenu, cmd::kSortMenu},   {kFilterMenu, cmd::kFilterMenu},
+                          {kFavouritesMenu, 0}};
     for (const Link& l : links) {
         const std::wstring text = l.caption ? lang::Text(static_cast<UINT>(l.caption)) : std::wstring();
         if (!AppendMenuW(set.container, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(set.popups[l.popup]),

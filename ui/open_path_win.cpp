@@ -7,6 +7,7 @@
 #include "app/startup_rules.h"
 #include "common/platform.h"
 #include "ui/main_window_win.h"
+#include "ui/browse_pane_win.h"
 
 namespace ui {
 

@@ -9,6 +9,8 @@
 #include "image/load.h"
 #include "image/scale.h"
 #include "ui/main_window_win.h"
+#include "ui/commands.h"
+#include "ui/popup_preview_win.h"
 
 namespace ui {
 
@@ -77,7 +79,7 @@ void Close(HWND hwnd, Preview& v) {
 
 // A mouse assignment run for the active pane; commands go to the main window's dispatch.
 void RunAssigned(Preview& v, int command) {
-    if (command >= 5000 && !(command >= 5710 && command <= 5715))
+    if (command >= cmd::kMenuFile && !(command >= cmd::kScrollFirst && command <= cmd::kScrollLast))
         PostMessageW(v.main->hwnd, WM_COMMAND, static_cast<WPARAM>(command), 0);
 }
 

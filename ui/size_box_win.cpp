@@ -8,6 +8,8 @@
 #include "app/language_win.h"
 #include "app/program_state_win.h"
 #include "ui/main_window_win.h"
+#include "ui/browse_pane_win.h"
+#include "ui/size_box_win.h"
 
 namespace ui {
 

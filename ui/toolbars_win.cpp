@@ -9,6 +9,8 @@
 #include "ui/commands.h"
 #include "ui/main_window_win.h"
 #include "app/shortcut_table.h"
+#include "ui/size_box_win.h"
+#include "ui/toolbars_win.h"
 
 namespace ui {
 
@@ -46,7 +48,9 @@ const CommandButton kCommandButtons[] = {
 };
 
 // Tooltips of these name only the command's string, without a shortcut.
-bool PlainTooltip(int command) { return command == 5400 || command == 5700 || command == 5800; }
+bool PlainTooltip(int command) {
+    return command == cmd::kFitAcrossMenu || command == cmd::kFilterMenu || command == cmd::kSortMenu;
+}
 
 app::Program& P() { return app::TheProgram(); }
 
@@ -103,7 +107,7 @@ bool CreateMenuBar(MainWindow& w) {
     for (int i = 0; i < 4; ++i) {
         captions[i] = MenuCaption(i);
         buttons[i].iBitmap = I_IMAGENONE;
-        buttons[i].idCommand = 5000 + i;
+        buttons[i].idCommand = cmd::kMenuFile + i;
         buttons[i].fsState = TBSTATE_ENABLED;
         buttons[i].fsStyle = BTNS_DROPDOWN;
         buttons[i].iString = reinterpret_cast<INT_PTR>(captions[i].c_str());
@@ -114,7 +118,7 @@ bool CreateMenuBar(MainWindow& w) {
         info.cbSize = sizeof info;
         info.dwMask = TBIF_SIZE;
         info.cx = static_cast<WORD>(TextWidth(w.menuBar, w.font.Get(), captions[i]) + 12);
-        SendMessageW(w.menuBar, TB_SETBUTTONINFOW, 5000 + i, reinterpret_cast<LPARAM>(&info));
+        SendMessageW(w.menuBar, TB_SETBUTTONINFOW, cmd::kMenuFile + i, reinterpret_cast<LPARAM>(&info));
     }
     FitButtonHeight(w, w.menuBar);
     for (int i = 0; i < 4; ++i)
