@@ -334,6 +334,35 @@ std::wstring NavigationFolder(const std::wstring& path) {
     return folder;
 }
 
+shelltree::TreeHost ProgramTreeHost() {
+    shelltree::TreeHost host;
+    host.activePane = [] { return TheProgram().settings.activePane & 1; };
+    host.paneShows = [](int pane, const msg::LocationRequest& location) {
+        ui::MainWindow* w = ui::TheMainWindow();
+        return w && ui::PaneShowsLocation(w->panes[pane & 1], location.kind, location.path);
+    };
+    host.navigate = [](std::unique_ptr<msg::LocationRequest> request) {
+        HWND broker = TheProgram().routing.broker.load();
+        if (broker)
+            SendMessageW(broker, msg::kBrokerStartJob, msg::kJobNavigate, reinterpret_cast<LPARAM>(request.release()));
+    };
+    host.showArchivesChanged = [](bool show) { TheProgram().settings.treeShowsArchives = show; };
+    host.decorateMenu = [](HMENU menu) { menus::OwnerDraw(menu, &TheProgram().shortcuts.slots); };
+    return host;
+}
+
+shelltree::TreeOptions ProgramTreeOptions() {
+    settings::Settings& s = TheProgram().settings;
+    shelltree::TreeOptions o;
+    o.rootFoldersCaption = lang::Text(404);
+    o.expandDesktop = s.treeOption43;
+    o.expandRootFolders = s.treeOption106;
+    o.showHidden = s.hiddenAttributeMask == 0;
+    o.showArchives = s.treeShowsArchives;
+    o.roots = &s.treeRoots;
+    return o;
+}
+
 int Run(HINSTANCE instance, int cmdShow) {
     win::Heap heap(HeapCreate(0, 0x4000, 0));
     if (!heap)

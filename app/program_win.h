@@ -15,6 +15,10 @@
 namespace ui {
 struct MainWindow;
 }
+namespace shelltree {
+struct TreeHost;
+struct TreeOptions;
+}
 
 namespace app {
 
@@ -69,6 +73,11 @@ void WaitBounded(win::Handle& thread, DWORD ms);
 // The close sequence up to the settings file: workers, broker, subclasses, image list, settings,
 // accelerators. Runs once; the caller then destroys the window (or Windows ends the process).
 void TearDown(ui::MainWindow& w);
+
+// The folder tree's way into the program: navigation through the broker, pane queries through the
+// main window, the menus' look; and its options from the settings (keys 6, 7, 43, 101, 104, 106).
+shelltree::TreeHost ProgramTreeHost();
+shelltree::TreeOptions ProgramTreeOptions();
 
 // The path a second instance, the command line, a drop or the folder tree hands over: navigate the
 // active pane there. A folder opens as itself, a file opens the folder that holds it. Dropped when

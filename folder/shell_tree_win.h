@@ -86,11 +86,8 @@ void StopShellTree();
 HWND ShellTreeWindow();
 
 // Binds `treeView`, inserts the roots, expands the ones asked for and registers for shell changes.
+// The program hands in its host and options (app/program_win.h); tests hand in their own.
 bool CreateRoots(HWND treeView, const TreeOptions& options, TreeHost host);
-// The program's host: navigation through the broker, pane queries through the main window.
-TreeHost ProgramHost();
-// The options from the program's settings (keys 6, 7, 43, 101, 104, 106).
-TreeOptions ProgramOptions();
 
 // WM_NOTIFY from the tree-view control, forwarded by its parent; `handled` tells whether the
 // result is the tree's answer.
@@ -98,8 +95,14 @@ LRESULT OnTreeNotify(const NMHDR* hdr, bool* handled);
 // WM_CONTEXTMENU over the tree (screen position, or -1, -1 from the keyboard): popup 8, whose
 // commands the tree carries out on the item under the pointer (else the selected item).
 void ShowTreeMenu(HWND owner, POINT screen);
+// The layouts of popups 8 and 9 (0 marks a separator). The menus the tree shows are built from them,
+// and so are the program's copies in its menu set.
+const std::vector<int>& TreeMenuLayout();
+const std::vector<int>& InfoMenuLayout();
 // Popup 8 for `item` (null: the selected item), with its states; the caller destroys it.
 HMENU BuildTreeMenu(HTREEITEM item);
+// Popup 9, its one command grey without a chooser; the caller destroys it.
+HMENU BuildInfoMenu(bool chooserAvailable);
 // WM_CONTEXTMENU over the second tab's list: popup 9, whose one command opens the information-item
 // chooser through `chooseItems`; without one the command is grey.
 void ShowInfoMenu(HWND owner, POINT screen, const std::function<void()>& chooseItems);

@@ -117,7 +117,7 @@ bool CreateTreeAreaChildren(HWND area, MainWindow& w) {
     SetWindowSubclass(tree, HoverFocusSubclass, kHoverSubclassId, reinterpret_cast<DWORD_PTR>(&w));
     SetWindowSubclass(list, HoverFocusSubclass, kHoverSubclassId, reinterpret_cast<DWORD_PTR>(&w));
     // Without a tree object (its worker could not start) the control stays empty.
-    shelltree::CreateRoots(tree, shelltree::ProgramOptions(), shelltree::ProgramHost());
+    shelltree::CreateRoots(tree, app::ProgramTreeOptions(), app::ProgramTreeHost());
     return true;
 }
 

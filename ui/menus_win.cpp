@@ -10,6 +10,7 @@
 
 #include "app/language_win.h"
 #include "common/scoped_win.h"
+#include "folder/shell_tree_win.h"
 #include "ui/commands.h"
 
 namespace menus {
@@ -214,9 +215,9 @@ const std::vector<Layout>& FixedLayouts() {
         {kPanesMenu, {5123, 0, 5121, 5122}},
         {kFitAcrossMenu, {5402, 5403, 5404, 5406, 5408, 0, 5412, 5420}},
         {kPaneContextMenu, {5210, 5212, 5211, 0, 5229, 0, 5011, 0, 5020, 5030, 0, 5040}},
-        {kTreeContextMenu,
-         {5500, 5501, 0, 5510, 5511, 0, 5520, 5521, 5522, 0, 5535, 5540, 0, 5550, 5560, 5561, 0, 5570, 5530}},
-        {kTreeTabMenu, {5600}},
+        // The tree's own layouts: it builds and shows these two menus itself.
+        {kTreeContextMenu, shelltree::TreeMenuLayout()},
+        {kTreeTabMenu, shelltree::InfoMenuLayout()},
         {kSortMenu, {5801, 5802, 0, 5803, 5804, 0, 5805, 5806}},
         {kFilterMenu, {5701, 0, 5702, 5703, 5704, 5705, 5706}},
     };

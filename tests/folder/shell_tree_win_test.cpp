@@ -468,6 +468,16 @@ TEST_F(ShellTreeUi, TreeMenuOffersOnlyWhatThisBuildCarriesOut) {
     }
 }
 
+TEST_F(ShellTreeUi, InfoMenuOffersTheChooserOnlyWithOne) {
+    for (bool available : {true, false}) {
+        win::Menu menu(shelltree::BuildInfoMenu(available));
+        ASSERT_NE(menu.Get(), nullptr);
+        ASSERT_EQ(GetMenuItemCount(menu.Get()), 1);
+        EXPECT_EQ(GetMenuItemID(menu.Get(), 0), static_cast<UINT>(shelltree::kCmdChooseInfoItems));
+        EXPECT_EQ((GetMenuState(menu.Get(), shelltree::kCmdChooseInfoItems, MF_BYCOMMAND) & MF_GRAYED) == 0, available);
+    }
+}
+
 TEST_F(ShellTreeUi, ExpandsRootFoldersMarkedForStart) {
     MakeFolder(folder_ / L"kid");
     roots_[0].flags = 1;
