@@ -1,3 +1,6 @@
+// The folder tree on its tree-view control: the items and their records, selection and marks, the
+// control's subclass, start-up and teardown, and the switches. The worker, the shell changes and
+// the menus are in the shell_tree_*_win.cpp beside this file.
 #include "folder/shell_tree_win.h"
 
 #include <shellapi.h>
@@ -49,6 +52,7 @@ bool BindFolder(PCIDLIST_ABSOLUTE pidl, win::ComPtr<IShellFolder>& folderOut) {
         return SUCCEEDED(desktop->QueryInterface(IID_IShellFolder, reinterpret_cast<void**>(folderOut.Out())));
     return SUCCEEDED(desktop->BindToObject(pidl, nullptr, IID_IShellFolder, reinterpret_cast<void**>(folderOut.Out())));
 }
+
 // ---- items ---------------------------------------------------------------------------------------
 
 ItemData* DataOf(LPARAM param) {
