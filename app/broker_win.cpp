@@ -3,11 +3,13 @@
 #include <process.h>
 
 #include <memory>
+#include <utility>
 
 #include "app/broker.h"
 #include "app/language_win.h"
 #include "app/messages.h"
 #include "app/startup_rules.h"
+#include "common/message_worker_win.h"
 
 namespace app {
 
@@ -18,11 +20,6 @@ const wchar_t kBrokerClass[] = L"Quorle_msg_class";
 struct Broker {
     broker::BrokerState state;
     Routing* routing = nullptr;
-};
-
-struct StartArgs {
-    Routing* routing;
-    HANDLE ready; // set once the window exists (or could not be made)
 };
 
 unsigned __stdcall JobThreadMain(void* arg) {
@@ -121,15 +118,8 @@ LRESULT OnCanClose(Broker& b, WPARAM endingSession) {
 
 const std::wstring* PathArg(LPARAM lp) { return reinterpret_cast<const std::wstring*>(lp); }
 
-} // namespace
-
-LRESULT CALLBACK BrokerWndProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
-    Broker* b = reinterpret_cast<Broker*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+LRESULT BrokerWndProc(Broker* b, HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
     switch (message) {
-    case WM_NCCREATE:
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
-        return TRUE;
     case msg::kBrokerQuit:
         DestroyWindow(hwnd);
         return 0;
@@ -153,59 +143,31 @@ LRESULT CALLBACK BrokerWndProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
         return broker::PaneIdle(b->state, static_cast<int>(lp));
     case WM_DESTROY:
         // A job still running when the program ends is not left behind.
-        if (b)
-            DiscardJob(b->state);
-        PostQuitMessage(0);
+        DiscardJob(b->state);
         return 0;
-    case WM_NCDESTROY:
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        break;
     }
     return DefWindowProcW(hwnd, message, wp, lp);
-}
-
-namespace {
-
-unsigned __stdcall BrokerThreadMain(void* arg) {
-    StartArgs* start = static_cast<StartArgs*>(arg);
-    Routing* routing = start->routing;
-    Broker broker;
-    broker.routing = routing;
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = BrokerWndProc;
-    wc.hInstance = instance;
-    wc.lpszClassName = kBrokerClass;
-    RegisterClassExW(&wc);
-    HWND hwnd = CreateWindowExW(0, kBrokerClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, &broker);
-    routing->broker.store(hwnd);
-    SetEvent(start->ready); // `start` may be gone after this
-    if (hwnd) {
-        MSG m;
-        while (GetMessageW(&m, nullptr, 0, 0) > 0)
-            DispatchMessageW(&m);
-    }
-    UnregisterClassW(kBrokerClass, instance);
-    return 0;
 }
 
 } // namespace
 
 win::Handle StartBrokerThread(Routing* routing) {
-    win::Handle ready(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!ready)
-        return win::Handle();
-    StartArgs args{routing, ready.Get()};
-    win::Handle thread(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, BrokerThreadMain, &args, 0, nullptr)));
-    if (!thread)
-        return thread;
-    WaitForSingleObject(ready.Get(), INFINITE);
-    if (!routing->broker.load()) {
-        WaitForSingleObject(thread.Get(), startup::kThreadWaitMs);
+    auto broker = std::make_shared<Broker>();
+    broker->routing = routing;
+    win::MessageWorkerArgs args;
+    args.className = kBrokerClass;
+    args.threadName = L"Quorle broker";
+    args.handler = [broker](HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
+        return BrokerWndProc(broker.get(), hwnd, message, wp, lp);
+    };
+    args.onReady = [routing](HWND hwnd) { routing->broker.store(hwnd); };
+    win::MessageWorker worker;
+    if (!worker.Start(std::move(args))) {
+        worker.Stop(startup::kThreadWaitMs);
         return win::Handle();
     }
-    return thread;
+    // The program's teardown ends the broker with kBrokerQuit, in its own order.
+    return worker.ReleaseThread();
 }
 
 } // namespace app

@@ -14,7 +14,4 @@ namespace app {
 // Returns the thread, or an empty handle when the thread or its window could not be made.
 win::Handle StartBrokerThread(Routing* routing);
 
-// The broker window's procedure (exposed for tests that run it on their own thread).
-LRESULT CALLBACK BrokerWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-
 } // namespace app

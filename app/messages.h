@@ -13,6 +13,25 @@
 
 namespace msg {
 
+// Folder-tree worker ("shell_msg_class"); all posted by the user-interface thread.
+//   kTreeCheck    0, shelltree::CheckRequest* (the worker frees it)
+//   kTreeCancel   0, 0: drops every queued check unanswered
+//   kTreeWatch    0, shelltree::WatchRequest*: watch an expanded folder (only where the shell does not
+//                 report other programs' changes, that is under Wine)
+//   kTreeUnwatch  0, std::wstring* folder, or 0 for every folder
+// The folder tree's tree-view control (subclassed), from its worker and the shell:
+//   kTreeCheckDone      0, shelltree::CheckResult* (the tree frees it); stale answers are dropped by
+//                       generation
+//   kTreeFolderChanged  0, std::wstring* folder whose entries changed (the tree frees it)
+//   kTreeShellChange    the shell's change notification (SHCNRF_NewDelivery form)
+constexpr unsigned kTreeCheck = 0x8000;
+constexpr unsigned kTreeCancel = 0x8001;
+constexpr unsigned kTreeWatch = 0x8002;
+constexpr unsigned kTreeUnwatch = 0x8003;
+constexpr unsigned kTreeCheckDone = 0x8200;
+constexpr unsigned kTreeFolderChanged = 0x8201;
+constexpr unsigned kTreeShellChange = 0x83E8;
+
 // Main window ("Quorle_main_class").
 //   kMainWorkerReady   wParam HWND of a thumbnail worker window, lParam worker index 0 or 1 (posted)
 //   kMainOpenMenu      wParam 0, lParam command id 5000..5003 of a menu-bar button (posted)

@@ -9,6 +9,10 @@
 namespace ui {
 struct MainWindow;
 }
+namespace shelltree {
+struct TreeHost;
+struct TreeOptions;
+}
 
 namespace app {
 

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <utility>
 
@@ -122,7 +123,7 @@ class SelectObjectScope {
     HGDIOBJ old_;
 };
 
-// A critical section for the life of the object, and a scope that holds it.
+// A critical section for the life of the object.
 class CriticalSection {
   public:
     CriticalSection() { InitializeCriticalSection(&cs_); }
@@ -134,17 +135,6 @@ class CriticalSection {
 
   private:
     CRITICAL_SECTION cs_;
-};
-
-class Lock {
-  public:
-    explicit Lock(CriticalSection& cs) : cs_(cs) { cs_.Enter(); }
-    ~Lock() { cs_.Leave(); }
-    Lock(const Lock&) = delete;
-    Lock& operator=(const Lock&) = delete;
-
-  private:
-    CriticalSection& cs_;
 };
 
 // A window class registered for the life of the object.
@@ -277,42 +267,6 @@ class Heap {
     HANDLE h_ = nullptr;
 };
 
-// A block of a heap, freed with HeapFree.
-class HeapBlock {
-  public:
-    HeapBlock(HANDLE heap, size_t bytes) : heap_(heap), p_(heap ? HeapAlloc(heap, 0, bytes) : nullptr) {}
-    ~HeapBlock() {
-        if (p_)
-            HeapFree(heap_, 0, p_);
-    }
-    HeapBlock(const HeapBlock&) = delete;
-    HeapBlock& operator=(const HeapBlock&) = delete;
-    void* Get() const { return p_; }
-    explicit operator bool() const { return p_ != nullptr; }
-
-  private:
-    HANDLE heap_;
-    void* p_;
-};
-
-// A message hook, removed with UnhookWindowsHookEx.
-class Hook {
-  public:
-    Hook() = default;
-    ~Hook() { Reset(); }
-    Hook(const Hook&) = delete;
-    Hook& operator=(const Hook&) = delete;
-    HHOOK Get() const { return h_; }
-    void Reset(HHOOK h = nullptr) {
-        if (h_)
-            UnhookWindowsHookEx(h_);
-        h_ = h;
-    }
-
-  private:
-    HHOOK h_ = nullptr;
-};
-
 // Memory from LocalAlloc (CommandLineToArgvW's result), freed with LocalFree.
 template <typename T>
 class LocalMemory {
@@ -330,24 +284,49 @@ class LocalMemory {
     T p_;
 };
 
-// A window destroyed with DestroyWindow unless it is already gone.
-class Window {
+// An item-ID list owned with the shell allocator.
+class IdList {
   public:
-    Window() = default;
-    explicit Window(HWND h) : h_(h) {}
-    ~Window() { Reset(); }
-    Window(const Window&) = delete;
-    Window& operator=(const Window&) = delete;
-    HWND Get() const { return h_; }
-    void Reset(HWND h = nullptr) {
-        if (h_ && IsWindow(h_))
-            DestroyWindow(h_);
-        h_ = h;
+    IdList() = default;
+    explicit IdList(PIDLIST_ABSOLUTE p) : p_(p) {}
+    ~IdList() { CoTaskMemFree(p_); }
+    IdList(const IdList&) = delete;
+    IdList& operator=(const IdList&) = delete;
+    IdList(IdList&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+    IdList& operator=(IdList&& other) noexcept {
+        if (this != &other) {
+            CoTaskMemFree(p_);
+            p_ = std::exchange(other.p_, nullptr);
+        }
+        return *this;
     }
-    HWND Release() { return std::exchange(h_, nullptr); }
+    PIDLIST_ABSOLUTE Get() const { return p_; }
+    PIDLIST_ABSOLUTE* Out() {
+        CoTaskMemFree(p_);
+        p_ = nullptr;
+        return &p_;
+    }
+    explicit operator bool() const { return p_ != nullptr; }
+    IdList Clone() const { return IdList(p_ ? ILClone(p_) : nullptr); }
 
   private:
-    HWND h_ = nullptr;
+    PIDLIST_ABSOLUTE p_ = nullptr;
+};
+
+// A popup menu, destroyed with its owner.
+class Menu {
+  public:
+    explicit Menu(HMENU m) : m_(m) {}
+    ~Menu() {
+        if (m_)
+            DestroyMenu(m_);
+    }
+    Menu(const Menu&) = delete;
+    Menu& operator=(const Menu&) = delete;
+    HMENU Get() const { return m_; }
+
+  private:
+    HMENU m_;
 };
 
 } // namespace win

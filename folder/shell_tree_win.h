@@ -3,17 +3,9 @@
 // the source of the panes' navigation when the user picks an item.
 //
 // One tree exists per process. Its worker thread (message-only window "shell_msg_class") decides
-// whether folder items have children, so a slow or absent folder never blocks the window:
-//   0x8000  kTreeCheck   posted by the UI thread: 0, CheckRequest* (the worker frees it)
-//   0x8001  kTreeCancel  posted by the UI thread: 0, 0; drops every queued check unanswered
-//   0x8002  kTreeWatch   0, WatchRequest*: watch an expanded folder (only where the shell does not
-//                        report other programs' changes, that is under Wine)
-//   0x8003  kTreeUnwatch 0, std::wstring* folder, or 0 for every folder
-// The worker answers to the tree-view control itself, which the tree subclasses:
-//   kTreeCheckDone      0, CheckResult* (the tree frees it); stale answers are dropped by generation
-//   kTreeFolderChanged  0, std::wstring* folder whose entries changed (the tree frees it)
-//   kTreeShellChange    the shell's change notification (SHCNRF_NewDelivery form)
-// All tree structure is changed on the user-interface thread only.
+// whether folder items have children, so a slow or absent folder never blocks the window; it answers
+// to the tree-view control itself, which the tree subclasses (messages in app/messages.h). All tree
+// structure is changed on the user-interface thread only.
 #pragma once
 
 #include <windows.h>
@@ -24,29 +16,12 @@
 #include <string>
 #include <vector>
 
+#include "app/commands.h"
 #include "app/messages.h"
 #include "app/settings.h"
 
 namespace shelltree {
 
-constexpr UINT kTreeCheck = 0x8000;
-constexpr UINT kTreeCancel = 0x8001;
-constexpr UINT kTreeWatch = 0x8002;
-constexpr UINT kTreeUnwatch = 0x8003;
-constexpr UINT kTreeCheckDone = 0x8200;
-constexpr UINT kTreeFolderChanged = 0x8201;
-constexpr UINT kTreeShellChange = 0x83E8;
-
-// Commands of the folder-tree context menu (popup 8) that the tree carries out.
-constexpr int kCmdOpenInPane1 = 5500;
-constexpr int kCmdOpenInPane2 = 5501;
-constexpr int kCmdAddRootFolder = 5510;
-constexpr int kCmdRemoveRootFolder = 5511;
-constexpr int kCmdExpandAtStart = 5535;
-constexpr int kCmdShowArchives = 5540;
-constexpr int kCmdExplore = 5570;
-// The menu of the tree area's second tab (popup 9): the information-item chooser.
-constexpr int kCmdChooseInfoItems = 5600;
 
 // How the tree reaches the rest of the program. The program's host sends requests to the broker and
 // asks the panes; tests put their own in.
@@ -86,11 +61,8 @@ void StopShellTree();
 HWND ShellTreeWindow();
 
 // Binds `treeView`, inserts the roots, expands the ones asked for and registers for shell changes.
+// The program hands in its host and options (app/program_win.h); tests hand in their own.
 bool CreateRoots(HWND treeView, const TreeOptions& options, TreeHost host);
-// The program's host: navigation through the broker, pane queries through the main window.
-TreeHost ProgramHost();
-// The options from the program's settings (keys 6, 7, 43, 101, 104, 106).
-TreeOptions ProgramOptions();
 
 // WM_NOTIFY from the tree-view control, forwarded by its parent; `handled` tells whether the
 // result is the tree's answer.
@@ -98,8 +70,14 @@ LRESULT OnTreeNotify(const NMHDR* hdr, bool* handled);
 // WM_CONTEXTMENU over the tree (screen position, or -1, -1 from the keyboard): popup 8, whose
 // commands the tree carries out on the item under the pointer (else the selected item).
 void ShowTreeMenu(HWND owner, POINT screen);
+// The layouts of popups 8 and 9 (0 marks a separator). The menus the tree shows are built from them,
+// and so are the program's copies in its menu set.
+const std::vector<int>& TreeMenuLayout();
+const std::vector<int>& InfoMenuLayout();
 // Popup 8 for `item` (null: the selected item), with its states; the caller destroys it.
 HMENU BuildTreeMenu(HTREEITEM item);
+// Popup 9, its one command grey without a chooser; the caller destroys it.
+HMENU BuildInfoMenu(bool chooserAvailable);
 // WM_CONTEXTMENU over the second tab's list: popup 9, whose one command opens the information-item
 // chooser through `chooseItems`; without one the command is grey.
 void ShowInfoMenu(HWND owner, POINT screen, const std::function<void()>& chooseItems);

@@ -1,12 +1,11 @@
 #include "thumbs/thumb_worker_win.h"
 
-#include <process.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <utility>
 
 #include "app/messages.h"
+#include "common/message_worker_win.h"
 #include "image/scale_gdi_win.h"
 
 namespace thumbs {
@@ -189,77 +188,22 @@ void Produce(Worker& w, HWND hwnd, WPARAM flags, std::unique_ptr<ThumbRequest> r
     PostIdle(w, msg::kPaneIdle);
 }
 
-// Requests still queued when the window goes would otherwise be lost with their records. PeekMessage
-// hands out WM_QUIT whatever the filter, so a quit met here is posted again.
-void DropQueuedRequests(HWND hwnd) {
-    MSG m;
-    while (PeekMessageW(&m, hwnd, msg::kThumbReady, msg::kThumbRequest, PM_REMOVE)) {
-        if (m.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(m.wParam));
-            return;
-        }
-        FreeWorkerPayload(m.message, m.wParam, m.lParam);
-    }
-}
-
-LRESULT CALLBACK WorkerWndProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
-    Worker* w = reinterpret_cast<Worker*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+LRESULT WorkerWndProc(Worker& w, HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
     switch (message) {
-    case WM_NCCREATE:
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
-        return TRUE;
     case msg::kThumbReady:
-        Bounce(*w, wp, lp);
+        Bounce(w, wp, lp);
         return 0;
     case msg::kThumbRequest:
-        Produce(*w, hwnd, wp, std::unique_ptr<ThumbRequest>(reinterpret_cast<ThumbRequest*>(lp)));
+        Produce(w, hwnd, wp, std::unique_ptr<ThumbRequest>(reinterpret_cast<ThumbRequest*>(lp)));
         return 0;
     case msg::kThumbQuit:
         DestroyWindow(hwnd);
         return 0;
     case WM_DESTROY:
-        w->routing->workers[w->index].store(nullptr);
-        PostQuitMessage(0);
+        w.routing->workers[w.index].store(nullptr);
         return 0;
-    case WM_NCDESTROY:
-        DropQueuedRequests(hwnd);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        break;
     }
     return DefWindowProcW(hwnd, message, wp, lp);
-}
-
-// SetThreadDescription exists from Windows 10 1607 on; elsewhere the thread stays unnamed.
-void NameThread(int index) {
-    using Fn = HRESULT(WINAPI*)(HANDLE, PCWSTR);
-    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    Fn fn = kernel ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(kernel, "SetThreadDescription")))
-                   : nullptr;
-    if (fn)
-        fn(GetCurrentThread(), index ? L"Quorle thumbnails 2" : L"Quorle thumbnails 1");
-}
-
-unsigned __stdcall WorkerThreadMain(void* arg) {
-    std::unique_ptr<Worker> w(static_cast<Worker*>(arg));
-    NameThread(w->index);
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = WorkerWndProc;
-    wc.hInstance = instance;
-    wc.lpszClassName = kWorkerClass[w->index];
-    RegisterClassExW(&wc);
-    HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, w.get());
-    if (!hwnd)
-        return 1;
-    w->routing->workers[w->index].store(hwnd);
-    PostMessageW(w->routing->main.load(), msg::kMainWorkerReady, reinterpret_cast<WPARAM>(hwnd), w->index);
-    MSG m;
-    while (GetMessageW(&m, nullptr, 0, 0) > 0)
-        DispatchMessageW(&m);
-    UnregisterClassW(wc.lpszClassName, instance);
-    return 0;
 }
 
 size_t PixelBytes(const image::BitmapInfoHeader& h) {
@@ -325,11 +269,25 @@ void FreePanePayload(UINT message, WPARAM, LPARAM lp) {
 }
 
 win::Handle StartThumbWorker(app::Routing* routing, int index, CacheLock* cacheLock) {
-    Worker* w = new Worker{routing, index & 1, cacheLock};
-    uintptr_t thread = _beginthreadex(nullptr, 0, WorkerThreadMain, w, 0, nullptr);
-    if (!thread)
-        delete w;
-    return win::Handle(reinterpret_cast<HANDLE>(thread));
+    auto w = std::make_shared<Worker>(Worker{routing, index & 1, cacheLock});
+    win::MessageWorkerArgs args;
+    args.className = kWorkerClass[w->index];
+    args.threadName = w->index ? L"Quorle thumbnails 2" : L"Quorle thumbnails 1";
+    args.handler = [w](HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
+        return WorkerWndProc(*w, hwnd, message, wp, lp);
+    };
+    args.onReady = [w](HWND hwnd) {
+        w->routing->workers[w->index].store(hwnd);
+        PostMessageW(w->routing->main.load(), msg::kMainWorkerReady, reinterpret_cast<WPARAM>(hwnd), w->index);
+    };
+    // Requests still queued when the window goes would otherwise be lost with their records.
+    args.firstPayload = msg::kThumbReady;
+    args.lastPayload = msg::kThumbRequest;
+    args.freePayload = FreeWorkerPayload;
+    win::MessageWorker worker;
+    worker.Start(std::move(args));
+    // The program's teardown ends the worker with kThumbQuit, in its own order.
+    return worker.ReleaseThread();
 }
 
 } // namespace thumbs

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "app/language_win.h"
+#include "app/messages.h"
 #include "app/program_state_win.h"
 #include "ui/picture_info_win.h"
 #include "folder/shell_tree_win.h"
@@ -18,6 +19,37 @@ namespace {
 
 const wchar_t kClientClass[] = L"Quorle_client_class";
 const wchar_t kTreeAreaClass[] = L"Quorle_trbase_class";
+
+// The folder tree's way into the program: navigation through the broker, pane queries through the
+// main window, the menus' look; and its options from the settings (keys 6, 7, 43, 101, 104, 106).
+shelltree::TreeHost TreeHostOfProgram() {
+    shelltree::TreeHost host;
+    host.activePane = [] { return app::TheProgram().settings.activePane & 1; };
+    host.paneShows = [](int pane, const msg::LocationRequest& location) {
+        MainWindow* w = TheMainWindow();
+        return w && PaneShowsLocation(w->panes[pane & 1], location.kind, location.path);
+    };
+    host.navigate = [](std::unique_ptr<msg::LocationRequest> request) {
+        HWND broker = app::TheProgram().routing.broker.load();
+        if (broker)
+            SendMessageW(broker, msg::kBrokerStartJob, msg::kJobNavigate, reinterpret_cast<LPARAM>(request.release()));
+    };
+    host.showArchivesChanged = [](bool show) { app::TheProgram().settings.treeShowsArchives = show; };
+    host.decorateMenu = [](HMENU menu) { menus::OwnerDraw(menu, &app::TheProgram().shortcuts.slots); };
+    return host;
+}
+
+shelltree::TreeOptions TreeOptionsOfProgram() {
+    settings::Settings& s = app::TheProgram().settings;
+    shelltree::TreeOptions o;
+    o.rootFoldersCaption = lang::Text(404);
+    o.expandDesktop = s.treeOption43;
+    o.expandRootFolders = s.treeOption106;
+    o.showHidden = s.hiddenAttributeMask == 0;
+    o.showArchives = s.treeShowsArchives;
+    o.roots = &s.treeRoots;
+    return o;
+}
 
 constexpr UINT_PTR kHoverSubclassId = 2;
 
@@ -119,7 +151,7 @@ bool CreateTreeAreaChildren(HWND area, MainWindow& w) {
     SetWindowSubclass(tree, HoverFocusSubclass, kHoverSubclassId, reinterpret_cast<DWORD_PTR>(&w));
     SetWindowSubclass(list, HoverFocusSubclass, kHoverSubclassId, reinterpret_cast<DWORD_PTR>(&w));
     // Without a tree object (its worker could not start) the control stays empty.
-    shelltree::CreateRoots(tree, shelltree::ProgramOptions(), shelltree::ProgramHost());
+    shelltree::CreateRoots(tree, TreeOptionsOfProgram(), TreeHostOfProgram());
     return true;
 }
 

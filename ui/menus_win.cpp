@@ -10,6 +10,7 @@
 
 #include "app/language_win.h"
 #include "common/scoped_win.h"
+#include "folder/shell_tree_win.h"
 #include "ui/commands.h"
 
 namespace menus {
@@ -224,11 +225,9 @@ const std::vector<Layout>& FixedLayouts() {
         {kPaneContextMenu,
          {cmd::kViewerView, cmd::kViewerFullScreen, cmd::kViewerSlideShow, 0, cmd::kToolsMenu, 0, cmd::kEditComment, 0,
           cmd::kDelete, cmd::kRename, 0, cmd::kSelectAll}},
-        {kTreeContextMenu,
-         {cmd::kOpenInPane1, cmd::kOpenInPane2, 0, cmd::kAddRootFolder, cmd::kRemoveRootFolder, 0, cmd::kNewFolder,
-          cmd::kRenameFolder, cmd::kDeleteFolder, 0, cmd::kExpandAtStart, cmd::kShowArchives, 0, cmd::kExtractArchive,
-          cmd::kZipStored, cmd::kZipDeflated, 0, cmd::kExploreFolder, cmd::kShowInExplorer}},
-        {kTreeTabMenu, {cmd::kChooseInfoItems}},
+        // The tree's own layouts: it builds and shows these two menus itself.
+        {kTreeContextMenu, shelltree::TreeMenuLayout()},
+        {kTreeTabMenu, shelltree::InfoMenuLayout()},
         {kSortMenu, {cmd::kSortFirst, cmd::kSortFirst + 1, 0, cmd::kSortFirst + 2, cmd::kSortFirst + 3, 0,
                      cmd::kSortFirst + 4, cmd::kSortFirst + 5}},
         {kFilterMenu, {cmd::kFilterFirst, 0, cmd::kFilterFirst + 1, cmd::kFilterFirst + 2, cmd::kFilterFirst + 3,

@@ -229,7 +229,7 @@ TEST_F(ShellTreeUi, TurningArchivesOffRemovesThemAndButtonsOfFoldersHoldingOnlyA
     ASSERT_EQ(Texts(open), std::vector<std::wstring>{L"a.zip"});
     ASSERT_TRUE(Facts(Child(rootItem, L"closed")).hasButton);
 
-    ASSERT_TRUE(shelltree::RunTreeCommand(shelltree::kCmdShowArchives, rootItem));
+    ASSERT_TRUE(shelltree::RunTreeCommand(cmd::kShowArchives, rootItem));
     EXPECT_FALSE(archivesSetting_) << "the switch goes back to the settings";
     Settle();
     EXPECT_EQ(Texts(rootItem), (std::vector<std::wstring>{L"closed", L"mixed", L"open"}));
@@ -372,8 +372,8 @@ TEST_F(ShellTreeUi, FollowsFoldersCreatedRenamedAndDeletedElsewhere) {
     const std::wstring gone = other / L"root";
     MakeFolder(gone);
     roots_.push_back({gone, 0});
-    shelltree::RunTreeCommand(shelltree::kCmdShowArchives);
-    shelltree::RunTreeCommand(shelltree::kCmdShowArchives);
+    shelltree::RunTreeCommand(cmd::kShowArchives);
+    shelltree::RunTreeCommand(cmd::kShowArchives);
     Settle();
     ASSERT_NE(Child(shelltree::RootFoldersItem(), gone), nullptr);
     ASSERT_TRUE(RemoveDirectoryW(gone.c_str()));
@@ -409,28 +409,28 @@ TEST_F(ShellTreeUi, AddsAndRemovesRootFolders) {
     HTREEITEM rootItem = OpenRoot();
     HTREEITEM pick = Child(rootItem, L"pick");
     bool checked = true;
-    EXPECT_FALSE(shelltree::TreeCommandEnabled(shelltree::kCmdAddRootFolder, rootItem)) << "already a root";
-    EXPECT_FALSE(shelltree::TreeCommandEnabled(shelltree::kCmdOpenInPane1, shelltree::RootFoldersItem()));
-    EXPECT_FALSE(shelltree::TreeCommandEnabled(shelltree::kCmdRemoveRootFolder, pick));
-    EXPECT_TRUE(shelltree::TreeCommandEnabled(shelltree::kCmdShowArchives, pick, &checked));
+    EXPECT_FALSE(shelltree::TreeCommandEnabled(cmd::kAddRootFolder, rootItem)) << "already a root";
+    EXPECT_FALSE(shelltree::TreeCommandEnabled(cmd::kOpenInPane1, shelltree::RootFoldersItem()));
+    EXPECT_FALSE(shelltree::TreeCommandEnabled(cmd::kRemoveRootFolder, pick));
+    EXPECT_TRUE(shelltree::TreeCommandEnabled(cmd::kShowArchives, pick, &checked));
     EXPECT_TRUE(checked);
 
     Click(pick);
-    ASSERT_TRUE(shelltree::RunTreeCommand(shelltree::kCmdAddRootFolder));
+    ASSERT_TRUE(shelltree::RunTreeCommand(cmd::kAddRootFolder));
     ASSERT_EQ(roots_.size(), 2u);
     EXPECT_EQ(roots_[1].path, folder_ / L"pick");
     HTREEITEM added = Child(shelltree::RootFoldersItem(), folder_ / L"pick");
     ASSERT_NE(added, nullptr);
     EXPECT_EQ(Facts(added).itemClass, 2);
-    EXPECT_FALSE(shelltree::RunTreeCommand(shelltree::kCmdAddRootFolder, pick)) << "no second entry";
+    EXPECT_FALSE(shelltree::RunTreeCommand(cmd::kAddRootFolder, pick)) << "no second entry";
 
-    ASSERT_TRUE(shelltree::TreeCommandEnabled(shelltree::kCmdExpandAtStart, added, &checked));
+    ASSERT_TRUE(shelltree::TreeCommandEnabled(cmd::kExpandAtStart, added, &checked));
     EXPECT_FALSE(checked);
-    ASSERT_TRUE(shelltree::RunTreeCommand(shelltree::kCmdExpandAtStart, added));
+    ASSERT_TRUE(shelltree::RunTreeCommand(cmd::kExpandAtStart, added));
     EXPECT_EQ(roots_[1].flags & 1, 1);
 
-    ASSERT_TRUE(shelltree::RunTreeCommand(shelltree::kCmdRemoveRootFolder, added));
-    ASSERT_TRUE(shelltree::RunTreeCommand(shelltree::kCmdRemoveRootFolder, Child(shelltree::RootFoldersItem(), root_)));
+    ASSERT_TRUE(shelltree::RunTreeCommand(cmd::kRemoveRootFolder, added));
+    ASSERT_TRUE(shelltree::RunTreeCommand(cmd::kRemoveRootFolder, Child(shelltree::RootFoldersItem(), root_)));
     EXPECT_TRUE(roots_.empty());
     EXPECT_TRUE(Texts(shelltree::RootFoldersItem()).empty());
     EXPECT_FALSE(Facts(shelltree::RootFoldersItem()).hasButton);
@@ -465,6 +465,16 @@ TEST_F(ShellTreeUi, TreeMenuOffersOnlyWhatThisBuildCarriesOut) {
         }
         EXPECT_TRUE(GetMenuState(menu, 5540, MF_BYCOMMAND) & MF_CHECKED) << "archives are shown";
         DestroyMenu(menu);
+    }
+}
+
+TEST_F(ShellTreeUi, InfoMenuOffersTheChooserOnlyWithOne) {
+    for (bool available : {true, false}) {
+        win::Menu menu(shelltree::BuildInfoMenu(available));
+        ASSERT_NE(menu.Get(), nullptr);
+        ASSERT_EQ(GetMenuItemCount(menu.Get()), 1);
+        EXPECT_EQ(GetMenuItemID(menu.Get(), 0), static_cast<UINT>(cmd::kChooseInfoItems));
+        EXPECT_EQ((GetMenuState(menu.Get(), cmd::kChooseInfoItems, MF_BYCOMMAND) & MF_GRAYED) == 0, available);
     }
 }
 

@@ -1,0 +1,81 @@
+// A worker thread that owns one message-only window and serves the messages posted to it: the
+// broker, the thumbnail workers and the folder tree's worker are each one of these.
+//
+// The thread registers the window class, names itself, creates the window, runs `onReady` and
+// signals the starter, then pumps messages until the window is gone (WM_DESTROY posts the quit) and
+// unregisters the class. Posted payloads still queued in [firstPayload, lastPayload] when the window
+// goes are handed to `freePayload`, or they would be lost with their records.
+//
+// Stop sets a flag long handlers check, posts WM_CLOSE (or the worker's own quit message) and waits
+// a bounded time; a thread that does not end within the bound is terminated as the last resort.
+// Windows-only.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+#include "common/scoped_win.h"
+
+namespace win {
+
+struct MessageWorkerArgs {
+    const wchar_t* className = nullptr;  // registered by the thread for its life
+    const wchar_t* threadName = nullptr; // for debuggers; null leaves the thread unnamed
+    // The window's messages after WM_NCCREATE, as a window procedure: unhandled ones go to
+    // DefWindowProcW. WM_DESTROY reaches it before the quit is posted; WM_NCDESTROY is the worker's
+    // own (it drains the queue). Whatever the worker works on travels in the handler's captures.
+    std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)> handler;
+    // Runs on the thread once the window exists, before the starter is released.
+    std::function<void(HWND)> onReady;
+    // The thread's message loop, for workers that also wait on handles; it returns at WM_QUIT.
+    // Without one the thread pumps GetMessageW.
+    std::function<void(HWND)> loop;
+    // Private messages whose LPARAM payload the window owns.
+    UINT firstPayload = 0;
+    UINT lastPayload = 0;
+    std::function<void(UINT message, WPARAM wp, LPARAM lp)> freePayload;
+    bool com = false; // the thread joins a single-threaded COM apartment
+};
+
+class MessageWorker {
+  public:
+    MessageWorker() = default;
+    ~MessageWorker();
+    MessageWorker(const MessageWorker&) = delete;
+    MessageWorker& operator=(const MessageWorker&) = delete;
+
+    // Starts the thread and waits up to `readyMs` for its window. False when the thread could not
+    // be started or made no window in time; a thread that is still running stays owned (Stop ends it).
+    bool Start(MessageWorkerArgs args, DWORD readyMs = INFINITE);
+
+    // Asks a long handler to give up; the window keeps serving what is queued.
+    void RequestStop();
+    bool StopRequested() const;
+
+    // Sets the stop flag, posts `quitMessage` to the window (WM_QUIT to the thread when the window is
+    // gone) and waits up to `boundMs`; after that the thread is terminated. True when it ended on its own.
+    bool Stop(DWORD boundMs, UINT quitMessage = WM_CLOSE);
+
+    // The worker's window while it exists.
+    HWND Window() const;
+    explicit operator bool() const { return static_cast<bool>(thread_); }
+
+    // Hands the thread to a caller with its own shutdown sequence; the worker's record lives on with
+    // the thread.
+    Handle ReleaseThread();
+
+    struct State;
+
+  private:
+    std::shared_ptr<State> state_;
+    Handle thread_;
+    DWORD threadId_ = 0;
+};
+
+// Names the calling thread where the system can (SetThreadDescription, Windows 10 1607 on).
+void NameThisThread(const wchar_t* name);
+
+} // namespace win

@@ -1,0 +1,225 @@
+// The folder tree's context menus, popup 8 over the tree and popup 9 over the second tab's list, and
+// the commands of popup 8, which the tree carries out itself (the menus are tracked with
+// TPM_RETURNCMD, so no command reaches the program's dispatch).
+#include <windows.h>
+#include <shellapi.h>
+
+#include "app/language_win.h"
+#include "folder/pane_location.h"
+#include "folder/shell_tree_priv_win.h"
+
+namespace shelltree {
+
+namespace {
+
+bool AddRoot(ItemData& d) {
+    Tree& t = *g_tree;
+    if (!t.options.roots || !t.rootsItem || d.itemClass != folder::kShellItem || d.path.empty())
+        return false;
+    Expand(t.rootsItem);
+    if (!folder::AddRootFolder(*t.options.roots, d.path))
+        return false;
+    ItemData* roots = DataOfItem(t.rootsItem);
+    if (roots && roots->enumerated) {
+        if (AddRootFolderItem(t.options.roots->back()))
+            SetChildrenCount(t.rootsItem, 1);
+    } else {
+        SetChildrenCount(t.rootsItem, 1);
+        Expand(t.rootsItem);
+    }
+    return true;
+}
+
+bool RemoveRoot(ItemData& d) {
+    Tree& t = *g_tree;
+    if (!t.options.roots || d.itemClass != folder::kRootFolder)
+        return false;
+    folder::RemoveRootFolder(*t.options.roots, d.path);
+    SendMessageW(t.tree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(d.item));
+    if (t.options.roots->empty() && t.rootsItem)
+        RemoveButton(t.rootsItem);
+    return true;
+}
+
+bool Explore(const ItemData& d) {
+    if (d.itemClass == folder::kRootFoldersItem || !d.idList)
+        return false;
+    SHELLEXECUTEINFOW sei = {};
+    sei.cbSize = sizeof sei;
+    sei.fMask = SEE_MASK_IDLIST | SEE_MASK_FLAG_NO_UI;
+    sei.hwnd = GetAncestor(g_tree->tree, GA_ROOT);
+    sei.lpVerb = L"explore";
+    sei.lpIDList = d.idList.Get();
+    sei.nShow = SW_SHOW;
+    return ShellExecuteExW(&sei) != FALSE;
+}
+
+// Caption of a menu item: string `id` followed by string `id` + 10000.
+std::wstring Caption(int id) { return lang::Text(static_cast<UINT>(id)) + lang::Text(static_cast<UINT>(id + 10000)); }
+
+// A popup from a layout (0 marks a separator, id 9900); `state` gives each item's enabled and checked
+// states. The caller destroys it.
+HMENU BuildMenu(const std::vector<int>& layout, const std::function<bool(int id, bool* checked)>& state) {
+    HMENU menu = CreatePopupMenu();
+    if (!menu)
+        return nullptr;
+    for (int id : layout) {
+        if (id == 0) {
+            AppendMenuW(menu, MF_SEPARATOR, 9900, nullptr);
+            continue;
+        }
+        bool checked = false;
+        const bool enabled = state(id, &checked);
+        const std::wstring text = Caption(id);
+        AppendMenuW(menu, MF_STRING | (enabled ? MF_ENABLED : MF_GRAYED) | (checked ? MF_CHECKED : MF_UNCHECKED),
+                    static_cast<UINT_PTR>(id), text.empty() ? L"?" : text.c_str());
+    }
+    return menu;
+}
+
+// `screen` of -1, -1 (the keyboard's menu key) opens the menu at the item.
+POINT MenuPoint(HWND control, POINT screen, HTREEITEM item) {
+    if (screen.x != -1 || screen.y != -1)
+        return screen;
+    RECT r = {};
+    if (item)
+        TreeView_GetItemRect(control, item, &r, TRUE);
+    POINT p = {r.left, r.bottom};
+    ClientToScreen(control, &p);
+    return p;
+}
+
+} // namespace
+
+const std::vector<int>& TreeMenuLayout() {
+    // Commands whose owners are not part of this build stay grey: new folder, rename and delete
+    // (5520..5522), extract and compress (5550, 5560, 5561), show in the file manager (5530).
+    static const std::vector<int> layout = {
+        cmd::kOpenInPane1,  cmd::kOpenInPane2, 0, cmd::kAddRootFolder, cmd::kRemoveRootFolder, 0,
+        cmd::kNewFolder,    cmd::kRenameFolder, cmd::kDeleteFolder, 0, cmd::kExpandAtStart, cmd::kShowArchives, 0,
+        cmd::kExtractArchive, cmd::kZipStored, cmd::kZipDeflated, 0, cmd::kExploreFolder, cmd::kShowInExplorer};
+    return layout;
+}
+
+const std::vector<int>& InfoMenuLayout() {
+    static const std::vector<int> layout = {cmd::kChooseInfoItems};
+    return layout;
+}
+
+bool TreeCommandEnabled(int command, HTREEITEM item, bool* checked) {
+    if (checked)
+        *checked = false;
+    if (!g_tree || !g_tree->tree)
+        return false;
+    Tree& t = *g_tree;
+    const ItemData* d = DataOfItem(TargetOr(item));
+    switch (command) {
+    case cmd::kOpenInPane1:
+    case cmd::kOpenInPane2:
+        return d && d->itemClass != folder::kRootFoldersItem &&
+               (d->location.kind == folder::kShellFolder || !d->location.path.empty());
+    case cmd::kAddRootFolder:
+        return d && t.options.roots && t.rootsItem && d->itemClass == folder::kShellItem && !d->path.empty() &&
+               folder::FindRootFolder(*t.options.roots, d->path) < 0;
+    case cmd::kRemoveRootFolder:
+        return d && t.options.roots && d->itemClass == folder::kRootFolder;
+    case cmd::kExpandAtStart: {
+        if (!d || !t.options.roots || d->itemClass != folder::kRootFolder)
+            return false;
+        const int at = folder::FindRootFolder(*t.options.roots, d->path);
+        if (checked && at >= 0)
+            *checked = ((*t.options.roots)[static_cast<size_t>(at)].flags & folder::kRootExpandAtStart) != 0;
+        return at >= 0;
+    }
+    case cmd::kShowArchives:
+        if (checked)
+            *checked = t.options.showArchives;
+        return true;
+    case cmd::kExploreFolder:
+        return d && d->itemClass != folder::kRootFoldersItem && d->idList;
+    }
+    return false;
+}
+
+bool RunTreeCommand(int command, HTREEITEM item) {
+    if (!TreeCommandEnabled(command, item))
+        return false;
+    Tree& t = *g_tree;
+    ItemData* d = DataOfItem(TargetOr(item));
+    switch (command) {
+    case cmd::kOpenInPane1:
+    case cmd::kOpenInPane2:
+        LoadItem(*d, command - cmd::kOpenInPane1);
+        return true;
+    case cmd::kAddRootFolder:
+        return AddRoot(*d);
+    case cmd::kRemoveRootFolder:
+        return RemoveRoot(*d);
+    case cmd::kExpandAtStart: {
+        bool on = false;
+        TreeCommandEnabled(command, d->item, &on);
+        return folder::SetRootExpandAtStart(*t.options.roots, d->path, !on);
+    }
+    case cmd::kShowArchives:
+        SetShowArchives(!t.options.showArchives);
+        if (t.host.showArchivesChanged)
+            t.host.showArchivesChanged(t.options.showArchives);
+        return true;
+    case cmd::kExploreFolder:
+        return Explore(*d);
+    }
+    return false;
+}
+
+
+HMENU BuildTreeMenu(HTREEITEM item) {
+    return BuildMenu(TreeMenuLayout(), [item](int id, bool* checked) { return TreeCommandEnabled(id, item, checked); });
+}
+
+HMENU BuildInfoMenu(bool chooserAvailable) {
+    return BuildMenu(InfoMenuLayout(),
+                     [chooserAvailable](int id, bool*) { return id == cmd::kChooseInfoItems && chooserAvailable; });
+}
+
+void ShowTreeMenu(HWND owner, POINT screen) {
+    if (!g_tree || !g_tree->tree)
+        return;
+    Tree& t = *g_tree;
+    HTREEITEM target = nullptr;
+    if (screen.x != -1 || screen.y != -1) {
+        TVHITTESTINFO hit = {};
+        hit.pt = screen;
+        ScreenToClient(t.tree, &hit.pt);
+        SendMessageW(t.tree, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+        if (hit.flags & TVHT_ONITEM)
+            target = hit.hItem;
+    }
+    target = TargetOr(target);
+    win::Menu menu(BuildTreeMenu(target));
+    if (!menu.Get())
+        return;
+    const POINT at = MenuPoint(t.tree, screen, target);
+    if (t.host.decorateMenu)
+        t.host.decorateMenu(menu.Get());
+    const int command = TrackPopupMenu(menu.Get(), TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, owner, nullptr);
+    if (command && g_tree && g_tree->tree && (!target || DataOfItem(target)))
+        RunTreeCommand(command, target);
+}
+
+void ShowInfoMenu(HWND owner, POINT screen, const std::function<void()>& chooseItems) {
+    win::Menu menu(BuildInfoMenu(chooseItems != nullptr));
+    if (!menu.Get())
+        return;
+    if (g_tree && g_tree->host.decorateMenu)
+        g_tree->host.decorateMenu(menu.Get());
+    if (screen.x == -1 && screen.y == -1) {
+        screen = {0, 0};
+        ClientToScreen(owner, &screen);
+    }
+    const int command =
+        TrackPopupMenu(menu.Get(), TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x, screen.y, 0, owner, nullptr);
+    if (command == cmd::kChooseInfoItems && chooseItems)
+        chooseItems();
+}
+
+} // namespace shelltree
