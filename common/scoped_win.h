@@ -6,7 +6,10 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <cstdint>
+#include <cstring>
 #include <utility>
+#include <vector>
 
 namespace win {
 
@@ -312,6 +315,17 @@ class IdList {
   private:
     PIDLIST_ABSOLUTE p_ = nullptr;
 };
+
+// A shell-allocated copy of a list kept as its bytes; empty when the bytes are no list (a list ends
+// with a zero 16-bit size).
+inline IdList IdListFromBytes(const std::vector<uint8_t>& bytes) {
+    if (bytes.size() < 2 || bytes[bytes.size() - 1] != 0 || bytes[bytes.size() - 2] != 0)
+        return IdList();
+    auto* p = static_cast<PIDLIST_ABSOLUTE>(CoTaskMemAlloc(bytes.size()));
+    if (p)
+        std::memcpy(p, bytes.data(), bytes.size());
+    return IdList(p);
+}
 
 // A popup menu, destroyed with its owner.
 class Menu {

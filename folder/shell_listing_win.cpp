@@ -15,33 +15,7 @@ namespace folder {
 
 namespace {
 
-// An item-ID list of the shell's allocator, freed with CoTaskMemFree.
-class IdList {
-  public:
-    IdList() = default;
-    explicit IdList(const std::vector<uint8_t>& bytes) {
-        // A list ends with a zero 16-bit size; anything shorter is not one.
-        if (bytes.size() < 2 || bytes[bytes.size() - 1] != 0 || bytes[bytes.size() - 2] != 0)
-            return;
-        p_ = static_cast<LPITEMIDLIST>(CoTaskMemAlloc(bytes.size()));
-        if (p_)
-            std::memcpy(p_, bytes.data(), bytes.size());
-    }
-    ~IdList() { CoTaskMemFree(p_); }
-    IdList(const IdList&) = delete;
-    IdList& operator=(const IdList&) = delete;
-    LPITEMIDLIST Get() const { return p_; }
-    LPITEMIDLIST* Out() {
-        CoTaskMemFree(p_);
-        p_ = nullptr;
-        return &p_;
-    }
-
-  private:
-    LPITEMIDLIST p_ = nullptr;
-};
-
-bool BindFolder(const IdList& list, win::ComPtr<IShellFolder>& out) {
+bool BindFolder(const win::IdList& list, win::ComPtr<IShellFolder>& out) {
     win::ComPtr<IShellFolder> desktop;
     if (!list.Get() || FAILED(SHGetDesktopFolder(desktop.Out())))
         return false;
@@ -61,7 +35,7 @@ void EachFileChild(IShellFolder* folder, SHCONTF flags, Visit visit) {
     if (folder->EnumObjects(nullptr, flags, items.Out()) != S_OK || !items)
         return;
     for (;;) {
-        IdList child;
+        win::IdList child;
         if (items->Next(1, child.Out(), nullptr) != S_OK)
             return;
         LPCITEMIDLIST one = child.Get();
@@ -88,7 +62,7 @@ std::wstring ParsingName(IShellFolder* folder, LPCITEMIDLIST child) {
 } // namespace
 
 bool ShellSource::List(PaneLocation& location, const ListRequest& request, ArchiveListing* out) const {
-    IdList list(location.idList);
+    const win::IdList list = win::IdListFromBytes(location.idList);
     win::ComPtr<IShellFolder> folder;
     if (!BindFolder(list, folder))
         return false;
@@ -127,7 +101,8 @@ bool ShellSource::List(PaneLocation& location, const ListRequest& request, Archi
 }
 
 bool IsRecycleBin(const std::vector<uint8_t>& idList) {
-    IdList list(idList), bin;
+    const win::IdList list = win::IdListFromBytes(idList);
+    win::IdList bin;
     if (!list.Get() || FAILED(SHGetFolderLocation(nullptr, CSIDL_BITBUCKET, nullptr, 0, bin.Out())))
         return false;
     return ILIsEqual(list.Get(), bin.Get()) != FALSE;
