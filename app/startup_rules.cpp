@@ -1,6 +1,6 @@
 #include "app/startup_rules.h"
 
-#include "app/path_compare.h"
+#include "common/path.h"
 
 namespace startup {
 
@@ -22,17 +22,6 @@ bool ExecutableNameIsQuorle(const std::wstring& exePath) {
     return paths::EqualFold(exePath.substr(start, end - start), L"Quorle");
 }
 
-std::wstring FolderOf(const std::wstring& path) {
-    size_t slash = path.find_last_of(L'\\');
-    return slash == std::wstring::npos ? path : path.substr(0, slash);
-}
-
-std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
-    if (folder.empty() || folder.back() == L'\\')
-        return folder + name;
-    return folder + L"\\" + name;
-}
-
 bool CacheFolderIsDefault(const CacheKeys& keys) {
     if (keys.entryCount > 167 && keys.key167Inline)
         return (keys.key167 & 1) != 0;
@@ -41,7 +30,7 @@ bool CacheFolderIsDefault(const CacheKeys& keys) {
 
 std::wstring CacheFolder(const CacheKeys& keys, const std::wstring& settingsPath) {
     if (CacheFolderIsDefault(keys))
-        return JoinPath(FolderOf(settingsPath), L"cache");
+        return paths::Join(paths::Parent(settingsPath), L"cache");
     return keys.key164;
 }
 

@@ -5,11 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "common/path.h"
+
 namespace folder {
 
-// A..Z folded onto a..z; every other character compares exactly (the program's path rule).
-wchar_t FoldAscii(wchar_t c);
-bool PathsEqual(const std::wstring& a, const std::wstring& b);
+// The program's path rule (common/path.h) under the names older callers use.
+inline wchar_t FoldAscii(wchar_t c) { return paths::FoldAscii(c); }
+inline bool PathsEqual(const std::wstring& a, const std::wstring& b) { return paths::EqualFold(a, b); }
 
 // Name order of listings and panes: runs of decimal digits compare by their value and sort before any
 // other character; everything else compares character by character with ASCII letters folded.

@@ -1,6 +1,6 @@
 #include "folder/pane_location.h"
 
-#include "folder/names.h"
+#include "common/path.h"
 
 namespace folder {
 
@@ -33,17 +33,15 @@ bool LocationsEqual(const PaneLocation& a, const PaneLocation& b) {
         return false;
     if (a.kind == kShellFolder)
         return a.idList == b.idList;
-    return PathsEqual(a.path, b.path);
+    return paths::EqualFold(a.path, b.path);
 }
 
 std::wstring DisplayName(const PaneLocation& loc) {
     if (loc.kind == kShellFolder)
         return loc.path;
-    const size_t slash = loc.path.rfind(L'\\');
     // A drive root such as C: with its backslash has nothing after it; it is named by its whole path.
-    if (slash == std::wstring::npos || slash + 1 == loc.path.size())
-        return loc.path;
-    return loc.path.substr(slash + 1);
+    const std::wstring name = paths::LastComponent(loc.path);
+    return name.empty() ? loc.path : name;
 }
 
 } // namespace folder

@@ -12,7 +12,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "image/byte_cursor.h"
+#include "common/byte_cursor.h"
 
 namespace image {
 

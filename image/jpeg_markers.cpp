@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "image/byte_cursor.h"
+#include "common/byte_cursor.h"
 #include "image/jpeg.h"
 
 namespace image {
@@ -56,16 +56,16 @@ bool NextMarker(MarkerWalk& w, Marker* m) {
         return true;
     if (w.size - w.pos >= 2) {
         m->has_length = true;
-        m->length = LoadU16BE(w.data + w.pos);
+        m->length = bytes::LoadU16BE(w.data + w.pos);
         m->fits = m->length >= 2 && m->length <= w.size - w.pos;
     }
     return true;
 }
 
-uint16_t Read16LE(const uint8_t* p) { return LoadU16LE(p); }
-uint16_t Read16BE(const uint8_t* p) { return LoadU16BE(p); }
-uint32_t Read32LE(const uint8_t* p) { return LoadU32LE(p); }
-uint32_t Read32BE(const uint8_t* p) { return LoadU32BE(p); }
+uint16_t Read16LE(const uint8_t* p) { return bytes::LoadU16LE(p); }
+uint16_t Read16BE(const uint8_t* p) { return bytes::LoadU16BE(p); }
+uint32_t Read32LE(const uint8_t* p) { return bytes::LoadU32LE(p); }
+uint32_t Read32BE(const uint8_t* p) { return bytes::LoadU32BE(p); }
 
 // Sets up the Exif view of one APP1 payload and places the cursor at the first IFD.
 void EnterExif(JpegContext& ctx, const uint8_t* tiff, size_t tiff_size) {

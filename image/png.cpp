@@ -28,7 +28,8 @@
 #include <new>
 #include <utility>
 
-#include "image/byte_cursor.h"
+#include "common/byte_cursor.h"
+#include "common/crc32.h"
 #include "image/mul_table.h"
 
 namespace image {
@@ -55,39 +56,6 @@ constexpr uint32_t kGama = FourCc('g', 'A', 'M', 'A');
 constexpr uint32_t kPhys = FourCc('p', 'H', 'Y', 's');
 constexpr uint32_t kText = FourCc('t', 'E', 'X', 't');
 
-// CRC-32 of PNG and ZIP (reflected 0xEDB88320), eight table lookups per step.
-struct CrcTables {
-    uint32_t t[8][256];
-    CrcTables() {
-        for (uint32_t i = 0; i < 256; ++i) {
-            uint32_t c = i;
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[0][i] = c;
-        }
-        for (uint32_t i = 0; i < 256; ++i)
-            for (int k = 1; k < 8; ++k)
-                t[k][i] = (t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF];
-    }
-};
-
-uint32_t Crc32(const uint8_t* p, size_t n) {
-    static const CrcTables tables;
-    const auto& t = tables.t;
-    uint32_t c = 0xFFFFFFFFu;
-    while (n >= 8) {
-        const uint32_t lo = c ^ LoadU32LE(p);
-        const uint32_t hi = LoadU32LE(p + 4);
-        c = t[7][lo & 0xFF] ^ t[6][(lo >> 8) & 0xFF] ^ t[5][(lo >> 16) & 0xFF] ^ t[4][lo >> 24] ^
-            t[3][hi & 0xFF] ^ t[2][(hi >> 8) & 0xFF] ^ t[1][(hi >> 16) & 0xFF] ^ t[0][hi >> 24];
-        p += 8;
-        n -= 8;
-    }
-    while (n--)
-        c = t[0][(c ^ *p++) & 0xFF] ^ (c >> 8);
-    return c ^ 0xFFFFFFFFu;
-}
-
 bool Fail(DecodeSource& src, uint32_t code) {
     src.status = code;
     return false;
@@ -109,8 +77,8 @@ ChunkRead ReadChunk(const uint8_t* data, size_t size, size_t pos, Chunk* c) {
     if (pos > size || 8 > size - pos)
         return ChunkRead::PastEnd;
     c->start = pos;
-    c->length = LoadU32BE(data + pos);
-    c->type = LoadU32BE(data + pos + 4);
+    c->length = bytes::LoadU32BE(data + pos);
+    c->type = bytes::LoadU32BE(data + pos + 4);
     if (c->length & 0x80000000u)
         return ChunkRead::TopBit;
     c->data = pos + 8;
@@ -121,7 +89,7 @@ ChunkRead ReadChunk(const uint8_t* data, size_t size, size_t pos, Chunk* c) {
 }
 
 bool CrcMatches(const uint8_t* data, const Chunk& c) {
-    return Crc32(data + c.start + 4, c.length + 4u) == LoadU32BE(data + c.data + c.length);
+    return crc::Crc32(data + c.start + 4, c.length + 4u) == bytes::LoadU32BE(data + c.data + c.length);
 }
 
 // ---- Row conversion -------------------------------------------------------------------------------
@@ -301,7 +269,7 @@ struct IdatRun {
 
     bool Feed(z_stream& z) {
         while (next < end) {
-            const uint32_t length = LoadU32BE(data + next);
+            const uint32_t length = bytes::LoadU32BE(data + next);
             const size_t at = next + 8;
             next = at + length + 4;
             if (length > 0) {
@@ -495,7 +463,7 @@ void OnBkgd(PngContext& ctx, const uint8_t* p, uint32_t length, const DecodedIma
     case 4:
         if (length != 2)
             return;
-        bg[0] = bg[1] = bg[2] = ScaleGrey(LoadU16BE(p), ctx.bit_depth);
+        bg[0] = bg[1] = bg[2] = ScaleGrey(bytes::LoadU16BE(p), ctx.bit_depth);
         break;
     case 3: {
         if (length != 1 || !ctx.seen_plte)
@@ -536,8 +504,8 @@ bool ValidKeyword(const uint8_t* p, uint32_t length, bool* is_comment) {
 bool ReadHeader(PngContext& ctx, const uint8_t* data) {
     Chunk c;
     c.start = kFirstChunk;
-    c.length = LoadU32BE(data + kFirstChunk);
-    c.type = LoadU32BE(data + kFirstChunk + 4);
+    c.length = bytes::LoadU32BE(data + kFirstChunk);
+    c.type = bytes::LoadU32BE(data + kFirstChunk + 4);
     c.data = kFirstChunk + 8;
     if (c.length != 13)
         return Fail(ctx.src, status::kPngFirstLength);
@@ -546,8 +514,8 @@ bool ReadHeader(PngContext& ctx, const uint8_t* data) {
     if (!CrcMatches(data, c))
         return Fail(ctx.src, status::kPngCrc);
     const uint8_t* p = data + c.data;
-    ctx.width = LoadU32BE(p);
-    ctx.height = LoadU32BE(p + 4);
+    ctx.width = bytes::LoadU32BE(p);
+    ctx.height = bytes::LoadU32BE(p + 4);
     ctx.bit_depth = p[8];
     ctx.colour_type = p[9];
     if (ctx.width == 0 || ctx.height == 0 || ctx.width > 0x7FFFFFFFu || ctx.height > 0x7FFFFFFFu)
@@ -711,7 +679,7 @@ bool DecodePng(PngContext& ctx, DecodedImage& out) {
             break;
         case kGama:
             if (!ctx.seen_gama && !ctx.seen_plte && !ctx.seen_idat && c.length == 4 && CrcMatches(data, c)) {
-                const uint32_t v = LoadU32BE(p);
+                const uint32_t v = bytes::LoadU32BE(p);
                 if (v >= 1 && v <= 0x7FFFFFFFu) {
                     ctx.gamma = v;
                     ctx.seen_gama = true;
@@ -720,7 +688,7 @@ bool DecodePng(PngContext& ctx, DecodedImage& out) {
             break;
         case kPhys:
             if (!ctx.seen_idat && c.length == 9 && CrcMatches(data, c) && p[8] == 1) {
-                const uint32_t x = LoadU32BE(p), y = LoadU32BE(p + 4);
+                const uint32_t x = bytes::LoadU32BE(p), y = bytes::LoadU32BE(p + 4);
                 if (x < 0x80000000u && y < 0x80000000u) {
                     ctx.x_pels_per_meter = static_cast<int32_t>(x);
                     ctx.y_pels_per_meter = static_cast<int32_t>(y);
@@ -744,7 +712,7 @@ bool DecodePng(PngContext& ctx, DecodedImage& out) {
             // The rest of the run: each chunk whole, with a good CRC.
             uint64_t total = c.length;
             size_t run_end = c.end;
-            while (run_end <= size && 8 <= size - run_end && LoadU32BE(data + run_end + 4) == kIdat) {
+            while (run_end <= size && 8 <= size - run_end && bytes::LoadU32BE(data + run_end + 4) == kIdat) {
                 Chunk next;
                 if (ReadChunk(data, size, run_end, &next) != ChunkRead::Ok || !CrcMatches(data, next))
                     return Fail(src, status::kPngIdat);
@@ -956,7 +924,7 @@ int WritePngComment(PngContext& ctx, const std::wstring& source, const std::wstr
         PutU32BE(record.data(), static_cast<uint32_t>(8 + text.size()));
         std::memcpy(record.data() + 4, "tEXtComment", 12); // keyword with its zero byte
         std::memcpy(record.data() + 16, text.data(), text.size());
-        PutU32BE(record.data() + 16 + text.size(), Crc32(record.data() + 4, 12 + text.size()));
+        PutU32BE(record.data() + 16 + text.size(), crc::Crc32(record.data() + 4, 12 + text.size()));
     }
     if (!WriteSplicedFile(dest, data, size, span_begin, span_end, record, change))
         return FailWrite(ctx);

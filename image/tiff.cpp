@@ -24,7 +24,7 @@
 #include <new>
 #include <utility>
 
-#include "image/byte_cursor.h"
+#include "common/byte_cursor.h"
 
 namespace image {
 
@@ -43,8 +43,8 @@ struct Reader {
     const uint8_t* data;
     size_t size;
     bool big;
-    uint16_t U16(size_t at) const { return big ? LoadU16BE(data + at) : LoadU16LE(data + at); }
-    uint32_t U32(size_t at) const { return big ? LoadU32BE(data + at) : LoadU32LE(data + at); }
+    uint16_t U16(size_t at) const { return big ? bytes::LoadU16BE(data + at) : bytes::LoadU16LE(data + at); }
+    uint32_t U32(size_t at) const { return big ? bytes::LoadU32BE(data + at) : bytes::LoadU32LE(data + at); }
     bool Inside(uint64_t at, uint64_t bytes) const { return at <= size && bytes <= size - at; }
 };
 

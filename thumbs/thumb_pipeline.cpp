@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "common/path.h"
 #include "folder/listing.h"
 #include "folder/pane_location.h"
 
@@ -136,8 +137,7 @@ void PrepareItem(const ThumbJob& job, const folder::ArchiveEntry& entry, folder:
     item.fromCache = 0;
     item.name = entry.name;
     if (job.kind == folder::kFileSystemFolder) {
-        const bool joined = !job.path.empty() && job.path.back() == L'\\';
-        item.path = joined ? job.path + entry.name : job.path + L"\\" + entry.name;
+        item.path = paths::Join(job.path, entry.name);
         item.locator = 0;
     } else if (job.kind == folder::kShellFolder) {
         item.path = entry.folder;

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace image {
+namespace bytes {
 
 class ByteCursor {
   public:
@@ -84,4 +84,4 @@ inline uint32_t LoadU32BE(const uint8_t* p) {
            (static_cast<uint32_t>(p[2]) << 8) | static_cast<uint32_t>(p[3]);
 }
 
-} // namespace image
+} // namespace bytes
