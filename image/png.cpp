@@ -74,20 +74,30 @@ enum class ChunkRead { Ok, TopBit, PastEnd };
 
 // Reads the chunk at `pos`; the whole chunk (length, type, data, CRC) must lie in the data.
 ChunkRead ReadChunk(const uint8_t* data, size_t size, size_t pos, Chunk* c) {
-    if (pos > size || 8 > size - pos)
+    bytes::ByteCursor in(data, size);
+    if (!in.Seek(pos) || !in.Has(8))
         return ChunkRead::PastEnd;
     c->start = pos;
-    c->length = bytes::LoadU32BE(data + pos);
-    c->type = bytes::LoadU32BE(data + pos + 4);
+    c->length = in.U32BE();
+    c->type = in.U32BE();
     if (c->length & 0x80000000u)
         return ChunkRead::TopBit;
-    c->data = pos + 8;
-    if (static_cast<uint64_t>(c->length) + 4 > size - c->data)
+    c->data = in.Pos();
+    if (!in.Skip(c->length) || !in.Skip(4))
         return ChunkRead::PastEnd;
-    c->end = c->data + c->length + 4;
+    c->end = in.Pos();
     return ChunkRead::Ok;
 }
 
+// The type of the chunk at `pos`; 0 (no chunk type) when its length and type do not fit.
+uint32_t ChunkTypeAt(const uint8_t* data, size_t size, size_t pos) {
+    bytes::ByteCursor in(data, size);
+    in.Seek(pos);
+    in.Skip(4);
+    return in.U32BE();
+}
+
+// For a chunk ReadChunk accepted.
 bool CrcMatches(const uint8_t* data, const Chunk& c) {
     return crc::Crc32(data + c.start + 4, c.length + 4u) == bytes::LoadU32BE(data + c.data + c.length);
 }
@@ -263,23 +273,26 @@ void Unfilter(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n, uint3
 
 // The zlib input: the data of a run of consecutive IDAT chunks, already checked, fed one by one.
 struct IdatRun {
-    const uint8_t* data = nullptr;
-    size_t next = 0; // start of the next chunk of the run
-    size_t end = 0;  // one past the last chunk of the run
+    IdatRun(const uint8_t* data, size_t first, size_t end) : in(data, end) { in.Seek(first); }
 
     bool Feed(z_stream& z) {
-        while (next < end) {
-            const uint32_t length = bytes::LoadU32BE(data + next);
-            const size_t at = next + 8;
-            next = at + length + 4;
+        while (in.Left() > 0) {
+            const uint32_t length = in.U32BE();
+            in.Skip(4); // type
+            const uint8_t* p = in.Bytes(length);
+            in.Skip(4); // CRC
+            if (!in.Ok())
+                return false;
             if (length > 0) {
-                z.next_in = const_cast<Bytef*>(data + at);
+                z.next_in = const_cast<Bytef*>(p);
                 z.avail_in = length;
                 return true;
             }
         }
         return false;
     }
+
+    bytes::ByteCursor in; // ends with the run
 };
 
 // Owner of one zlib inflate stream.
@@ -501,32 +514,34 @@ bool ValidKeyword(const uint8_t* p, uint32_t length, bool* is_comment) {
 }
 
 // Header checks and the choice of output (IHDR at offset 8, already known to fit).
-bool ReadHeader(PngContext& ctx, const uint8_t* data) {
+bool ReadHeader(PngContext& ctx, const uint8_t* data, size_t size) {
+    bytes::ByteCursor in(data, size);
+    in.Seek(kFirstChunk);
     Chunk c;
     c.start = kFirstChunk;
-    c.length = bytes::LoadU32BE(data + kFirstChunk);
-    c.type = bytes::LoadU32BE(data + kFirstChunk + 4);
-    c.data = kFirstChunk + 8;
+    c.length = in.U32BE();
+    c.type = in.U32BE();
+    c.data = in.Pos();
     if (c.length != 13)
         return Fail(ctx.src, status::kPngFirstLength);
     if (c.type != kIhdr)
         return Fail(ctx.src, status::kPngFirstNotIhdr);
     if (!CrcMatches(data, c))
         return Fail(ctx.src, status::kPngCrc);
-    const uint8_t* p = data + c.data;
-    ctx.width = bytes::LoadU32BE(p);
-    ctx.height = bytes::LoadU32BE(p + 4);
-    ctx.bit_depth = p[8];
-    ctx.colour_type = p[9];
+    ctx.width = in.U32BE();
+    ctx.height = in.U32BE();
+    ctx.bit_depth = in.U8();
+    ctx.colour_type = in.U8();
+    const uint8_t compression = in.U8(), filter = in.U8(), interlace = in.U8();
     if (ctx.width == 0 || ctx.height == 0 || ctx.width > 0x7FFFFFFFu || ctx.height > 0x7FFFFFFFu)
         return Fail(ctx.src, status::kBadFormat);
-    if (p[10] != 0)
+    if (compression != 0)
         return Fail(ctx.src, status::kPngCompression);
-    if (p[11] != 0)
+    if (filter != 0)
         return Fail(ctx.src, status::kPngFilter);
-    if (p[12] > 1)
+    if (interlace > 1)
         return Fail(ctx.src, status::kPngInterlace);
-    ctx.interlace = p[12];
+    ctx.interlace = interlace;
 
     const uint8_t depth = ctx.bit_depth;
     if (depth != 1 && depth != 2 && depth != 4 && depth != 8 && depth != 16)
@@ -631,7 +646,7 @@ bool DecodePng(PngContext& ctx, DecodedImage& out) {
     const size_t size = SourceSize(src);
     if (!data || size < kAfterIhdr || std::memcmp(data, kSignature, sizeof(kSignature)) != 0)
         return Fail(src, status::kNotFormat);
-    if (!ReadHeader(ctx, data))
+    if (!ReadHeader(ctx, data, size))
         return false;
     SetRamp(ctx, out);
 
@@ -679,7 +694,8 @@ bool DecodePng(PngContext& ctx, DecodedImage& out) {
             break;
         case kGama:
             if (!ctx.seen_gama && !ctx.seen_plte && !ctx.seen_idat && c.length == 4 && CrcMatches(data, c)) {
-                const uint32_t v = bytes::LoadU32BE(p);
+                bytes::ByteCursor field(p, c.length);
+                const uint32_t v = field.U32BE();
                 if (v >= 1 && v <= 0x7FFFFFFFu) {
                     ctx.gamma = v;
                     ctx.seen_gama = true;
@@ -688,7 +704,8 @@ bool DecodePng(PngContext& ctx, DecodedImage& out) {
             break;
         case kPhys:
             if (!ctx.seen_idat && c.length == 9 && CrcMatches(data, c) && p[8] == 1) {
-                const uint32_t x = bytes::LoadU32BE(p), y = bytes::LoadU32BE(p + 4);
+                bytes::ByteCursor field(p, c.length);
+                const uint32_t x = field.U32BE(), y = field.U32BE();
                 if (x < 0x80000000u && y < 0x80000000u) {
                     ctx.x_pels_per_meter = static_cast<int32_t>(x);
                     ctx.y_pels_per_meter = static_cast<int32_t>(y);
@@ -712,7 +729,7 @@ bool DecodePng(PngContext& ctx, DecodedImage& out) {
             // The rest of the run: each chunk whole, with a good CRC.
             uint64_t total = c.length;
             size_t run_end = c.end;
-            while (run_end <= size && 8 <= size - run_end && bytes::LoadU32BE(data + run_end + 4) == kIdat) {
+            while (ChunkTypeAt(data, size, run_end) == kIdat) {
                 Chunk next;
                 if (ReadChunk(data, size, run_end, &next) != ChunkRead::Ok || !CrcMatches(data, next))
                     return Fail(src, status::kPngIdat);
@@ -747,10 +764,7 @@ bool DecodePng(PngContext& ctx, DecodedImage& out) {
                 // background as stored.
                 ChooseBackground(ctx, ctx.out_bits == 24 ? gamma : nullptr, sink.background);
             }
-            IdatRun run;
-            run.data = data;
-            run.next = c.start;
-            run.end = run_end;
+            IdatRun run(data, c.start, run_end);
             if (!DecodeImageData(ctx, run, sink, block.Get()))
                 return false;
             break;
