@@ -15,11 +15,8 @@ int OsClass(uint32_t major, uint32_t minor) {
 }
 
 bool ExecutableNameIsQuorle(const std::wstring& exePath) {
-    size_t slash = exePath.find_last_of(L'\\');
-    size_t start = slash == std::wstring::npos ? 0 : slash + 1;
-    size_t dot = exePath.find_last_of(L'.');
-    size_t end = dot == std::wstring::npos || dot < start ? exePath.size() : dot;
-    return paths::EqualFold(exePath.substr(start, end - start), L"Quorle");
+    const std::wstring name = paths::LastComponent(exePath);
+    return paths::EqualFold(name.substr(0, name.rfind(L'.')), L"Quorle");
 }
 
 bool CacheFolderIsDefault(const CacheKeys& keys) {
