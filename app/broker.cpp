@@ -1,6 +1,6 @@
 #include "app/broker.h"
 
-#include "app/path_compare.h"
+#include "common/path.h"
 
 namespace broker {
 

@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "app/dialog_template.h"
-#include "app/path_compare.h"
 #include "app/startup_rules.h"
+#include "common/path.h"
 #include "common/scoped_win.h"
 
 namespace lang {
@@ -21,7 +21,7 @@ std::wstring ModulePath(const std::wstring& folder, const std::wstring& name) {
     size_t dot = file.find_last_of(L'.');
     if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash))
         file += L".dll";
-    return startup::JoinPath(folder, file);
+    return paths::Join(folder, file);
 }
 
 // The template copied out of the module with the program's point size, on the private heap.
@@ -143,7 +143,7 @@ INT_PTR DialogBoxFromModule(UINT templateId, HWND owner, DLGPROC proc, LPARAM pa
 std::vector<std::wstring> LanguageList(const std::wstring& folder, const std::wstring& current) {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW(startup::JoinPath(folder, L"*.dll").c_str(), &found);
+    HANDLE find = FindFirstFileW(paths::Join(folder, L"*.dll").c_str(), &found);
     if (find == INVALID_HANDLE_VALUE)
         return names;
     do {

@@ -13,6 +13,7 @@
 #include "app/language_win.h"
 #include "app/messages.h"
 #include "app/startup_rules.h"
+#include "common/path.h"
 #include "folder/shell_tree_win.h"
 #include "folder/names_win.h"
 #include "image/mul_table.h"
@@ -62,9 +63,9 @@ bool ResolveSettingsPath(Program& p) {
     const std::wstring exe = ExecutablePath();
     if (p.osClass == 0 || !startup::ExecutableNameIsQuorle(exe))
         return false;
-    p.programFolder = startup::FolderOf(exe);
+    p.programFolder = paths::Parent(exe);
     SetCurrentDirectoryW(p.programFolder.c_str());
-    const std::wstring portable = startup::JoinPath(p.programFolder, startup::kSettingsFileName);
+    const std::wstring portable = paths::Join(p.programFolder, startup::kSettingsFileName);
     if (platform::FileExists(portable)) {
         p.settingsPath = portable;
         return true;
@@ -72,10 +73,10 @@ bool ResolveSettingsPath(Program& p) {
     wchar_t appData[MAX_PATH] = {};
     if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData)))
         return false;
-    const std::wstring folder = startup::JoinPath(appData, startup::kAppDataFolderName);
+    const std::wstring folder = paths::Join(appData, startup::kAppDataFolderName);
     if (!platform::FolderExists(folder) && !CreateDirectoryW(folder.c_str(), nullptr))
         return false;
-    p.settingsPath = startup::JoinPath(folder, startup::kSettingsFileName);
+    p.settingsPath = paths::Join(folder, startup::kSettingsFileName);
     return true;
 }
 

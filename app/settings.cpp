@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/path.h"
 #include "common/platform.h"
 
 namespace settings {
@@ -112,12 +113,6 @@ const Field* FindField(int key) {
 
 bool InRange(int key, int first, size_t count) {
     return key >= first && key < first + static_cast<int>(count);
-}
-
-std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
-    if (folder.empty() || folder.back() == L'\\')
-        return folder + name;
-    return folder + L'\\' + name;
 }
 
 void LoadField(const SettingsReader& r, const Field& f, Settings& s) {
@@ -242,7 +237,7 @@ void ApplyRanges(const SettingsEnvironment& env, Settings& s) {
     if (s.fontFace.empty())
         s.fontFace = env.menuFontFace;
     if (!platform::FileExists(s.viewerPath))
-        s.viewerPath = JoinPath(env.programFolder, L"Drova\\Drova.exe");
+        s.viewerPath = paths::Join(env.programFolder, L"Drova\\Drova.exe");
     s.activePane = s.paneLayout == 1 ? 1 : 0;
 }
 
@@ -303,7 +298,7 @@ void SaveKey(SettingsWriter& w, const Settings& s, int key) {
         // Names of plug-ins that have gone from the folder are dropped here.
         std::vector<std::wstring> present;
         for (const std::wstring& name : s.plugins)
-            if (!name.empty() && platform::FileExists(JoinPath(s.pluginFolder, name)))
+            if (!name.empty() && platform::FileExists(paths::Join(s.pluginFolder, name)))
                 present.push_back(name);
         w.WriteStringList(key, present);
     } else if (key == kExifItemsKey) {

@@ -1,6 +1,6 @@
 #include "app/startup_rules.h"
 
-#include "app/path_compare.h"
+#include "common/path.h"
 
 namespace startup {
 
@@ -15,22 +15,8 @@ int OsClass(uint32_t major, uint32_t minor) {
 }
 
 bool ExecutableNameIsQuorle(const std::wstring& exePath) {
-    size_t slash = exePath.find_last_of(L'\\');
-    size_t start = slash == std::wstring::npos ? 0 : slash + 1;
-    size_t dot = exePath.find_last_of(L'.');
-    size_t end = dot == std::wstring::npos || dot < start ? exePath.size() : dot;
-    return paths::EqualFold(exePath.substr(start, end - start), L"Quorle");
-}
-
-std::wstring FolderOf(const std::wstring& path) {
-    size_t slash = path.find_last_of(L'\\');
-    return slash == std::wstring::npos ? path : path.substr(0, slash);
-}
-
-std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
-    if (folder.empty() || folder.back() == L'\\')
-        return folder + name;
-    return folder + L"\\" + name;
+    const std::wstring name = paths::LastComponent(exePath);
+    return paths::EqualFold(name.substr(0, name.rfind(L'.')), L"Quorle");
 }
 
 bool CacheFolderIsDefault(const CacheKeys& keys) {
@@ -41,7 +27,7 @@ bool CacheFolderIsDefault(const CacheKeys& keys) {
 
 std::wstring CacheFolder(const CacheKeys& keys, const std::wstring& settingsPath) {
     if (CacheFolderIsDefault(keys))
-        return JoinPath(FolderOf(settingsPath), L"cache");
+        return paths::Join(paths::Parent(settingsPath), L"cache");
     return keys.key164;
 }
 

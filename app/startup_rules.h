@@ -14,9 +14,6 @@ int OsClass(uint32_t major, uint32_t minor);
 
 // True when the file name of `exePath`, without its extension, is "Quorle" under ASCII folding.
 bool ExecutableNameIsQuorle(const std::wstring& exePath);
-// Everything before the last "\" (the path itself when there is none).
-std::wstring FolderOf(const std::wstring& path);
-std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);
 
 constexpr wchar_t kSettingsFileName[] = L"Quorle.ini";
 constexpr wchar_t kAppDataFolderName[] = L"Quorle";

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "app/settings.h"
+#include "common/path.h"
 #include "tests/e2e/quorle_copy.h"
 #include "tests/fixtures/byte_writer.h"
 #include "tests/harness/win_harness.h"
@@ -53,11 +54,6 @@ std::string Narrow(const std::wstring& s) {
 
 void Print(const char* name, double value) { std::printf("%s=%.3f\n", name, value); }
 void PrintInt(const char* name, long long value) { std::printf("%s=%lld\n", name, value); }
-
-std::wstring Parent(const std::wstring& path) {
-    const size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? path : path.substr(0, slash);
-}
 
 std::wstring PhotoName(int i) {
     wchar_t name[32];
@@ -500,7 +496,7 @@ int main() {
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     // <build>\out -> <build root>\bench-photos
-    std::wstring photos = Parent(Parent(harness::OutputFolder())) + L"\\bench-photos";
+    std::wstring photos = paths::Parent(paths::Parent(harness::OutputFolder())) + L"\\bench-photos";
     int rounds = 5;
     for (int i = 1; argv && i < argc; ++i) {
         if (std::wcscmp(argv[i], L"--rounds") == 0 && i + 1 < argc)

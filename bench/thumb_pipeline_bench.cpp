@@ -101,7 +101,7 @@ void BM_ColdRun(benchmark::State& state) {
     Corpus& corpus = TheCorpus();
     for (auto _ : state) {
         const thumbs::ProduceResult r = thumbs::ProduceThumbnails(corpus.pictures, corpus.cache, Options(true));
-        if (r.decoded != kFiles || !r.cacheWritten)
+        if (r.decoded != static_cast<size_t>(kFiles) || !r.cacheWritten)
             state.SkipWithError("cold run did not decode and cache every picture");
     }
     state.SetItemsProcessed(state.iterations() * kFiles);
@@ -113,7 +113,7 @@ void BM_CacheRun(benchmark::State& state) {
     thumbs::ProduceThumbnails(corpus.pictures, corpus.cache, Options(true));
     for (auto _ : state) {
         const thumbs::ProduceResult r = thumbs::ProduceThumbnails(corpus.pictures, corpus.cache, Options(false));
-        if (r.fromCache != kFiles)
+        if (r.fromCache != static_cast<size_t>(kFiles))
             state.SkipWithError("cache run did not take every thumbnail from the cache");
     }
     state.SetItemsProcessed(state.iterations() * kFiles);

@@ -1,7 +1,17 @@
 # Compiler flags and the two outside libraries (libjpeg-turbo built by scripts/build-libjpeg.sh, zlib
 # from Debian's packages for both targets).
 
-set(QUORLE_WARNINGS -Wall -Wextra -Wshadow -Wno-unused-parameter)
+# Warnings of the project's own targets (each adds them with target_compile_options, so the outside
+# libraries built beside them keep their own). C and C++ only: the resource compiler takes none.
+option(QUORLE_WERROR "Treat warnings in the project's own code as errors" ON)
+set(_quorle_warnings -Wall -Wextra -Wshadow)
+if(QUORLE_WERROR)
+  list(APPEND _quorle_warnings -Werror)
+endif()
+set(QUORLE_WARNINGS)
+foreach(flag ${_quorle_warnings})
+  list(APPEND QUORLE_WARNINGS "$<$<COMPILE_LANGUAGE:C,CXX>:${flag}>")
+endforeach()
 
 if(WIN32)
   set(QUORLE_OUTPUT_DIR "${CMAKE_BINARY_DIR}/out")

@@ -1,17 +1,15 @@
 #include "folder/location_source.h"
 
+#include "common/path.h"
 #include "folder/listing.h"
 #include "folder/names.h"
 
 namespace folder {
 
 std::wstring LocationSource::DisplayName(const PaneLocation& location) const {
-    const std::wstring& path = location.path;
-    const size_t slash = path.rfind(L'\\');
     // A drive root such as C: with its backslash has nothing after it; it is named by its whole path.
-    if (slash == std::wstring::npos || slash + 1 == path.size())
-        return path;
-    return path.substr(slash + 1);
+    const std::wstring name = paths::LastComponent(location.path);
+    return name.empty() ? location.path : name;
 }
 
 bool ArchiveSource::List(PaneLocation& location, const ListRequest& request, ArchiveListing* out) const {
@@ -53,8 +51,7 @@ class FileSystemFolderSource : public LocationSource {
     }
     void PrepareItem(const std::wstring& locationPath, const ArchiveEntry& entry, ThumbItem& item) const override {
         item.name = entry.name;
-        const bool joined = !locationPath.empty() && locationPath.back() == L'\\';
-        item.path = joined ? locationPath + entry.name : locationPath + L"\\" + entry.name;
+        item.path = paths::Join(locationPath, entry.name);
         item.locator = 0;
     }
     bool KeepsListedTime(bool) const override { return false; }

@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "common/path.h"
 #include "image/detect.h"
 
 namespace folder {
@@ -16,18 +17,12 @@ std::wstring WithDot(const std::wstring& ext) { return !ext.empty() && ext[0] ==
 
 bool EqualFolded(const wchar_t* a, const wchar_t* b, size_t n) {
     for (size_t i = 0; i < n; ++i)
-        if (FoldAscii(a[i]) != FoldAscii(b[i]))
+        if (paths::FoldAscii(a[i]) != paths::FoldAscii(b[i]))
             return false;
     return true;
 }
 
 } // namespace
-
-wchar_t FoldAscii(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + (L'a' - L'A')) : c; }
-
-bool PathsEqual(const std::wstring& a, const std::wstring& b) {
-    return a.size() == b.size() && EqualFolded(a.data(), b.data(), a.size());
-}
 
 int LogicalCompare(const std::wstring& a, const std::wstring& b) {
     size_t i = 0, j = 0;
@@ -54,7 +49,7 @@ int LogicalCompare(const std::wstring& a, const std::wstring& b) {
         // A number sorts before any other character, punctuation included, as the system's order does.
         if (IsDigit(a[i]) != IsDigit(b[j]))
             return IsDigit(a[i]) ? -1 : 1;
-        const wchar_t ca = FoldAscii(a[i]), cb = FoldAscii(b[j]);
+        const wchar_t ca = paths::FoldAscii(a[i]), cb = paths::FoldAscii(b[j]);
         if (ca != cb)
             return ca < cb ? -1 : 1;
         ++i;
@@ -109,7 +104,7 @@ bool NameMatchesFilter(const std::wstring& name, int32_t filter, const std::vect
     if (ext.empty())
         return false;
     for (const std::wstring& candidate : FilterExtensions(filter, pluginExtensions))
-        if (PathsEqual(ext, candidate))
+        if (paths::EqualFold(ext, candidate))
             return true;
     return false;
 }
@@ -125,7 +120,7 @@ bool ArchiveNameMatchesFilter(const std::wstring& name, int32_t filter,
     if (ext.empty())
         return false;
     for (const std::wstring& plugin : pluginExtensions)
-        if (!plugin.empty() && PathsEqual(ext, WithDot(plugin)))
+        if (!plugin.empty() && paths::EqualFold(ext, WithDot(plugin)))
             return true;
     return false;
 }

@@ -5,11 +5,9 @@
 #include <string>
 #include <vector>
 
-namespace folder {
+#include "common/path.h"
 
-// A..Z folded onto a..z; every other character compares exactly (the program's path rule).
-wchar_t FoldAscii(wchar_t c);
-bool PathsEqual(const std::wstring& a, const std::wstring& b);
+namespace folder {
 
 // Name order of listings and panes: runs of decimal digits compare by their value and sort before any
 // other character; everything else compares character by character with ASCII letters folded.

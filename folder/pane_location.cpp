@@ -1,7 +1,7 @@
 #include "folder/pane_location.h"
 
+#include "common/path.h"
 #include "folder/location_source.h"
-#include "folder/names.h"
 
 namespace folder {
 
@@ -34,7 +34,7 @@ bool LocationsEqual(const PaneLocation& a, const PaneLocation& b) {
         return false;
     if (a.kind == kShellFolder)
         return a.idList == b.idList;
-    return PathsEqual(a.path, b.path);
+    return paths::EqualFold(a.path, b.path);
 }
 
 std::wstring DisplayName(const PaneLocation& loc) { return SourceFor(loc.kind).DisplayName(loc); }

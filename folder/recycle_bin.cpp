@@ -12,6 +12,7 @@
 
 #include <string>
 
+#include "common/path.h"
 #include "common/platform.h"
 #include "common/utf16.h"
 
@@ -39,35 +40,15 @@ std::wstring ReadZString(const uint8_t* p, size_t maxUnits) {
     return utf16::FromLE(p, n);
 }
 
-std::wstring LastComponent(const std::wstring& path) {
-    size_t slash = path.find_last_of(L'\\');
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
-
 std::wstring Stem(const std::wstring& name) {
     size_t dot = name.find_last_of(L'.');
     return dot == std::wstring::npos ? name : name.substr(0, dot);
 }
 
-bool EqualsAsciiFolded(const std::wstring& a, const std::wstring& b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        wchar_t x = a[i], y = b[i];
-        if (x >= L'A' && x <= L'Z')
-            x = static_cast<wchar_t>(x + 32);
-        if (y >= L'A' && y <= L'Z')
-            y = static_cast<wchar_t>(y + 32);
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
 void Apply(ArchiveEntry& entry, const std::wstring& originalPath, platform::FileTime deleted) {
     if (originalPath.empty())
         return;
-    entry.name = LastComponent(originalPath);
+    entry.name = paths::LastComponent(originalPath);
     entry.time = deleted;
 }
 
@@ -100,7 +81,7 @@ void CompleteFromInfo2(ArchiveListing& listing) {
         const platform::FileTime deleted = Le64(record + 268);
         const std::wstring original = ReadZString(record + 280, 260);
         for (ArchiveEntry& entry : listing.entries)
-            if (EqualsAsciiFolded(Stem(entry.name), stem))
+            if (paths::EqualFold(Stem(entry.name), stem))
                 Apply(entry, original, deleted);
     }
 }

@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "common/path.h"
 #include "common/scoped_win.h"
 #include "folder/location_source.h"
 #include "folder/names.h"
@@ -77,8 +78,7 @@ bool ShellSource::List(PaneLocation& location, const ListRequest& request, Archi
     out->entries.reserve(capacity);
     EachFileChild(folder.Get(), flags, [&](LPCITEMIDLIST child) {
         const std::wstring path = ParsingName(folder.Get(), child);
-        const size_t slash = path.find_last_of(L'\\');
-        const std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+        const std::wstring name = paths::LastComponent(path);
         if (name.empty() || !NameMatchesFilter(name, request.filter, request.pluginExtensions))
             return true;
         ArchiveEntry e;

@@ -1,6 +1,6 @@
 // The tree kept in step with the file system: the shell's change notifications (registered on the
 // tree-view control) and, under Wine, the worker's reports on the expanded folders it watches.
-#include "app/path_compare.h"
+#include "common/path.h"
 #include "common/platform.h"
 #include "folder/names.h"
 #include "folder/shell_tree_priv_win.h"
@@ -11,16 +11,6 @@ namespace {
 
 // SHCNE_RENAMEITEM | CREATE | DELETE | MKDIR | RMDIR | DRIVEREMOVED | DRIVEADD | UPDATEDIR | RENAMEFOLDER.
 constexpr LONG kShellEvents = 0x2119F;
-
-std::wstring ParentPath(const std::wstring& path) {
-    const size_t slash = path.rfind(L'\\');
-    if (slash == std::wstring::npos || slash + 1 == path.size())
-        return std::wstring();
-    std::wstring parent = path.substr(0, slash);
-    if (parent.size() == 2 && parent[1] == L':')
-        parent += L'\\';
-    return parent;
-}
 
 // A list from a notification, as a fresh list of our own: the shell's simple lists for paths lack
 // the attributes a real parse gives.
@@ -55,7 +45,7 @@ void AddUnderParent(PCIDLIST_ABSOLUTE eventList) {
         return;
     if ((attributes & SFGAO_HIDDEN) && !t.options.showHidden)
         return;
-    const std::wstring parentPath = path.empty() ? std::wstring() : ParentPath(path);
+    const std::wstring parentPath = path.empty() ? std::wstring() : paths::ParentFolder(path);
     win::IdList parentList = child.Clone();
     ILRemoveLastID(parentList.Get());
     for (HTREEITEM item : AllItems()) {
@@ -95,7 +85,7 @@ void RemoveItem(PCIDLIST_ABSOLUTE eventList) {
             return !path.empty() && paths::AtOrUnder(d.path, path);
         return false;
     });
-    const std::wstring parentPath = ParentPath(path);
+    const std::wstring parentPath = paths::ParentFolder(path);
     if (parentPath.empty())
         return;
     for (HTREEITEM item : AllItems())
@@ -195,7 +185,7 @@ void RegisterChanges() {
 void OnFolderChanged(const std::wstring& path) {
     for (HTREEITEM item : AllItems()) {
         ItemData* d = DataOfItem(item);
-        if (!d || !d->enumerated || !folder::PathsEqual(d->watchPath, path))
+        if (!d || !d->enumerated || !paths::EqualFold(d->watchPath, path))
             continue;
         std::vector<HTREEITEM> vanished;
         for (HTREEITEM c = FirstChild(item); c; c = Next(c, TVGN_NEXT))

@@ -1,6 +1,6 @@
 #include "folder/shell_tree_rules.h"
 
-#include "folder/names.h"
+#include "common/path.h"
 
 namespace folder {
 
@@ -24,15 +24,15 @@ LocationKind ArchiveKindOf(const std::wstring& path, const ArchiveRules& rules) 
     const std::wstring ext = ExtensionOfPath(path);
     if (ext.size() < 2)
         return kFileSystemFolder;
-    if (PathsEqual(ext, L".zip"))
+    if (paths::EqualFold(ext, L".zip"))
         return kZipArchive;
-    if (PathsEqual(ext, L".rar"))
+    if (paths::EqualFold(ext, L".rar"))
         return rules.rarAvailable ? kRarArchive : kFileSystemFolder;
     for (const std::wstring& entry : rules.pluginExtensions) {
         if (entry.empty())
             continue;
         const std::wstring dotted = entry[0] == L'.' ? entry : L"." + entry;
-        if (PathsEqual(ext, dotted))
+        if (paths::EqualFold(ext, dotted))
             return kPluginArchive;
     }
     return kFileSystemFolder;
@@ -52,7 +52,7 @@ int32_t ClassifyChild(uint32_t attributes, const std::wstring& fileSystemPath, c
         // A container file the shell browses: only ZIP files are ours to show.
         if (!rules.showArchives)
             return kSkipChild;
-        return PathsEqual(ExtensionOfPath(fileSystemPath), L".zip") ? kZipArchive : kSkipChild;
+        return paths::EqualFold(ExtensionOfPath(fileSystemPath), L".zip") ? kZipArchive : kSkipChild;
     }
     return kFileSystemFolder;
 }
@@ -112,7 +112,7 @@ size_t SortedInsertPosition(size_t count, const std::function<int(size_t)>& comp
 
 int FindRootFolder(const std::vector<settings::TreeRoot>& roots, const std::wstring& path) {
     for (size_t i = 0; i < roots.size(); ++i)
-        if (PathsEqual(roots[i].path, path))
+        if (paths::EqualFold(roots[i].path, path))
             return static_cast<int>(i);
     return -1;
 }

@@ -11,6 +11,7 @@
 #include "folder/names.h"
 #include "folder/pane_location.h"
 #include "folder/shell_tree_priv_win.h"
+#include "common/path.h"
 
 namespace shelltree {
 
@@ -234,13 +235,13 @@ HTREEITEM InsertItem(HTREEITEM parent, std::unique_ptr<ItemData> d, const std::w
 
 bool SameItem(const ItemData& d, PCIDLIST_ABSOLUTE pidl, const std::wstring& path) {
     if (!d.path.empty() || !path.empty())
-        return !d.path.empty() && folder::PathsEqual(d.path, path);
+        return !d.path.empty() && paths::EqualFold(d.path, path);
     return d.idList && pidl && ILIsEqual(d.idList.Get(), pidl);
 }
 
 bool IsFolderOf(const ItemData& d, PCIDLIST_ABSOLUTE pidl, const std::wstring& path) {
     if (d.itemClass == folder::kDesktopRoot)
-        return (pidl && ILIsEmpty(pidl)) || (!path.empty() && folder::PathsEqual(d.watchPath, path));
+        return (pidl && ILIsEmpty(pidl)) || (!path.empty() && paths::EqualFold(d.watchPath, path));
     return SameItem(d, pidl, path);
 }
 
@@ -405,7 +406,7 @@ HTREEITEM AddRootFolderItem(const settings::TreeRoot& root, HTREEITEM insertAfte
 bool RootIsShown(const std::wstring& path) {
     for (HTREEITEM c = FirstChild(g_tree->rootsItem); c; c = Next(c, TVGN_NEXT))
         if (const ItemData* d = DataOfItem(c))
-            if (folder::PathsEqual(d->path, path))
+            if (paths::EqualFold(d->path, path))
                 return true;
     return false;
 }

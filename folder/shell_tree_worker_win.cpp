@@ -7,6 +7,7 @@
 #include "common/platform.h"
 #include "folder/names.h"
 #include "folder/shell_tree_priv_win.h"
+#include "common/path.h"
 
 namespace shelltree {
 
@@ -34,7 +35,7 @@ constexpr DWORD kWatchQuietMs = 150;
 void AddWatch(WatchSet& set, const WatchRequest& r) {
     set.reply = r.reply;
     for (FolderWatch& w : set.watches)
-        if (folder::PathsEqual(w.path, r.path)) {
+        if (paths::EqualFold(w.path, r.path)) {
             ++w.uses;
             return;
         }
@@ -48,7 +49,7 @@ void AddWatch(WatchSet& set, const WatchRequest& r) {
 
 void RemoveWatch(WatchSet& set, const std::wstring& path) {
     for (size_t i = 0; i < set.watches.size(); ++i)
-        if (folder::PathsEqual(set.watches[i].path, path)) {
+        if (paths::EqualFold(set.watches[i].path, path)) {
             if (--set.watches[i].uses > 0)
                 return;
             FindCloseChangeNotification(set.watches[i].handle);
@@ -215,7 +216,7 @@ void WorkerLoop(Tree& t, HWND hwnd) {
             FindNextChangeNotification(w.handle);
             bool known = false;
             for (const std::wstring& c : watches.changed)
-                known = known || folder::PathsEqual(c, w.path);
+                known = known || paths::EqualFold(c, w.path);
             if (!known)
                 watches.changed.push_back(w.path);
             watches.deadline = GetTickCount() + kWatchQuietMs;

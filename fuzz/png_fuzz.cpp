@@ -124,11 +124,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(ctx.comment_count <= ctx.text_count);
         // Touch every byte of the block: a wrong size shows up under the sanitizers.
         const size_t bytes = image::Stride(img) * static_cast<size_t>(h.height) + 4;
-        static volatile uint32_t sink;
         uint32_t sum = 0;
         for (size_t i = 0; i < bytes; ++i)
             sum += img.pixels[i];
-        sink = sum;
+        volatile uint32_t sink = sum;
+        (void)sink;
     } else {
         Check(img.pixels == nullptr);
         Check(ctx.src.status != image::status::kOk);

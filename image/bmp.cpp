@@ -20,7 +20,7 @@
 #include <utility>
 #include <vector>
 
-#include "image/byte_cursor.h"
+#include "common/byte_cursor.h"
 
 namespace image {
 
@@ -113,14 +113,14 @@ void ConvertFieldRows(const uint8_t* data, size_t available, uint32_t width, uin
         uint8_t* out = dst + y * dst_stride;
         if (use_lut) {
             for (uint32_t x = 0; x < pixels; ++x, src += 2, out += 3) {
-                const uint8_t* c = &lut[3 * static_cast<size_t>(LoadU16LE(src))];
+                const uint8_t* c = &lut[3 * static_cast<size_t>(bytes::LoadU16LE(src))];
                 out[0] = c[0];
                 out[1] = c[1];
                 out[2] = c[2];
             }
         } else {
             for (uint32_t x = 0; x < pixels; ++x, src += bytes_per_pixel, out += 3) {
-                const uint32_t p = bits == 16 ? LoadU16LE(src) : LoadU32LE(src);
+                const uint32_t p = bits == 16 ? bytes::LoadU16LE(src) : bytes::LoadU32LE(src);
                 out[0] = Scale(b, p);
                 out[1] = Scale(g, p);
                 out[2] = Scale(r, p);
@@ -132,7 +132,7 @@ void ConvertFieldRows(const uint8_t* data, size_t available, uint32_t width, uin
 bool DecodeBmp(BmpContext& ctx, DecodedImage& out) {
     DecodeSource& src = ctx.src;
     const size_t size = SourceSize(src);
-    ByteCursor in(src.begin, size);
+    bytes::ByteCursor in(src.begin, size);
     if (size < kMaskOffset)
         return Fail(src, status::kCannotRead);
     in.Seek(10);

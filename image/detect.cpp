@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "common/path.h"
+
 namespace image {
 
 namespace {
@@ -21,8 +23,6 @@ ImageFormat Classify(const uint8_t* b) {
         return ImageFormat::Gif;
     return ImageFormat::Unknown;
 }
-
-wchar_t FoldAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
 
 } // namespace
 
@@ -56,7 +56,7 @@ ImageFormat FormatFromExtension(const std::wstring& name) {
         return ImageFormat::Unknown;
     std::wstring ext = name.substr(dot);
     for (wchar_t& c : ext)
-        c = FoldAscii(c);
+        c = paths::FoldAscii(c);
     for (const auto& entry : kTable)
         if (ext == entry.ext)
             return entry.format;

@@ -12,7 +12,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "image/byte_cursor.h"
+#include "common/byte_cursor.h"
 
 namespace image {
 
@@ -87,12 +87,11 @@ struct Walk {
 
     // The entry's values: in place when they fit in 4 bytes, else at the offset; null when they do
     // not lie wholly inside the block.
-    const uint8_t* Values(const Entry& e, uint64_t bytes) const {
-        if (bytes <= 4)
+    const uint8_t* Values(const Entry& e, uint64_t n) const {
+        if (n <= 4)
             return e.field;
         const uint32_t offset = U32(e.field);
-        const size_t size = static_cast<size_t>(end - base);
-        if (offset > size || bytes > size - offset)
+        if (!bytes::Fits(static_cast<size_t>(end - base), offset, n))
             return nullptr;
         return base + offset;
     }
@@ -491,17 +490,25 @@ void OnIfd0Tag(Walk& w, const Entry& e);
 // Walks the IFD at `p`; returns the position after its entries (the next-IFD offset), or null when
 // the IFD was cut short.
 const uint8_t* WalkIfd(Walk& w, const uint8_t* p, void (*on_tag)(Walk&, const Entry&)) {
-    if (!p || p < w.base || w.end - p < 2)
+    if (!p || p < w.base || p > w.end)
         return nullptr;
-    const uint32_t count = w.U16(p);
-    p += 2;
-    for (uint32_t i = 0; i < count; ++i, p += 12) {
-        if (w.end - p < 12)
+    const bool big = w.ctx.byte_order != 0;
+    bytes::ByteCursor in(w.base, static_cast<size_t>(w.end - w.base));
+    in.Seek(static_cast<size_t>(p - w.base));
+    const uint32_t count = in.U16(big);
+    if (!in.Ok())
+        return nullptr;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (!in.Has(12))
             return nullptr;
-        const Entry e{w.U16(p), w.U16(p + 2), w.U32(p + 4), p + 8};
+        Entry e;
+        e.tag = in.U16(big);
+        e.type = in.U16(big);
+        e.count = in.U32(big);
+        e.field = in.Bytes(4);
         on_tag(w, e);
     }
-    return p;
+    return w.base + in.Pos();
 }
 
 void OnIfd0Tag(Walk& w, const Entry& e) {

@@ -19,7 +19,7 @@
 #include <new>
 #include <utility>
 
-#include "image/byte_cursor.h"
+#include "common/byte_cursor.h"
 
 namespace image {
 
@@ -33,7 +33,7 @@ bool Fail(DecodeSource& src, uint32_t code) {
     return false;
 }
 
-bool SkipSubBlocks(ByteCursor& in) {
+bool SkipSubBlocks(bytes::ByteCursor& in) {
     for (;;) {
         const uint8_t n = in.U8();
         if (!in.Ok())
@@ -181,7 +181,7 @@ void DecodeLzw(const uint8_t* data, size_t size, uint32_t min_size, uint8_t* out
 }
 
 // Reads a colour table of `entries` triples at the cursor into `table`.
-bool ReadTable(ByteCursor& in, uint32_t entries, uint8_t* table) {
+bool ReadTable(bytes::ByteCursor& in, uint32_t entries, uint8_t* table) {
     const size_t bytes = static_cast<size_t>(entries) * 3;
     if (!in.Has(bytes))
         return false;
@@ -217,7 +217,7 @@ uint32_t SourceRow(uint32_t i, uint32_t height, bool interlaced) {
     return r3 + i / 2;
 }
 
-bool DecodeImage(GifContext& ctx, ByteCursor& in, DecodedImage& out) {
+bool DecodeImage(GifContext& ctx, bytes::ByteCursor& in, DecodedImage& out) {
     DecodeSource& src = ctx.src;
     if (!in.Has(9))
         return Fail(src, status::kNotFormat);
@@ -324,7 +324,7 @@ bool DecodeGif(GifContext& ctx, DecodedImage& out) {
     if (!src.begin || size < kScreenEnd || std::memcmp(src.begin, "GIF", 3) != 0 ||
         (std::memcmp(src.begin + 3, "87a", 3) != 0 && std::memcmp(src.begin + 3, "89a", 3) != 0))
         return Fail(src, status::kNotFormat);
-    ByteCursor in(src.begin, size);
+    bytes::ByteCursor in(src.begin, size);
     in.Seek(6);
     ctx.screen_width = in.U16LE();
     ctx.screen_height = in.U16LE();

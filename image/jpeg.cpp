@@ -19,8 +19,6 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-#include "image/byte_cursor.h"
-
 namespace image {
 
 namespace {

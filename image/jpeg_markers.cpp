@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "image/byte_cursor.h"
+#include "common/byte_cursor.h"
 #include "image/jpeg.h"
 
 namespace image {
@@ -20,12 +20,6 @@ namespace {
 constexpr uint8_t kSoi = 0xD8, kEoi = 0xD9, kSos = 0xDA, kApp0 = 0xE0, kApp1 = 0xE1, kCom = 0xFE;
 constexpr size_t kMaxCommentBytes = 4095;
 constexpr size_t kMaxConvertedBytes = 4096;
-
-struct MarkerWalk {
-    const uint8_t* data;
-    size_t size;
-    size_t pos;
-};
 
 struct Marker {
     uint8_t code;
@@ -38,34 +32,35 @@ struct Marker {
 
 bool StandAlone(uint8_t code) { return code == kSoi || code == 0x01 || (code >= 0xD0 && code <= 0xD7); }
 
-// Finds the next marker; false at the end of the data.
-bool NextMarker(MarkerWalk& w, Marker* m) {
-    while (w.pos < w.size && w.data[w.pos] != 0xFF)
-        ++w.pos;
-    while (w.pos < w.size && w.data[w.pos] == 0xFF)
-        ++w.pos;
-    if (w.pos >= w.size)
+// Finds the next marker; false at the end of the data. The cursor is left after the length field;
+// callers move it to the segment's end (or stop) before looking for the next marker.
+bool NextMarker(bytes::ByteCursor& w, Marker* m) {
+    while (w.Has(1) && *w.Here() != 0xFF)
+        w.Skip(1);
+    while (w.Has(1) && *w.Here() == 0xFF)
+        w.Skip(1);
+    if (!w.Has(1))
         return false;
-    m->start = w.pos - 1;
-    m->code = w.data[w.pos++];
-    m->length_at = w.pos;
+    m->start = w.Pos() - 1;
+    m->code = w.U8();
+    m->length_at = w.Pos();
     m->has_length = false;
     m->length = 0;
     m->fits = false;
     if (StandAlone(m->code) || m->code == kEoi || m->code == kSos)
         return true;
-    if (w.size - w.pos >= 2) {
+    if (w.Has(2)) {
         m->has_length = true;
-        m->length = LoadU16BE(w.data + w.pos);
-        m->fits = m->length >= 2 && m->length <= w.size - w.pos;
+        m->length = w.U16BE();
+        m->fits = m->length >= 2 && m->length - 2u <= w.Left();
     }
     return true;
 }
 
-uint16_t Read16LE(const uint8_t* p) { return LoadU16LE(p); }
-uint16_t Read16BE(const uint8_t* p) { return LoadU16BE(p); }
-uint32_t Read32LE(const uint8_t* p) { return LoadU32LE(p); }
-uint32_t Read32BE(const uint8_t* p) { return LoadU32BE(p); }
+uint16_t Read16LE(const uint8_t* p) { return bytes::LoadU16LE(p); }
+uint16_t Read16BE(const uint8_t* p) { return bytes::LoadU16BE(p); }
+uint32_t Read32LE(const uint8_t* p) { return bytes::LoadU32LE(p); }
+uint32_t Read32BE(const uint8_t* p) { return bytes::LoadU32BE(p); }
 
 // Sets up the Exif view of one APP1 payload and places the cursor at the first IFD.
 void EnterExif(JpegContext& ctx, const uint8_t* tiff, size_t tiff_size) {
@@ -76,11 +71,11 @@ void EnterExif(JpegContext& ctx, const uint8_t* tiff, size_t tiff_size) {
     ctx.tiff_base = tiff;
     ctx.exif_end = tiff + tiff_size;
     ctx.src.cursor = ctx.exif_end;
-    if (tiff_size >= 8) {
-        const uint32_t offset = ctx.read32(tiff + 4);
-        if (offset <= tiff_size)
-            ctx.src.cursor = tiff + offset;
-    }
+    bytes::ByteCursor in(tiff, tiff_size);
+    in.Skip(4); // byte order, 42
+    const uint32_t offset = in.U32(!little);
+    if (in.Ok() && offset <= tiff_size)
+        ctx.src.cursor = tiff + offset;
 }
 
 // Comment text as the dialog shows it: escape bytes dropped, bare LF turned into CR LF.
@@ -109,9 +104,9 @@ int FailWrite(JpegContext& ctx) {
 } // namespace
 
 uint32_t JpegScanMarkers(JpegContext& ctx, const JpegMarkerHooks& hooks) {
-    MarkerWalk w{ctx.src.begin, SourceSize(ctx.src), 0};
-    if (!w.data)
+    if (!ctx.src.begin)
         return 0;
+    bytes::ByteCursor w(ctx.src.begin, SourceSize(ctx.src));
     uint32_t result = 0;
     Marker m;
     while (NextMarker(w, &m)) {
@@ -128,7 +123,7 @@ uint32_t JpegScanMarkers(JpegContext& ctx, const JpegMarkerHooks& hooks) {
             return result;
         }
         if (m.code == kApp1) {
-            const uint8_t* payload = w.data + m.length_at + 2;
+            const uint8_t* payload = w.Data() + m.length_at + 2;
             const size_t size = m.length - 2u;
             static const uint8_t kExif[6] = {'E', 'x', 'i', 'f', 0, 0};
             if (size >= 6 && std::memcmp(payload, kExif, 6) == 0) {
@@ -141,7 +136,7 @@ uint32_t JpegScanMarkers(JpegContext& ctx, const JpegMarkerHooks& hooks) {
                     return result;
             }
         }
-        w.pos = m.length_at + m.length;
+        w.Seek(m.length_at + m.length);
     }
     return result;
 }
@@ -151,12 +146,16 @@ uint32_t JpegOrientationHandler(JpegContext& ctx, void*) {
     const uint8_t* end = ctx.exif_end;
     if (!p || !end || end - p < 2)
         return 1;
-    const uint32_t count = ctx.read16(p);
-    p += 2;
-    for (uint32_t i = 0; i < count && end - p >= 12; ++i, p += 12) {
-        if (ctx.read16(p) != 274)
+    const bool big = ctx.byte_order != 0;
+    bytes::ByteCursor in(p, static_cast<size_t>(end - p));
+    const uint32_t count = in.U16(big);
+    for (uint32_t i = 0; i < count && in.Has(12); ++i) {
+        const uint16_t tag = in.U16(big);
+        in.Skip(6); // type, count
+        const uint32_t v = in.U16(big);
+        in.Skip(2);
+        if (tag != 274)
             continue;
-        const uint32_t v = ctx.read16(p + 8);
         return (v == 1 || v == 3 || v == 6 || v == 8) ? v : 1;
     }
     return 1;
@@ -169,7 +168,7 @@ bool ReadJpegComment(JpegContext& ctx, const std::wstring& path, std::wstring* o
         ctx.src.status = status::kCannotRead;
         return false;
     }
-    MarkerWalk w{view.Data(), view.Size(), 0};
+    bytes::ByteCursor w(view.Data(), view.Size());
     Marker m;
     while (NextMarker(w, &m)) {
         if (m.code == kEoi || m.code == kSos)
@@ -178,7 +177,7 @@ bool ReadJpegComment(JpegContext& ctx, const std::wstring& path, std::wstring* o
             continue;
         if (m.code == kCom && m.has_length && m.length <= 2) {
             // An empty comment, or a length too small to be one: look further.
-            w.pos = m.length_at + 2;
+            w.Seek(m.length_at + 2);
             continue;
         }
         if (!m.fits) {
@@ -186,11 +185,11 @@ bool ReadJpegComment(JpegContext& ctx, const std::wstring& path, std::wstring* o
             break;
         }
         if (m.code == kCom) {
-            const std::string text = CommentText(w.data + m.length_at + 2, m.length - 2u);
+            const std::string text = CommentText(w.Data() + m.length_at + 2, m.length - 2u);
             *out = platform::AnsiToWide(text);
             break;
         }
-        w.pos = m.length_at + m.length;
+        w.Seek(m.length_at + m.length);
     }
     return true;
 }
@@ -203,7 +202,7 @@ int WriteJpegComment(JpegContext& ctx, const std::wstring& source, const std::ws
     platform::MappedView view;
     if (!view.Open(source))
         return FailWrite(ctx);
-    MarkerWalk w{view.Data(), view.Size(), 0};
+    bytes::ByteCursor w(view.Data(), view.Size());
     const size_t npos = static_cast<size_t>(-1);
     size_t after_app = npos;
     size_t span_begin = npos, span_end = npos;
@@ -225,7 +224,7 @@ int WriteJpegComment(JpegContext& ctx, const std::wstring& source, const std::ws
         }
         if (m.code == kApp0 || m.code == kApp1)
             after_app = segment_end;
-        w.pos = segment_end;
+        w.Seek(segment_end);
     }
     if (span_begin == npos) {
         // No comment yet: a new one goes after the last APP0/APP1 segment.

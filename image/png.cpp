@@ -28,7 +28,8 @@
 #include <new>
 #include <utility>
 
-#include "image/byte_cursor.h"
+#include "common/byte_cursor.h"
+#include "common/crc32.h"
 #include "image/mul_table.h"
 
 namespace image {
@@ -55,39 +56,6 @@ constexpr uint32_t kGama = FourCc('g', 'A', 'M', 'A');
 constexpr uint32_t kPhys = FourCc('p', 'H', 'Y', 's');
 constexpr uint32_t kText = FourCc('t', 'E', 'X', 't');
 
-// CRC-32 of PNG and ZIP (reflected 0xEDB88320), eight table lookups per step.
-struct CrcTables {
-    uint32_t t[8][256];
-    CrcTables() {
-        for (uint32_t i = 0; i < 256; ++i) {
-            uint32_t c = i;
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[0][i] = c;
-        }
-        for (uint32_t i = 0; i < 256; ++i)
-            for (int k = 1; k < 8; ++k)
-                t[k][i] = (t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF];
-    }
-};
-
-uint32_t Crc32(const uint8_t* p, size_t n) {
-    static const CrcTables tables;
-    const auto& t = tables.t;
-    uint32_t c = 0xFFFFFFFFu;
-    while (n >= 8) {
-        const uint32_t lo = c ^ LoadU32LE(p);
-        const uint32_t hi = LoadU32LE(p + 4);
-        c = t[7][lo & 0xFF] ^ t[6][(lo >> 8) & 0xFF] ^ t[5][(lo >> 16) & 0xFF] ^ t[4][lo >> 24] ^
-            t[3][hi & 0xFF] ^ t[2][(hi >> 8) & 0xFF] ^ t[1][(hi >> 16) & 0xFF] ^ t[0][hi >> 24];
-        p += 8;
-        n -= 8;
-    }
-    while (n--)
-        c = t[0][(c ^ *p++) & 0xFF] ^ (c >> 8);
-    return c ^ 0xFFFFFFFFu;
-}
-
 bool Fail(DecodeSource& src, uint32_t code) {
     src.status = code;
     return false;
@@ -106,22 +74,32 @@ enum class ChunkRead { Ok, TopBit, PastEnd };
 
 // Reads the chunk at `pos`; the whole chunk (length, type, data, CRC) must lie in the data.
 ChunkRead ReadChunk(const uint8_t* data, size_t size, size_t pos, Chunk* c) {
-    if (pos > size || 8 > size - pos)
+    bytes::ByteCursor in(data, size);
+    if (!in.Seek(pos) || !in.Has(8))
         return ChunkRead::PastEnd;
     c->start = pos;
-    c->length = LoadU32BE(data + pos);
-    c->type = LoadU32BE(data + pos + 4);
+    c->length = in.U32BE();
+    c->type = in.U32BE();
     if (c->length & 0x80000000u)
         return ChunkRead::TopBit;
-    c->data = pos + 8;
-    if (static_cast<uint64_t>(c->length) + 4 > size - c->data)
+    c->data = in.Pos();
+    if (!in.Skip(c->length) || !in.Skip(4))
         return ChunkRead::PastEnd;
-    c->end = c->data + c->length + 4;
+    c->end = in.Pos();
     return ChunkRead::Ok;
 }
 
+// The type of the chunk at `pos`; 0 (no chunk type) when its length and type do not fit.
+uint32_t ChunkTypeAt(const uint8_t* data, size_t size, size_t pos) {
+    bytes::ByteCursor in(data, size);
+    in.Seek(pos);
+    in.Skip(4);
+    return in.U32BE();
+}
+
+// For a chunk ReadChunk accepted.
 bool CrcMatches(const uint8_t* data, const Chunk& c) {
-    return Crc32(data + c.start + 4, c.length + 4u) == LoadU32BE(data + c.data + c.length);
+    return crc::Crc32(data + c.start + 4, c.length + 4u) == bytes::LoadU32BE(data + c.data + c.length);
 }
 
 // ---- Row conversion -------------------------------------------------------------------------------
@@ -295,23 +273,26 @@ void Unfilter(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n, uint3
 
 // The zlib input: the data of a run of consecutive IDAT chunks, already checked, fed one by one.
 struct IdatRun {
-    const uint8_t* data = nullptr;
-    size_t next = 0; // start of the next chunk of the run
-    size_t end = 0;  // one past the last chunk of the run
+    IdatRun(const uint8_t* data, size_t first, size_t end) : in(data, end) { in.Seek(first); }
 
     bool Feed(z_stream& z) {
-        while (next < end) {
-            const uint32_t length = LoadU32BE(data + next);
-            const size_t at = next + 8;
-            next = at + length + 4;
+        while (in.Left() > 0) {
+            const uint32_t length = in.U32BE();
+            in.Skip(4); // type
+            const uint8_t* p = in.Bytes(length);
+            in.Skip(4); // CRC
+            if (!in.Ok())
+                return false;
             if (length > 0) {
-                z.next_in = const_cast<Bytef*>(data + at);
+                z.next_in = const_cast<Bytef*>(p);
                 z.avail_in = length;
                 return true;
             }
         }
         return false;
     }
+
+    bytes::ByteCursor in; // ends with the run
 };
 
 // Owner of one zlib inflate stream.
@@ -495,7 +476,7 @@ void OnBkgd(PngContext& ctx, const uint8_t* p, uint32_t length, const DecodedIma
     case 4:
         if (length != 2)
             return;
-        bg[0] = bg[1] = bg[2] = ScaleGrey(LoadU16BE(p), ctx.bit_depth);
+        bg[0] = bg[1] = bg[2] = ScaleGrey(bytes::LoadU16BE(p), ctx.bit_depth);
         break;
     case 3: {
         if (length != 1 || !ctx.seen_plte)
@@ -533,32 +514,34 @@ bool ValidKeyword(const uint8_t* p, uint32_t length, bool* is_comment) {
 }
 
 // Header checks and the choice of output (IHDR at offset 8, already known to fit).
-bool ReadHeader(PngContext& ctx, const uint8_t* data) {
+bool ReadHeader(PngContext& ctx, const uint8_t* data, size_t size) {
+    bytes::ByteCursor in(data, size);
+    in.Seek(kFirstChunk);
     Chunk c;
     c.start = kFirstChunk;
-    c.length = LoadU32BE(data + kFirstChunk);
-    c.type = LoadU32BE(data + kFirstChunk + 4);
-    c.data = kFirstChunk + 8;
+    c.length = in.U32BE();
+    c.type = in.U32BE();
+    c.data = in.Pos();
     if (c.length != 13)
         return Fail(ctx.src, status::kPngFirstLength);
     if (c.type != kIhdr)
         return Fail(ctx.src, status::kPngFirstNotIhdr);
     if (!CrcMatches(data, c))
         return Fail(ctx.src, status::kPngCrc);
-    const uint8_t* p = data + c.data;
-    ctx.width = LoadU32BE(p);
-    ctx.height = LoadU32BE(p + 4);
-    ctx.bit_depth = p[8];
-    ctx.colour_type = p[9];
+    ctx.width = in.U32BE();
+    ctx.height = in.U32BE();
+    ctx.bit_depth = in.U8();
+    ctx.colour_type = in.U8();
+    const uint8_t compression = in.U8(), filter = in.U8(), interlace = in.U8();
     if (ctx.width == 0 || ctx.height == 0 || ctx.width > 0x7FFFFFFFu || ctx.height > 0x7FFFFFFFu)
         return Fail(ctx.src, status::kBadFormat);
-    if (p[10] != 0)
+    if (compression != 0)
         return Fail(ctx.src, status::kPngCompression);
-    if (p[11] != 0)
+    if (filter != 0)
         return Fail(ctx.src, status::kPngFilter);
-    if (p[12] > 1)
+    if (interlace > 1)
         return Fail(ctx.src, status::kPngInterlace);
-    ctx.interlace = p[12];
+    ctx.interlace = interlace;
 
     const uint8_t depth = ctx.bit_depth;
     if (depth != 1 && depth != 2 && depth != 4 && depth != 8 && depth != 16)
@@ -663,7 +646,7 @@ bool DecodePng(PngContext& ctx, DecodedImage& out) {
     const size_t size = SourceSize(src);
     if (!data || size < kAfterIhdr || std::memcmp(data, kSignature, sizeof(kSignature)) != 0)
         return Fail(src, status::kNotFormat);
-    if (!ReadHeader(ctx, data))
+    if (!ReadHeader(ctx, data, size))
         return false;
     SetRamp(ctx, out);
 
@@ -711,7 +694,8 @@ bool DecodePng(PngContext& ctx, DecodedImage& out) {
             break;
         case kGama:
             if (!ctx.seen_gama && !ctx.seen_plte && !ctx.seen_idat && c.length == 4 && CrcMatches(data, c)) {
-                const uint32_t v = LoadU32BE(p);
+                bytes::ByteCursor field(p, c.length);
+                const uint32_t v = field.U32BE();
                 if (v >= 1 && v <= 0x7FFFFFFFu) {
                     ctx.gamma = v;
                     ctx.seen_gama = true;
@@ -720,7 +704,8 @@ bool DecodePng(PngContext& ctx, DecodedImage& out) {
             break;
         case kPhys:
             if (!ctx.seen_idat && c.length == 9 && CrcMatches(data, c) && p[8] == 1) {
-                const uint32_t x = LoadU32BE(p), y = LoadU32BE(p + 4);
+                bytes::ByteCursor field(p, c.length);
+                const uint32_t x = field.U32BE(), y = field.U32BE();
                 if (x < 0x80000000u && y < 0x80000000u) {
                     ctx.x_pels_per_meter = static_cast<int32_t>(x);
                     ctx.y_pels_per_meter = static_cast<int32_t>(y);
@@ -744,7 +729,7 @@ bool DecodePng(PngContext& ctx, DecodedImage& out) {
             // The rest of the run: each chunk whole, with a good CRC.
             uint64_t total = c.length;
             size_t run_end = c.end;
-            while (run_end <= size && 8 <= size - run_end && LoadU32BE(data + run_end + 4) == kIdat) {
+            while (ChunkTypeAt(data, size, run_end) == kIdat) {
                 Chunk next;
                 if (ReadChunk(data, size, run_end, &next) != ChunkRead::Ok || !CrcMatches(data, next))
                     return Fail(src, status::kPngIdat);
@@ -779,10 +764,7 @@ bool DecodePng(PngContext& ctx, DecodedImage& out) {
                 // background as stored.
                 ChooseBackground(ctx, ctx.out_bits == 24 ? gamma : nullptr, sink.background);
             }
-            IdatRun run;
-            run.data = data;
-            run.next = c.start;
-            run.end = run_end;
+            IdatRun run(data, c.start, run_end);
             if (!DecodeImageData(ctx, run, sink, block.Get()))
                 return false;
             break;
@@ -956,7 +938,7 @@ int WritePngComment(PngContext& ctx, const std::wstring& source, const std::wstr
         PutU32BE(record.data(), static_cast<uint32_t>(8 + text.size()));
         std::memcpy(record.data() + 4, "tEXtComment", 12); // keyword with its zero byte
         std::memcpy(record.data() + 16, text.data(), text.size());
-        PutU32BE(record.data() + 16 + text.size(), Crc32(record.data() + 4, 12 + text.size()));
+        PutU32BE(record.data() + 16 + text.size(), crc::Crc32(record.data() + 4, 12 + text.size()));
     }
     if (!WriteSplicedFile(dest, data, size, span_begin, span_end, record, change))
         return FailWrite(ctx);

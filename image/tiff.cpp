@@ -24,7 +24,7 @@
 #include <new>
 #include <utility>
 
-#include "image/byte_cursor.h"
+#include "common/byte_cursor.h"
 
 namespace image {
 
@@ -39,13 +39,15 @@ bool Fail(DecodeSource& src, uint32_t code) {
     return false;
 }
 
+// Random access to values the IFD points at, after Inside() has checked them; the IFD itself is read
+// through a cursor.
 struct Reader {
     const uint8_t* data;
     size_t size;
     bool big;
-    uint16_t U16(size_t at) const { return big ? LoadU16BE(data + at) : LoadU16LE(data + at); }
-    uint32_t U32(size_t at) const { return big ? LoadU32BE(data + at) : LoadU32LE(data + at); }
-    bool Inside(uint64_t at, uint64_t bytes) const { return at <= size && bytes <= size - at; }
+    uint16_t U16(size_t at) const { return big ? bytes::LoadU16BE(data + at) : bytes::LoadU16LE(data + at); }
+    uint32_t U32(size_t at) const { return big ? bytes::LoadU32BE(data + at) : bytes::LoadU32LE(data + at); }
+    bool Inside(uint64_t at, uint64_t n) const { return bytes::Fits(size, at, n); }
 };
 
 struct Entry {
@@ -197,22 +199,29 @@ bool DecodeTiff(TiffContext& ctx, DecodedImage& out) {
         ctx.big_endian = true;
     else
         return Fail(src, status::kNotFormat);
-    const Reader r{data, size, ctx.big_endian};
-    if (r.U16(2) != 42)
+    const bool big = ctx.big_endian;
+    const Reader r{data, size, big};
+    bytes::ByteCursor in(data, size);
+    in.Skip(2);
+    if (in.U16(big) != 42)
         return Fail(src, status::kNotFormat);
-    const uint32_t ifd = r.U32(4);
-    if (!r.Inside(ifd, 2))
+    const uint32_t ifd = in.U32(big);
+    if (!in.Seek(ifd) || !in.Has(2))
         return Fail(src, status::kNotFormat);
-    const uint32_t entries = r.U16(ifd);
-    if (!r.Inside(static_cast<uint64_t>(ifd) + 2, static_cast<uint64_t>(entries) * 12))
+    const uint32_t entries = in.U16(big);
+    if (!in.Has(static_cast<size_t>(entries) * 12))
         return Fail(src, status::kNotFormat);
     src.cursor = data + ifd;
 
     Array offsets, counts;
     uint32_t samples = 0; // tag 277; 0 when absent
     for (uint32_t i = 0; i < entries; ++i) {
-        const size_t at = ifd + 2 + static_cast<size_t>(i) * 12;
-        const Entry e{r.U16(at), r.U16(at + 2), r.U32(at + 4), at + 8};
+        Entry e;
+        e.tag = in.U16(big);
+        e.type = in.U16(big);
+        e.count = in.U32(big);
+        e.value_at = in.Pos();
+        in.Skip(4);
         switch (e.tag) {
         case 256:
         case 257: {
@@ -231,10 +240,11 @@ bool DecodeTiff(TiffContext& ctx, DecodedImage& out) {
             if (e.count == 1) {
                 ctx.bits_per_sample = Scalar(r, e);
             } else if (e.count == 3) {
-                const uint32_t where = r.U32(e.value_at);
-                if (!r.Inside(where, 6))
+                bytes::ByteCursor values(data, size);
+                values.Seek(r.U32(e.value_at));
+                const uint32_t b0 = values.U16(big), b1 = values.U16(big), b2 = values.U16(big);
+                if (!values.Ok())
                     return Fail(src, status::kNotFormat);
-                const uint32_t b0 = r.U16(where), b1 = r.U16(where + 2), b2 = r.U16(where + 4);
                 if (b0 != b1 || b1 != b2 || (b0 != 8 && b0 != 16))
                     return Fail(src, status::kBadFormat);
                 ctx.bits_per_sample = b0;

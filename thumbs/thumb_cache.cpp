@@ -24,6 +24,7 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "common/path.h"
 #include "common/utf16.h"
 #include "folder/names.h"
 #include "folder/pane_location.h"
@@ -85,10 +86,10 @@ std::wstring RecordKey(const std::wstring& name, const std::wstring& folderPart)
     std::wstring key;
     key.reserve(name.size() + folderPart.size() + 1);
     for (wchar_t c : name)
-        key.push_back(folder::FoldAscii(c));
+        key.push_back(paths::FoldAscii(c));
     key.push_back(L'\0');
     for (wchar_t c : folderPart)
-        key.push_back(folder::FoldAscii(c));
+        key.push_back(paths::FoldAscii(c));
     return key;
 }
 
@@ -142,7 +143,7 @@ bool UpdateIndex(const std::wstring& cacheFolder, const CacheLocation& location,
         return CreateIndex(cacheFolder, location, update);
     }
     const auto match = std::find_if(contents.records.begin(), contents.records.end(), [&](const IndexRecord& r) {
-        return folder::PathsEqual(r.path, location.path);
+        return paths::EqualFold(r.path, location.path);
     });
     size_t count = contents.records.size();
     if (match != contents.records.end()) {
@@ -340,7 +341,7 @@ FindResult FindLocation(const std::wstring& cacheFolder, const CacheLocation& lo
         !ReadIndexFile(file, &contents, &fileSize))
         return result;
     for (const IndexRecord& record : contents.records) {
-        if (!folder::PathsEqual(record.path, location.path))
+        if (!paths::EqualFold(record.path, location.path))
             continue;
         if (folder::SourceFor(location.kind).CacheFollowsFileTime()) {
             platform::FileTime now = 0;
@@ -395,13 +396,13 @@ bool LookupItem(const CacheBlock& cache, const LookupContext& context, folder::T
     const folder::RecordMatch match = folder::SourceFor(context.kind).CacheMatch();
     while (cursor.Next(&record)) {
         if (match == folder::RecordMatch::NameAndFileTime) {
-            if (!folder::PathsEqual(RecordName(record), item.name))
+            if (!paths::EqualFold(RecordName(record), item.name))
                 continue;
             platform::FileTime now = 0;
             if (!platform::GetLastWriteTime(item.path, &now) || now != record.time)
                 return false;
         } else if (match == folder::RecordMatch::PathAndTime) {
-            if (!folder::PathsEqual(RecordFolder(record), item.path))
+            if (!paths::EqualFold(RecordFolder(record), item.path))
                 continue;
             platform::FileTime now = item.time;
             if (!context.shellTimeCheck && !platform::GetLastWriteTime(item.path, &now))

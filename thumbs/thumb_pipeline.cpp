@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "common/path.h"
 #include "folder/listing.h"
 #include "folder/pane_location.h"
 

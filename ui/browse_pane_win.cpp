@@ -9,6 +9,7 @@
 #include <memory>
 #include <utility>
 
+#include "app/decode_options.h"
 #include "app/language_win.h"
 #include "app/messages.h"
 #include "app/program_state_win.h"
@@ -155,16 +156,6 @@ void Pane::ViewContextMenu(POINT screen) {
                        nullptr);
 }
 
-image::LoadOptions LoadOptionsOf(const settings::Settings& s) {
-    image::LoadOptions o;
-    o.background.composite = s.pngFlatten;
-    o.background.use_file_background = s.pngFileBackground;
-    o.background.background = s.pngBackground;
-    o.background.display_gamma = s.pngGamma ? static_cast<uint32_t>(s.pngDisplayGamma) : 0;
-    o.plugin_folder = s.pluginFolder;
-    return o;
-}
-
 thumbs::ThumbSettings ThumbSettingsOf(const settings::Settings& s) {
     thumbs::ThumbSettings t;
     t.boxWidth = thumbs::ClampBoxSide(s.thumbWidth);
@@ -173,7 +164,7 @@ thumbs::ThumbSettings ThumbSettingsOf(const settings::Settings& s) {
     t.jpegQuality = s.cacheJpegQuality;
     t.autoRotate = s.exifOrientation;
     t.cacheEnabled = s.cacheEnabled;
-    t.load = LoadOptionsOf(s);
+    t.load = settings::DecodeOptionsOf(s);
     return t;
 }
 

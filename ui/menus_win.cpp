@@ -9,6 +9,7 @@
 #include <unordered_set>
 
 #include "app/language_win.h"
+#include "common/path.h"
 #include "common/scoped_win.h"
 #include "folder/shell_tree_win.h"
 #include "ui/commands.h"
@@ -120,12 +121,7 @@ std::wstring Literal(const std::wstring& text) {
 // The last path component, trailing backslashes ignored ("C:\" shows as "C:"); the whole text when
 // nothing is left.
 std::wstring LastComponent(const std::wstring& path) {
-    size_t end = path.size();
-    while (end > 0 && path[end - 1] == L'\\')
-        --end;
-    const size_t slash = path.rfind(L'\\', end == 0 ? 0 : end - 1);
-    const size_t start = slash == std::wstring::npos || end == 0 ? 0 : slash + 1;
-    std::wstring name = path.substr(start, end - start);
+    const std::wstring name = paths::LastComponent(paths::TrimTrailingSeparators(path));
     return name.empty() ? path : name;
 }
 

@@ -4,7 +4,7 @@
 
 #include "app/messages.h"
 #include "app/program_state_win.h"
-#include "app/startup_rules.h"
+#include "common/path.h"
 #include "common/platform.h"
 #include "ui/main_window_win.h"
 #include "ui/browse_pane_win.h"
@@ -43,10 +43,8 @@ std::wstring NavigationFolder(const std::wstring& path) {
     const std::wstring clean = WithoutTrailingSlash(path);
     if (platform::FolderExists(clean) || !platform::FileExists(clean))
         return clean;
-    std::wstring folder = startup::FolderOf(clean);
-    if (folder.size() == 2 && folder[1] == L':')
-        folder += L'\\';
-    return folder;
+    const std::wstring folder = paths::ParentFolder(clean);
+    return folder.empty() ? clean : folder;
 }
 
 } // namespace ui

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "app/decode_options.h"
 #include "app/program_state_win.h"
 #include "image/load.h"
 #include "image/scale.h"
@@ -48,16 +49,6 @@ void Orient(image::DecodedImage& img, int orientation) {
     image::AdoptPixels(img, std::move(turned));
     img.info.header.width = width;
     img.info.header.height = height;
-}
-
-image::LoadOptions LoadOptionsFromSettings(const settings::Settings& s) {
-    image::LoadOptions o;
-    o.background.composite = s.pngFlatten;
-    o.background.use_file_background = s.pngFileBackground;
-    o.background.background = s.pngBackground;
-    o.background.display_gamma = s.pngGamma ? static_cast<uint32_t>(s.pngDisplayGamma) : 0;
-    o.plugin_folder = s.pluginFolder;
-    return o;
 }
 
 layout::Rect ToRect(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
@@ -238,7 +229,7 @@ bool ShowPopupPreview(MainWindow& w, const std::wstring& path, const RECT& cell)
     const settings::Settings& s = P().settings;
     int orientation = 1;
     v->picture = image::LoadImageFromFile(path, &orientation, static_cast<uint32_t>(s.previewSize),
-                                          LoadOptionsFromSettings(s));
+                                          settings::DecodeOptionsOf(s));
     if (!v->picture || !v->picture->pixels) {
         v->picture.reset();
         return false;

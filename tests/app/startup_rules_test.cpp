@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "app/path_compare.h"
-
 namespace {
 
 TEST(OsClass, FollowsTheVersionTable) {
@@ -34,12 +32,6 @@ TEST(ExecutableName, OnlyQuorleInAnyCaseWithAnyExtension) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(startup::ExecutableNameIsQuorle(c.path), c.accepted);
-}
-
-TEST(Paths, FolderOfAndJoin) {
-    EXPECT_EQ(startup::FolderOf(L"C:\\A\\B\\Quorle.exe"), L"C:\\A\\B");
-    EXPECT_EQ(startup::JoinPath(L"C:\\A", L"Quorle.ini"), L"C:\\A\\Quorle.ini");
-    EXPECT_EQ(startup::JoinPath(L"C:\\", L"Quorle.ini"), L"C:\\Quorle.ini");
 }
 
 TEST(CacheFolder, DefaultBesideTheSettingsUnlessKey167SaysOtherwise) {
@@ -112,30 +104,6 @@ TEST(ErrorBox, ThreeFamiliesAndNothingElse) {
         EXPECT_EQ(t.prefix, c.prefix) << c.id;
         EXPECT_EQ(t.text, c.id);
     }
-}
-
-TEST(PathCompare, AsciiFoldingAndContainment) {
-    EXPECT_TRUE(paths::EqualFold(L"C:\\Photos", L"c:\\PHOTOS"));
-    EXPECT_FALSE(paths::EqualFold(L"C:\\Photos", L"C:\\Photos\\"));
-    EXPECT_FALSE(paths::EqualFold(L"C:\\É", L"C:\\é")); // non-ASCII letters compare exactly
-    struct Case {
-        const wchar_t* path;
-        const wchar_t* folder;
-        bool under;
-    } cases[] = {
-        {L"C:\\Photos", L"C:\\Photos", true},
-        {L"C:\\photos\\2020\\a.jpg", L"C:\\Photos", true},
-        {L"C:\\Photos2", L"C:\\Photos", false},
-        {L"C:\\Photo", L"C:\\Photos", false},
-        {L"C:\\Photos", L"C:\\Photos\\2020", false},
-        {L"C:\\x.jpg", L"C:\\", true},  // a drive root already ends in "\"
-        {L"C:\\", L"C:\\", true},
-        {L"D:\\x.jpg", L"C:\\", false},
-        {L"C:\\x", L"", false},         // no folder contains anything
-        {L"", L"", false},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(paths::AtOrUnder(c.path, c.folder), c.under);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "folder/names.h"
+#include "common/path.h"
 
 #include <gtest/gtest.h>
 
@@ -55,10 +56,10 @@ TEST(LogicalCompare, InstalledCompareIsUsedAndCanBeRemoved) {
 }
 
 TEST(Paths, FoldOnlyAsciiLetters) {
-    EXPECT_TRUE(folder::PathsEqual(L"C:\\Photos\\A.JPG", L"c:\\photos\\a.jpg"));
-    EXPECT_FALSE(folder::PathsEqual(L"C:\\Photos", L"C:\\Photos\\"));
-    EXPECT_FALSE(folder::PathsEqual(L"\u00C9t\u00E9", L"\u00E9t\u00E9")); // É and é are different characters
-    EXPECT_FALSE(folder::PathsEqual(L"[", L"{")); // 0x5B and 0x7B differ by the case bit but are not letters
+    EXPECT_TRUE(paths::EqualFold(L"C:\\Photos\\A.JPG", L"c:\\photos\\a.jpg"));
+    EXPECT_FALSE(paths::EqualFold(L"C:\\Photos", L"C:\\Photos\\"));
+    EXPECT_FALSE(paths::EqualFold(L"\u00C9t\u00E9", L"\u00E9t\u00E9")); // É and é are different characters
+    EXPECT_FALSE(paths::EqualFold(L"[", L"{")); // 0x5B and 0x7B differ by the case bit but are not letters
 }
 
 TEST(Extensions, DotMustSitWhereTheExtensionStarts) {

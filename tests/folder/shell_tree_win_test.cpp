@@ -13,6 +13,7 @@
 #include "folder/names.h"
 #include "tests/fixtures/byte_writer.h"
 #include "tests/harness/win_harness.h"
+#include "common/path.h"
 
 namespace {
 
@@ -63,7 +64,7 @@ class ShellTreeUi : public ::testing::Test {
         host_.activePane = [this] { return active_; };
         host_.paneShows = [this](int pane, const msg::LocationRequest& l) {
             for (const std::wstring& p : shown_[pane])
-                if (l.kind == 0 && folder::PathsEqual(p, l.path))
+                if (l.kind == 0 && paths::EqualFold(p, l.path))
                     return true;
             return false;
         };
@@ -92,7 +93,7 @@ class ShellTreeUi : public ::testing::Test {
     HTREEITEM Child(HTREEITEM parent, const std::wstring& text) {
         for (HTREEITEM c = TreeView_GetChild(tree_, parent); c; c = TreeView_GetNextSibling(tree_, c)) {
             shelltree::ItemFacts f;
-            if (shelltree::ItemFactsOf(c, &f) && (f.text == text || folder::PathsEqual(f.path, text)))
+            if (shelltree::ItemFactsOf(c, &f) && (f.text == text || paths::EqualFold(f.path, text)))
                 return c;
         }
         return nullptr;

@@ -1,5 +1,6 @@
 #include "tests/harness/win_harness.h"
 
+#include "common/path.h"
 #include "common/scoped_win.h"
 #include "tests/harness/png_writer.h"
 
@@ -178,11 +179,7 @@ std::wstring ExeFolder() {
 namespace {
 
 // Test executables live in <build>\tests or <build>\fuzz, tools in <build>\out.
-std::wstring BuildFolder() {
-    std::wstring exe = ExeFolder();
-    size_t slash = exe.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? exe : exe.substr(0, slash);
-}
+std::wstring BuildFolder() { return paths::Parent(ExeFolder()); }
 
 } // namespace
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "image/byte_cursor.h"
+#include "common/byte_cursor.h"
 #include "tests/fixtures/byte_writer.h"
 
 namespace {
@@ -409,13 +409,13 @@ TEST(BmpWrite, TwentyFourBitLayoutAndRoundTrip) {
     ASSERT_EQ(file.size(), 54u + 24u) << "rows of 12 bytes";
     EXPECT_EQ(file[0], 'B');
     EXPECT_EQ(file[1], 'M');
-    EXPECT_EQ(image::LoadU32LE(&file[2]), 78u);
-    EXPECT_EQ(image::LoadU32LE(&file[10]), 54u) << "pixel offset";
-    EXPECT_EQ(image::LoadU32LE(&file[14]), 40u);
-    EXPECT_EQ(image::LoadU32LE(&file[22]), 2u) << "positive height: bottom-up";
-    EXPECT_EQ(image::LoadU16LE(&file[28]), 24);
-    EXPECT_EQ(image::LoadU32LE(&file[38]), 3780u);
-    EXPECT_EQ(image::LoadU32LE(&file[46]), 0u) << "no colours used for 24 bits";
+    EXPECT_EQ(bytes::LoadU32LE(&file[2]), 78u);
+    EXPECT_EQ(bytes::LoadU32LE(&file[10]), 54u) << "pixel offset";
+    EXPECT_EQ(bytes::LoadU32LE(&file[14]), 40u);
+    EXPECT_EQ(bytes::LoadU32LE(&file[22]), 2u) << "positive height: bottom-up";
+    EXPECT_EQ(bytes::LoadU16LE(&file[28]), 24);
+    EXPECT_EQ(bytes::LoadU32LE(&file[38]), 3780u);
+    EXPECT_EQ(bytes::LoadU32LE(&file[46]), 0u) << "no colours used for 24 bits";
     EXPECT_EQ(std::memcmp(&file[54], pixels.data(), 24), 0);
 
     Decoded d = Decode(file);
@@ -435,8 +435,8 @@ TEST(BmpWrite, EightBitCarriesItsTable) {
     ASSERT_TRUE(image::WriteBmp(w, dir / L"p.bmp", table, pixels));
     const std::vector<uint8_t> file = fixtures::ReadWholeFile(dir / L"p.bmp");
     ASSERT_EQ(file.size(), 54u + 1024u + 4u);
-    EXPECT_EQ(image::LoadU32LE(&file[10]), 1078u);
-    EXPECT_EQ(image::LoadU32LE(&file[46]), 256u);
+    EXPECT_EQ(bytes::LoadU32LE(&file[10]), 1078u);
+    EXPECT_EQ(bytes::LoadU32LE(&file[46]), 256u);
     Decoded d = Decode(file);
     ASSERT_TRUE(d.ok);
     EXPECT_EQ(d.img.pixels[0], 1);

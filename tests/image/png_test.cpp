@@ -408,9 +408,8 @@ TEST(PngDecode, ResolutionAndTextCounts) {
     p.width = 1;
     p.height = 1;
     p.sample = [](uint32_t, uint32_t, uint32_t) { return uint16_t(1); };
-    const std::string long_comment(100, 'x');
     Bytes comment_data = {'C', 'o', 'm', 'm', 'e', 'n', 't', 0};
-    comment_data.insert(comment_data.end(), long_comment.begin(), long_comment.end());
+    comment_data.resize(comment_data.size() + 100, 'x'); // a 100-byte comment
     const Bytes keyword80(81, 'k'); // no zero within the keyword's 80 bytes
     const std::vector<Bytes> chunks = {
         testpng::Chunk("pHYs", {0, 0, 0x0B, 0x13, 0, 0, 0x0B, 0x14, 1}),

@@ -1,11 +1,13 @@
-// A bounded reader over untrusted bytes. Every check is written as `n <= size - pos`, so offsets taken
-// from a file can never wrap; a read past the end returns zero and makes the cursor fail for good.
+// A bounded reader over untrusted bytes, shared by every parser of file structure (picture headers,
+// chunks, IFDs, markers, archive directories). Every check is written as `n <= size - pos`, so offsets
+// taken from a file can never wrap; a read past the end returns zero and makes the cursor fail for
+// good. Pixel rows are not read byte by byte through it: Bytes() hands out a checked span instead.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-namespace image {
+namespace bytes {
 
 class ByteCursor {
   public:
@@ -30,6 +32,16 @@ class ByteCursor {
             return Fail();
         pos_ += n;
         return true;
+    }
+    // The next `n` bytes, stepped over; null (and failed) when fewer are left.
+    const uint8_t* Bytes(size_t n) {
+        if (!Has(n)) {
+            Fail();
+            return nullptr;
+        }
+        const uint8_t* p = data_ + pos_;
+        pos_ += n;
+        return p;
     }
     uint8_t U8() {
         if (!Has(1))
@@ -58,7 +70,18 @@ class ByteCursor {
         return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
                (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
     }
+    uint32_t U32BE() {
+        if (!Has(4))
+            return static_cast<uint32_t>(Fail());
+        const uint8_t* p = data_ + pos_;
+        pos_ += 4;
+        return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
+               (static_cast<uint32_t>(p[2]) << 8) | static_cast<uint32_t>(p[3]);
+    }
     int32_t I32LE() { return static_cast<int32_t>(U32LE()); }
+    // Byte order chosen by the file (TIFF and Exif).
+    uint16_t U16(bool big_endian) { return big_endian ? U16BE() : U16LE(); }
+    uint32_t U32(bool big_endian) { return big_endian ? U32BE() : U32LE(); }
 
   private:
     bool Fail() {
@@ -73,6 +96,10 @@ class ByteCursor {
     bool ok_ = true;
 };
 
+// True when `n` bytes at `at` lie inside `size` bytes, for offsets and lengths read from a file.
+inline bool Fits(size_t size, uint64_t at, uint64_t n) { return at <= size && n <= size - at; }
+
+// Unchecked loads, for places whose bounds a cursor or Fits() has already established.
 inline uint16_t LoadU16LE(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 inline uint16_t LoadU16BE(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
 inline uint32_t LoadU32LE(const uint8_t* p) {
@@ -84,4 +111,4 @@ inline uint32_t LoadU32BE(const uint8_t* p) {
            (static_cast<uint32_t>(p[2]) << 8) | static_cast<uint32_t>(p[3]);
 }
 
-} // namespace image
+} // namespace bytes
