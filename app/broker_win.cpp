@@ -151,7 +151,7 @@ LRESULT BrokerWndProc(Broker* b, HWND hwnd, UINT message, WPARAM wp, LPARAM lp) 
 
 } // namespace
 
-win::Handle StartBrokerThread(Routing* routing) {
+bool StartBrokerThread(Routing* routing, win::MessageWorker& worker) {
     auto broker = std::make_shared<Broker>();
     broker->routing = routing;
     win::MessageWorkerArgs args;
@@ -161,13 +161,10 @@ win::Handle StartBrokerThread(Routing* routing) {
         return BrokerWndProc(broker.get(), hwnd, message, wp, lp);
     };
     args.onReady = [routing](HWND hwnd) { routing->broker.store(hwnd); };
-    win::MessageWorker worker;
-    if (!worker.Start(std::move(args))) {
-        worker.Stop(startup::kThreadWaitMs);
-        return win::Handle();
-    }
-    // The program's teardown ends the broker with kBrokerQuit, in its own order.
-    return worker.ReleaseThread();
+    if (worker.Start(std::move(args)))
+        return true;
+    worker.Stop(startup::kThreadWaitMs);
+    return false;
 }
 
 } // namespace app

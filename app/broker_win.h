@@ -6,12 +6,12 @@
 #include <windows.h>
 
 #include "app/routing_win.h"
-#include "common/scoped_win.h"
+#include "common/message_worker_win.h"
 
 namespace app {
 
-// Starts the broker thread and waits until its window exists; stores it in routing.broker.
-// Returns the thread, or an empty handle when the thread or its window could not be made.
-win::Handle StartBrokerThread(Routing* routing);
+// Starts the broker thread in `worker` and waits until its window exists; stores it in
+// routing.broker. False when the thread or its window could not be made. Stop it with kBrokerQuit.
+bool StartBrokerThread(Routing* routing, win::MessageWorker& worker);
 
 } // namespace app

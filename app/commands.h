@@ -51,8 +51,7 @@ constexpr int kFitAcrossMenu = 5400; // toolbar drop-down
 // Fit n thumbnails across: 5400 + n for n in 2, 3, 4, 6, 8, 12, 20.
 constexpr int kFitAcrossBase = 5400;
 
-constexpr int kTreeMenuFirst = 5500; // ... 5600: items of the tree area's context menus
-constexpr int kTreeMenuLast = 5600;
+// 5500 ... 5600: items of the tree area's context menus.
 constexpr int kOpenInPane1 = 5500;
 constexpr int kOpenInPane2 = 5501;
 constexpr int kAddRootFolder = 5510;

@@ -9,6 +9,7 @@
 #include "app/routing_win.h"
 #include "app/settings.h"
 #include "app/shortcut_table.h"
+#include "common/message_worker_win.h"
 #include "common/scoped_win.h"
 
 namespace app {
@@ -35,8 +36,8 @@ struct Program {
     int screenBound = 0;
 
     Routing routing;
-    // Broker, pane-1 worker, pane-2 worker.
-    win::Handle threads[3];
+    win::MessageWorker broker;
+    win::MessageWorker thumbWorkers[2]; // pane 1, pane 2
 
     win::CriticalSection pluginLock;
     win::CriticalSection cacheLock;

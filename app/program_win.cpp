@@ -161,9 +161,9 @@ thumbs::CacheLock& CacheLockOf(Program& p) {
 }
 
 void StartThreads(Program& p) {
-    p.threads[0] = StartBrokerThread(&p.routing);
-    p.threads[1] = thumbs::StartThumbWorker(&p.routing, 0, &CacheLockOf(p));
-    p.threads[2] = thumbs::StartThumbWorker(&p.routing, 1, &CacheLockOf(p));
+    StartBrokerThread(&p.routing, p.broker);
+    thumbs::StartThumbWorker(&p.routing, 0, &CacheLockOf(p), p.thumbWorkers[0]);
+    thumbs::StartThumbWorker(&p.routing, 1, &CacheLockOf(p), p.thumbWorkers[1]);
 }
 
 int MessageLoop(Program& p, HWND main) {
@@ -227,28 +227,16 @@ bool g_tornDown = false;
 
 } // namespace
 
-void WaitBounded(win::Handle& thread, DWORD ms) {
-    if (!thread)
-        return;
-    DWORD code = 0;
-    if (GetExitCodeThread(thread.Get(), &code) && code == startup::kStillActive &&
-        WaitForSingleObject(thread.Get(), ms) == WAIT_TIMEOUT)
-        TerminateThread(thread.Get(), startup::kStillActive);
-    thread.Reset();
-}
-
 void TearDown(ui::MainWindow& w) {
     if (g_tornDown)
         return;
     g_tornDown = true;
     Program& p = TheProgram();
     for (int pane = 1; pane >= 0; --pane) {
-        PostMessageW(p.routing.workers[pane].load(), msg::kThumbQuit, 0, 0);
-        WaitBounded(p.threads[1 + pane], startup::kThreadWaitMs);
+        p.thumbWorkers[pane].Stop(startup::kThreadWaitMs, msg::kThumbQuit);
         ui::ReleasePaneView(w.panes[pane]);
     }
-    PostMessageW(p.routing.broker.load(), msg::kBrokerQuit, 0, 0);
-    WaitBounded(p.threads[0], startup::kThreadWaitMs);
+    p.broker.Stop(startup::kThreadWaitMs, msg::kBrokerQuit);
     folder::CloseWatch(w.watch);
     ui::RemoveMenuHook();
     if (p.settings.closeViewerOnExit)

@@ -19,9 +19,6 @@ namespace app {
 // The program's entry, called by wWinMain.
 int Run(HINSTANCE instance, int cmdShow);
 
-// Waits up to 1000 ms for a thread, terminates it when it does not end, and closes the handle.
-void WaitBounded(win::Handle& thread, DWORD ms);
-
 // The close sequence up to the settings file: workers, broker, subclasses, image list, settings,
 // accelerators. Runs once; the caller then destroys the window (or Windows ends the process).
 void TearDown(ui::MainWindow& w);

@@ -62,7 +62,7 @@ LRESULT CALLBACK WorkerWndProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
 }
 
 unsigned __stdcall WorkerThreadMain(void* arg) {
-    // The thread shares the record with its owner, so an owner that let go of the thread leaves it intact.
+    // The thread shares the record with its owner, so an owner that gave up on the thread leaves it intact.
     std::unique_ptr<std::shared_ptr<State>> start(static_cast<std::shared_ptr<State>*>(arg));
     std::shared_ptr<State> s = std::move(*start);
     const MessageWorkerArgs& a = s->args;
@@ -164,11 +164,5 @@ bool MessageWorker::Stop(DWORD boundMs, UINT quitMessage) {
 }
 
 HWND MessageWorker::Window() const { return state_ ? state_->window.load() : nullptr; }
-
-Handle MessageWorker::ReleaseThread() {
-    state_.reset();
-    threadId_ = 0;
-    return std::move(thread_);
-}
 
 } // namespace win

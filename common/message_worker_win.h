@@ -7,7 +7,8 @@
 // goes are handed to `freePayload`, or they would be lost with their records.
 //
 // Stop sets a flag long handlers check, posts WM_CLOSE (or the worker's own quit message) and waits
-// a bounded time; a thread that does not end within the bound is terminated as the last resort.
+// a bounded time; a thread that does not end within the bound is terminated as the last resort. The
+// thread shares its record with the owner, so a terminated thread never sees it freed.
 // Windows-only.
 #pragma once
 
@@ -63,9 +64,8 @@ class MessageWorker {
     HWND Window() const;
     explicit operator bool() const { return static_cast<bool>(thread_); }
 
-    // Hands the thread to a caller with its own shutdown sequence; the worker's record lives on with
-    // the thread.
-    Handle ReleaseThread();
+    // The thread while it is owned (to wait for it or hold it still in tests).
+    HANDLE Thread() const { return thread_.Get(); }
 
     struct State;
 

@@ -1,8 +1,8 @@
 // What differs between the kinds of location a pane shows, behind one small interface: how the
-// location is listed, how one member's bytes are read, what its items are called, the time and key
-// the thumbnail cache files it under, and the name the title shows. Each kind has one
-// implementation; the listing, the thumbnail pipeline, the cache lookup and the tree ask it instead
-// of branching on the kind.
+// location is listed, how one member's bytes are read, what its items are called, how the thumbnail
+// cache dates the location and finds its items' records (the index is keyed by the location's path
+// for every kind), and the name the title shows. Each kind has one implementation; the listing, the
+// thumbnail pipeline and the cache ask it instead of branching on the kind.
 #pragma once
 
 #include <functional>
@@ -56,8 +56,6 @@ class LocationSource {
     virtual platform::FileTime CacheTime(platform::FileTime listed) const = 0;
     // What a cache record of an item stores as its folder part.
     virtual const std::wstring& CacheFolderPart(const ThumbItem& item) const = 0;
-    // The key the cache index files the location under.
-    virtual const std::wstring& CacheKey(const PaneLocation& location) const { return location.path; }
 
     virtual std::wstring DisplayName(const PaneLocation& location) const;
 };

@@ -571,7 +571,7 @@ bool PurgeCache(const std::wstring& cacheFolder, size_t* dropped) {
     std::vector<uint32_t> gone;
     uint32_t keptCount = 0;
     for (const IndexRecord& record : contents.records) {
-        if (record.locationTime == kShellLocationTime || platform::PathExists(record.path)) {
+        if (record.locationTime == folder::kShellCacheTime || platform::PathExists(record.path)) {
             AppendIndexRecord(kept, record);
             ++keptCount;
         } else {

@@ -51,7 +51,6 @@ class CacheLockGuard {
 
 constexpr uint32_t kCacheMagic = 0x01900000;
 constexpr uint32_t kFirstDataNumber = 10000000;
-constexpr platform::FileTime kShellLocationTime = folder::kShellCacheTime; // stored for shell folders
 constexpr size_t kCacheHeaderSize = 8;
 constexpr size_t kIndexRecordHeaderSize = 24;
 constexpr size_t kCacheRecordHeaderSize = 64;

@@ -268,7 +268,7 @@ void FreePanePayload(UINT message, WPARAM, LPARAM lp) {
         delete reinterpret_cast<ThumbResults*>(lp);
 }
 
-win::Handle StartThumbWorker(app::Routing* routing, int index, CacheLock* cacheLock) {
+bool StartThumbWorker(app::Routing* routing, int index, CacheLock* cacheLock, win::MessageWorker& worker) {
     auto w = std::make_shared<Worker>(Worker{routing, index & 1, cacheLock});
     win::MessageWorkerArgs args;
     args.className = kWorkerClass[w->index];
@@ -284,10 +284,7 @@ win::Handle StartThumbWorker(app::Routing* routing, int index, CacheLock* cacheL
     args.firstPayload = msg::kThumbReady;
     args.lastPayload = msg::kThumbRequest;
     args.freePayload = FreeWorkerPayload;
-    win::MessageWorker worker;
-    worker.Start(std::move(args));
-    // The program's teardown ends the worker with kThumbQuit, in its own order.
-    return worker.ReleaseThread();
+    return worker.Start(std::move(args));
 }
 
 } // namespace thumbs

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/routing_win.h"
+#include "common/message_worker_win.h"
 #include "common/scoped_win.h"
 #include "folder/archive_listing.h"
 #include "folder/thumb_item.h"
@@ -75,8 +76,9 @@ void ApplyThumbResult(folder::ThumbItem& result, folder::ThumbItem& target);
 void FreeWorkerPayload(UINT message, WPARAM wp, LPARAM lp);
 void FreePanePayload(UINT message, WPARAM wp, LPARAM lp);
 
-// Starts worker `index` (0 or 1); it posts kMainWorkerReady to routing->main once its window exists.
-// `cacheLock` (may be null) is held around every read and write of the cache files.
-win::Handle StartThumbWorker(app::Routing* routing, int index, CacheLock* cacheLock);
+// Starts worker `index` (0 or 1) in `worker`; it posts kMainWorkerReady to routing->main once its
+// window exists. `cacheLock` (may be null) is held around every read and write of the cache files.
+// Stop it with kThumbQuit.
+bool StartThumbWorker(app::Routing* routing, int index, CacheLock* cacheLock, win::MessageWorker& worker);
 
 } // namespace thumbs

@@ -42,14 +42,12 @@ class BrokerWindow : public ::testing::Test {
             routing_.panes[i].store(panes_[i]);
             routing_.workers[i].store(workers_[i]);
         }
-        thread_ = app::StartBrokerThread(&routing_);
-        ASSERT_TRUE(thread_);
+        ASSERT_TRUE(app::StartBrokerThread(&routing_, thread_));
         broker_ = routing_.broker.load();
         ASSERT_NE(broker_, nullptr);
     }
     void TearDown() override {
-        PostMessageW(broker_, msg::kBrokerQuit, 0, 0);
-        EXPECT_EQ(WaitForSingleObject(thread_.Get(), 5000), WAIT_OBJECT_0);
+        EXPECT_TRUE(thread_.Stop(5000, msg::kBrokerQuit)) << "the broker ends on its quit message";
         for (int i = 0; i < 2; ++i) {
             DestroyWindow(panes_[i]);
             DestroyWindow(workers_[i]);
@@ -80,7 +78,7 @@ class BrokerWindow : public ::testing::Test {
         harness::PumpUntil([&] { return Ask(msg::kBrokerPaneIdle, 0, pane) == 1; }, 2000);
     }
     app::Routing routing_;
-    win::Handle thread_;
+    win::MessageWorker thread_;
     HWND broker_ = nullptr;
     HWND panes_[2] = {};
     HWND workers_[2] = {};

@@ -156,24 +156,4 @@ TEST_F(MessageWorkerTest, AWindowThatCannotBeMadeFailsTheStart) {
     EXPECT_TRUE(worker_.Stop(5000)) << "the thread ended by itself";
 }
 
-TEST_F(MessageWorkerTest, AReleasedThreadKeepsItsRecordUntilItEnds) {
-    auto alive = std::make_shared<int>(0);
-    std::weak_ptr<int> watch = alive;
-    win::MessageWorkerArgs args = Args(L"Quorle_worker_test_f");
-    args.onReady = [alive](HWND) {};
-    alive.reset();
-    ASSERT_TRUE(worker_.Start(std::move(args)));
-    const HWND hwnd = worker_.Window();
-    win::Handle thread = worker_.ReleaseThread();
-    ASSERT_TRUE(thread);
-    EXPECT_FALSE(worker_);
-    EXPECT_FALSE(watch.expired()) << "the thread still holds its record";
-    // The handler still runs after its owner let go.
-    SendMessageW(hwnd, kPayload, 0, reinterpret_cast<LPARAM>(new Counted(counters_)));
-    EXPECT_EQ(counters_.handled.load(), 1);
-    ASSERT_TRUE(PostMessageW(hwnd, WM_CLOSE, 0, 0));
-    EXPECT_EQ(WaitForSingleObject(thread.Get(), 5000), WAIT_OBJECT_0);
-    EXPECT_TRUE(watch.expired()) << "freed when the thread ended";
-}
-
 } // namespace

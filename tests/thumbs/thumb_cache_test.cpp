@@ -369,7 +369,7 @@ TEST(LookupItem, ShellAndArchiveKeys) {
     folder::ThumbItem shellItem = MakeItem(L"s.jpg", 6, 6, 10, 777);
     shellItem.path = L"C:\\$Recycle.Bin\\S-1\\$Rabc.jpg";
     ASSERT_TRUE(thumbs::WriteLocation(cache.Path(), Location(L"::{bin}", folder::kShellFolder), 0, 80, &shellItem, 1));
-    EXPECT_EQ(ReadIndex(cache.Path()).records[0].locationTime, thumbs::kShellLocationTime);
+    EXPECT_EQ(ReadIndex(cache.Path()).records[0].locationTime, folder::kShellCacheTime);
     thumbs::CacheBlock block;
     ASSERT_EQ(thumbs::ReadLocation(cache.Path(), Location(L"::{bin}", folder::kShellFolder), 0, 1, &block), 1u);
     thumbs::LookupContext lookup;

@@ -74,10 +74,7 @@ class ThumbWorker : public ::testing::Test {
         g_results.clear();
     }
     void TearDown() override {
-        if (worker_ && IsWindow(worker_))
-            PostMessageW(worker_, msg::kThumbQuit, 0, 0);
-        if (thread_)
-            WaitForSingleObject(thread_.Get(), 10000);
+        EXPECT_TRUE(thread_.Stop(10000, msg::kThumbQuit)) << "the worker ends on its quit message";
         harness::PumpFor(50);
         g_results.clear();
         for (HWND h : {main_, broker_, pane_})
@@ -85,8 +82,7 @@ class ThumbWorker : public ::testing::Test {
     }
 
     HWND Start() {
-        thread_ = thumbs::StartThumbWorker(&routing_, 1, &lock_);
-        EXPECT_TRUE(thread_);
+        EXPECT_TRUE(thumbs::StartThumbWorker(&routing_, 1, &lock_, thread_));
         EXPECT_TRUE(harness::PumpUntil([] { return !g_seen.empty(); }, 5000));
         worker_ = g_seen.empty() ? nullptr : reinterpret_cast<HWND>(g_seen[0].wp);
         return worker_;
@@ -119,7 +115,7 @@ class ThumbWorker : public ::testing::Test {
     app::Routing routing_;
     win::CriticalSection section_;
     thumbs::CriticalCacheLock lock_{section_};
-    win::Handle thread_;
+    win::MessageWorker thread_;
     HWND main_ = nullptr, broker_ = nullptr, pane_ = nullptr, worker_ = nullptr;
     fixtures::TempFolder cache_;
 };
@@ -154,12 +150,12 @@ TEST_F(ThumbWorker, ServesTheIdleProtocolUntilItQuits) {
 
     // Records still queued behind the quit are freed with the window, and the thread still ends.
     // The worker is held while they are posted, so all three are queued when it wakes.
-    ASSERT_NE(SuspendThread(thread_.Get()), static_cast<DWORD>(-1));
+    ASSERT_NE(SuspendThread(thread_.Thread()), static_cast<DWORD>(-1));
     EXPECT_TRUE(PostMessageW(worker, msg::kThumbQuit, 0, 0));
     EXPECT_TRUE(PostMessageW(worker, msg::kThumbReady, 1, reinterpret_cast<LPARAM>(new msg::LocationRequest)));
     EXPECT_TRUE(Post(worker, std::make_unique<thumbs::ThumbRequest>()));
-    ResumeThread(thread_.Get());
-    EXPECT_EQ(WaitForSingleObject(thread_.Get(), 5000), WAIT_OBJECT_0);
+    ResumeThread(thread_.Thread());
+    EXPECT_EQ(WaitForSingleObject(thread_.Thread(), 5000), WAIT_OBJECT_0);
     EXPECT_EQ(routing_.workers[1].load(), nullptr);
 }
 
@@ -227,10 +223,10 @@ TEST_F(ThumbWorker, AFolderChangeDuringProductionSkipsTheOldFoldersCacheWrite) {
     auto* move = new msg::LocationRequest;
     move->path = next.Path();
     move->pane = 1;
-    ASSERT_NE(SuspendThread(thread_.Get()), static_cast<DWORD>(-1));
+    ASSERT_NE(SuspendThread(thread_.Thread()), static_cast<DWORD>(-1));
     EXPECT_TRUE(Post(worker, RequestFor(old.Path(), 1)));
     EXPECT_TRUE(PostMessageW(worker, msg::kThumbReady, 3, reinterpret_cast<LPARAM>(move)));
-    ResumeThread(thread_.Get());
+    ResumeThread(thread_.Thread());
 
     ASSERT_TRUE(harness::PumpUntil([&] { return CountSeen(pane_, msg::kPaneLoad) == 1; }, 20000));
     const Seen* load = FindSeen(pane_, msg::kPaneLoad);
