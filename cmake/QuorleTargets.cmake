@@ -5,6 +5,7 @@
 #   quorle_win_test(NAME n SOURCES ... [LIBS ...])  Windows-only GoogleTest exe (links quorle_shell)
 #   quorle_fuzz_target(NAME n SOURCES ... [DICT f] [SECONDS s])  libFuzzer target run for a short fixed
 #                                          time natively; the Windows build replays its seed corpus
+#                                          (both start from the corpus fuzz_seeds writes at build time)
 #   quorle_benchmark(NAME n SOURCES ...)   Google Benchmark exe, native only, never part of the suite
 #
 # Each GoogleTest run writes test-results/<n>.xml in the build folder; scripts/test.sh sums them.
@@ -58,13 +59,15 @@ function(quorle_fuzz_target)
     set(F_SECONDS ${QUORLE_FUZZ_SECONDS})
   endif()
   set(target fuzz_${F_NAME})
-  set(seeds "${CMAKE_SOURCE_DIR}/fuzz/corpus/${F_NAME}")
+  # Written at build time by fuzz_seeds (tests/CMakeLists.txt).
+  set(seeds "${QUORLE_SEEDS_DIR}/${F_NAME}")
   if(WIN32)
     # Replays the seed corpus through the same entry point: a regression test under Wine.
     add_executable(${target} ${F_SOURCES} "${CMAKE_SOURCE_DIR}/fuzz/fuzz_main.cpp")
     target_link_libraries(${target} PRIVATE quorle_core)
     target_compile_options(${target} PRIVATE ${QUORLE_WARNINGS})
     set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/fuzz")
+    add_dependencies(${target} fuzz_seed_corpora)
     add_test(NAME ${target} COMMAND ${target} "Z:${seeds}")
     set_tests_properties(${target} PROPERTIES TIMEOUT 300)
   elseif(QUORLE_FUZZ)
@@ -73,6 +76,7 @@ function(quorle_fuzz_target)
     target_compile_options(${target} PRIVATE -fsanitize=fuzzer ${QUORLE_WARNINGS})
     target_link_options(${target} PRIVATE -fsanitize=fuzzer)
     set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/fuzz")
+    add_dependencies(${target} fuzz_seed_corpora)
     set(work "${CMAKE_BINARY_DIR}/fuzz/corpus-${F_NAME}")
     set(args -max_total_time=${F_SECONDS} -rss_limit_mb=2048 -timeout=10 -print_final_stats=1
         "-artifact_prefix=${CMAKE_BINARY_DIR}/fuzz/${F_NAME}-")
