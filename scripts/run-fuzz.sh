@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs one libFuzzer target for a fixed time on a working corpus seeded from the committed seeds.
+# Runs one libFuzzer target for a fixed time on a working corpus seeded from the build's seed corpus.
 #   run-fuzz.sh TARGET WORK_CORPUS SEED_FOLDER [libFuzzer options...]
 # Fails when the fuzzer reports a finding (crash, leak, timeout, sanitizer error).
 set -u
