@@ -17,6 +17,7 @@
 #include "folder/shell_tree_win.h"
 #include "folder/names_win.h"
 #include "image/mul_table.h"
+#include "thumbs/thumb_cache.h"
 #include "thumbs/thumb_worker_win.h"
 #include "ui/help_win.h"
 #include "ui/main_window_win.h"
@@ -223,6 +224,38 @@ void WriteSettings(Program& p) {
     writer.Finish();
 }
 
+DWORD Remaining(ULONGLONG deadline) {
+    const ULONGLONG now = GetTickCount64();
+    return now < deadline ? static_cast<DWORD>(deadline - now) : 0;
+}
+
+// A worker killed in the middle of its work may have held any lock, the process heap's included, so
+// freeing anything more could wait for ever. The settings are on disk by then; the system reclaims
+// the rest.
+void EndAtOnceIfAWorkerWasKilled(int exitCode) {
+    if (win::WorkerWasTerminated())
+        TerminateProcess(GetCurrentProcess(), static_cast<UINT>(exitCode));
+}
+
+// How long the exit purge waits for the cache lock. The workers have ended by then, so the lock is
+// free unless something is badly wrong; the purge is skipped rather than waited for.
+constexpr ULONGLONG kPurgeLockWaitMs = 250;
+
+// Removes the cache entries of locations that no longer exist, when key 45 asks for it. Runs after the
+// main window's WM_DESTROY, outside any worker's write.
+void PurgeCacheAtExit(Program& p) {
+    if (!p.settings.pruneCacheOnExit || p.cacheFolder.empty() || win::WorkerWasTerminated())
+        return;
+    const ULONGLONG deadline = GetTickCount64() + kPurgeLockWaitMs;
+    while (!p.cacheLock.TryEnter()) {
+        if (GetTickCount64() >= deadline)
+            return;
+        Sleep(10);
+    }
+    thumbs::PurgeCache(p.cacheFolder);
+    p.cacheLock.Leave();
+}
+
 bool g_tornDown = false;
 
 } // namespace
@@ -232,11 +265,22 @@ void TearDown(ui::MainWindow& w) {
         return;
     g_tornDown = true;
     Program& p = TheProgram();
-    for (int pane = 1; pane >= 0; --pane) {
-        p.thumbWorkers[pane].Stop(startup::kThreadWaitMs, msg::kThumbQuit);
+    // Every worker is asked at once and winds down while the settings are written.
+    for (int pane = 1; pane >= 0; --pane)
+        p.thumbWorkers[pane].RequestQuit(msg::kThumbQuit);
+    p.broker.RequestQuit(msg::kBrokerQuit);
+    // The settings come before anything that can wait, so neither a slow worker nor Windows ending
+    // the session part-way can cost them.
+    StoreWindowPlacement(p, w.hwnd);
+    StoreAccelerators(p);
+    WriteSettings(p);
+    const ULONGLONG deadline = GetTickCount64() + startup::kThreadWaitMs;
+    for (int pane = 1; pane >= 0; --pane)
+        p.thumbWorkers[pane].Join(Remaining(deadline));
+    p.broker.Join(Remaining(deadline));
+    EndAtOnceIfAWorkerWasKilled(0);
+    for (int pane = 1; pane >= 0; --pane)
         ui::ReleasePaneView(w.panes[pane]);
-    }
-    p.broker.Stop(startup::kThreadWaitMs, msg::kBrokerQuit);
     folder::CloseWatch(w.watch);
     ui::RemoveMenuHook();
     if (p.settings.closeViewerOnExit)
@@ -246,9 +290,6 @@ void TearDown(ui::MainWindow& w) {
     SendMessageW(w.commandBar, TB_SETIMAGELIST, 0, 0);
     w.commandImages.Reset();
     menus::DestroyMenus();
-    StoreWindowPlacement(p, w.hwnd);
-    StoreAccelerators(p);
-    WriteSettings(p);
     p.accelerators.Reset();
 }
 
@@ -285,19 +326,26 @@ int Run(HINSTANCE instance, int cmdShow) {
                 ResolveCacheFolder(p, reader);
                 if (HWND running = FindWindowW(L"Quorle_main_class", nullptr)) {
                     HandOver(running);
-                } else if (HWND main = BuildWindowSystem(p, reader)) {
-                    p.settings.languageModule = language;
-                    ShowWindow(main, startup::FirstShowCommand(cmdShow, p.settings.windowMaximised ? 1u : 0u));
-                    UpdateWindow(main);
-                    StartThreads(p);
-                    reader.Close();
-                    result = MessageLoop(p, main);
+                } else {
+                    // Only the one running instance writes the settings, so a temporary file of
+                    // theirs found now is what a cut-off rewrite left.
+                    settings::RemoveLeftoverTemp(p.settingsPath);
+                    if (HWND main = BuildWindowSystem(p, reader)) {
+                        p.settings.languageModule = language;
+                        ShowWindow(main, startup::FirstShowCommand(cmdShow, p.settings.windowMaximised ? 1u : 0u));
+                        UpdateWindow(main);
+                        StartThreads(p);
+                        reader.Close();
+                        result = MessageLoop(p, main);
+                        PurgeCacheAtExit(p);
+                    }
                 }
             }
             lang::Unload();
         }
     }
     shelltree::StopShellTree();
+    EndAtOnceIfAWorkerWasKilled(result);
     SetTheProgram(nullptr);
     program.reset();
     heap.Reset();

@@ -21,11 +21,15 @@
 //     past the end of the file): that key alone takes its default.
 // Block offsets are not checked against the directory: a block may overlap it or another block.
 //
-// The writer rewrites the file in place. It keeps the old directory (first 172 entries) and the old
-// value-block area in memory, writes the new header and the keys this version owns, then, in Finish,
-// appends every old block that lies wholly inside the old value-block area and still belongs to a key
-// that was not rewritten. Old inline entries of such keys stay as they were. An old entry whose block
-// cannot be carried is dropped rather than left pointing into the new file's blocks.
+// The writer reads the old directory (first 172 entries) and the old value-block area into memory and
+// closes the old file. It collects the keys this version owns, then, in Finish, appends every old
+// block that lies wholly inside the old value-block area and still belongs to a key that was not
+// rewritten. Old inline entries of such keys stay as they were. An old entry whose block cannot be
+// carried is dropped rather than left pointing into the new file's blocks.
+//
+// The new file is written whole to "<name>.tmp" beside the old one, flushed, and moved over it in one
+// step. A crash, a full disk or a log-off at any point leaves either the old file or the complete new
+// one; a leftover temporary file is never read and is removed at the next start.
 #include "app/settings_store.h"
 
 #include <algorithm>
@@ -186,65 +190,110 @@ std::vector<std::wstring> SettingsReader::ReadStringList(int key) const {
     return list;
 }
 
+namespace {
+
+class Disk : public SettingsFiles {
+  public:
+    bool Create(const std::wstring& path) override {
+        return file_.Open(path, platform::OpenMode::CreateAlways);
+    }
+    bool Write(const void* bytes, size_t length) override { return file_.Write(bytes, length) == length; }
+    bool Flush() override { return file_.Flush(); }
+    void Close() override { file_.Close(); }
+    bool MoveOver(const std::wstring& from, const std::wstring& to) override { return platform::MoveOver(from, to); }
+    bool Delete(const std::wstring& path) override { return platform::DeleteFileAt(path); }
+
+  private:
+    platform::File file_;
+};
+
+} // namespace
+
+std::unique_ptr<SettingsFiles> MakeDiskFiles() { return std::make_unique<Disk>(); }
+
+std::wstring SettingsTempPath(const std::wstring& path) { return path + L".tmp"; }
+
+void RemoveLeftoverTemp(const std::wstring& path) {
+    const std::wstring temp = SettingsTempPath(path);
+    if (platform::FileExists(temp))
+        platform::DeleteFileAt(temp);
+}
+
 SettingsWriter::~SettingsWriter() {
-    if (file_.IsOpen())
+    if (open_)
         Finish();
 }
 
-bool SettingsWriter::Open(const std::wstring& path) {
-    if (file_.IsOpen())
-        Finish();
+void SettingsWriter::Reset() {
+    open_ = false;
     oldDirectory_ = {};
+    directory_ = {};
     oldArea_.reset();
     oldAreaSize_ = 0;
     oldHeaderSize_ = 0;
-    if (!file_.Open(path, platform::OpenMode::ReadWriteAlways))
-        return false;
+    blocks_.clear();
+    blockStarts_.clear();
+    cursor_ = kWrittenHeaderSize;
+}
 
+bool SettingsWriter::ReadOld(const std::wstring& path) {
+    if (!platform::FileExists(path))
+        return true;
+    platform::File file;
+    // Not shared: a file another program holds open is left alone.
+    if (!file.Open(path, platform::OpenMode::ReadWrite))
+        return false;
     uint8_t header[4];
-    if (file_.ReadExact(header, sizeof header)) {
-        uint16_t oldCount = Le16(header);
-        size_t kept = std::min<size_t>(oldCount, kKeyCount);
-        std::vector<uint8_t> raw(8 * kept);
-        if (kept == 0 || file_.ReadExact(raw.data(), raw.size())) {
-            ParseDirectory(raw.data(), kept, oldDirectory_.data());
-            for (DirEntry& e : oldDirectory_)
-                if (e.first == 0)
-                    e.second = 0;
-            // The old area starts after the whole old directory, including entries beyond the cap.
-            oldHeaderSize_ = 4 + 8 * uint64_t(oldCount);
-            uint64_t size = UsableSize(file_);
-            if (size > oldHeaderSize_) {
-                uint64_t areaSize = size - oldHeaderSize_;
-                std::unique_ptr<uint8_t[]> area(new (std::nothrow) uint8_t[size_t(areaSize)]);
-                if (area && file_.Seek(oldHeaderSize_) && file_.ReadExact(area.get(), size_t(areaSize))) {
-                    oldArea_ = std::move(area);
-                    oldAreaSize_ = areaSize;
-                }
-            }
+    if (!file.ReadExact(header, sizeof header))
+        return true;
+    uint16_t oldCount = Le16(header);
+    size_t kept = std::min<size_t>(oldCount, kKeyCount);
+    std::vector<uint8_t> raw(8 * kept);
+    if (kept > 0 && !file.ReadExact(raw.data(), raw.size()))
+        return true;
+    ParseDirectory(raw.data(), kept, oldDirectory_.data());
+    for (DirEntry& e : oldDirectory_)
+        if (e.first == 0)
+            e.second = 0;
+    // The old area starts after the whole old directory, including entries beyond the cap.
+    oldHeaderSize_ = 4 + 8 * uint64_t(oldCount);
+    uint64_t size = UsableSize(file);
+    if (size > oldHeaderSize_) {
+        uint64_t areaSize = size - oldHeaderSize_;
+        std::unique_ptr<uint8_t[]> area(new (std::nothrow) uint8_t[size_t(areaSize)]);
+        if (area && file.Seek(oldHeaderSize_) && file.ReadExact(area.get(), size_t(areaSize))) {
+            oldArea_ = std::move(area);
+            oldAreaSize_ = areaSize;
         }
     }
-    directory_ = oldDirectory_;
+    return true;
+}
 
-    uint8_t start[kWrittenHeaderSize];
-    EncodeHeader(oldDirectory_.data(), start);
-    if (file_.Seek(0))
-        file_.Write(start, sizeof start);
-    if (file_.Seek(kWrittenHeaderSize))
-        file_.SetEnd();
-    cursor_ = kWrittenHeaderSize;
+bool SettingsWriter::Open(const std::wstring& path) {
+    if (open_)
+        Finish();
+    Reset();
+    if (!ReadOld(path)) {
+        Reset();
+        return false;
+    }
+    directory_ = oldDirectory_;
+    if (!files_.Create(SettingsTempPath(path))) {
+        Reset();
+        return false;
+    }
+    path_ = path;
+    open_ = true;
     return true;
 }
 
 DirEntry SettingsWriter::AppendBlock(const uint8_t* bytes, size_t length) {
-    if (length == 0 || length >= kFourGiB || cursor_ + length >= kFourGiB || !file_.Seek(cursor_))
+    if (length == 0 || length >= kFourGiB || cursor_ + length >= kFourGiB)
         return {};
-    size_t written = file_.Write(bytes, length);
-    DirEntry entry;
-    // A short write (disk full) loses this key instead of leaving it pointing at the next block.
-    if (written == length)
-        entry = {static_cast<uint32_t>(cursor_), static_cast<uint32_t>(length)};
-    cursor_ += written;
+    blockStarts_.push_back(blocks_.size());
+    blocks_.insert(blocks_.end(), bytes, bytes + length);
+    DirEntry entry{static_cast<uint32_t>(cursor_), static_cast<uint32_t>(length)};
+    cursor_ += length;
     return entry;
 }
 
@@ -278,8 +327,27 @@ void SettingsWriter::WriteStringList(int key, const std::vector<std::wstring>& l
     WriteBlock(key, bytes.data(), bytes.size());
 }
 
+bool SettingsWriter::Commit() {
+    uint8_t head[kWrittenHeaderSize];
+    EncodeHeader(directory_.data(), head);
+    bool ok = files_.Write(head, sizeof head);
+    for (size_t i = 0; ok && i < blockStarts_.size(); ++i) {
+        const size_t from = blockStarts_[i];
+        const size_t to = i + 1 < blockStarts_.size() ? blockStarts_[i + 1] : blocks_.size();
+        ok = files_.Write(blocks_.data() + from, to - from);
+    }
+    // The data must be on the disk before the name points at it, or a crash could leave a named hole.
+    ok = ok && files_.Flush();
+    files_.Close();
+    const std::wstring temp = SettingsTempPath(path_);
+    ok = ok && files_.MoveOver(temp, path_);
+    if (!ok)
+        files_.Delete(temp);
+    return ok;
+}
+
 bool SettingsWriter::Finish() {
-    if (!file_.IsOpen())
+    if (!open_)
         return false;
     for (int k = 0; k < kKeyCount; ++k) {
         const DirEntry& old = oldDirectory_[size_t(k)];
@@ -291,13 +359,8 @@ bool SettingsWriter::Finish() {
                                     ? AppendBlock(oldArea_.get() + (old.first - oldHeaderSize_), old.second)
                                     : DirEntry{};
     }
-
-    uint8_t head[kWrittenHeaderSize];
-    EncodeHeader(directory_.data(), head);
-    bool ok = file_.Seek(0) && file_.Write(head, sizeof head) == sizeof head;
-    file_.Close();
-    oldArea_.reset();
-    oldAreaSize_ = 0;
+    const bool ok = Commit();
+    Reset();
     return ok;
 }
 

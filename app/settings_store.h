@@ -70,39 +70,77 @@ class SettingsReader {
     uint64_t areaSize_ = 0; // bytes after the directory
 };
 
-// Rewrites a settings file in place. Keys written here replace their old values; every other key of
-// the old file keeps its inline value or has its block carried to the end by Finish. If the file
-// cannot be opened, every call does nothing and this run's settings are lost.
+// The file operations of a rewrite: the temporary file is made, written, flushed and closed, then moved
+// over the settings file. The default works on the disk; a test can fail any one step.
+class SettingsFiles {
+  public:
+    virtual ~SettingsFiles() = default;
+    // Creates (or empties) `path` and keeps it open for writing.
+    virtual bool Create(const std::wstring& path) = 0;
+    // All `length` bytes at the end of the open file, or false.
+    virtual bool Write(const void* bytes, size_t length) = 0;
+    virtual bool Flush() = 0;
+    virtual void Close() = 0;
+    virtual bool MoveOver(const std::wstring& from, const std::wstring& to) = 0;
+    virtual bool Delete(const std::wstring& path) = 0;
+};
+
+// The operations on the real disk, through common/platform.
+std::unique_ptr<SettingsFiles> MakeDiskFiles();
+
+// The temporary file a rewrite of `path` writes first: beside it, so the final move stays on one volume.
+std::wstring SettingsTempPath(const std::wstring& path);
+// Deletes the temporary file a rewrite that was cut off (power loss, a killed process) left behind.
+void RemoveLeftoverTemp(const std::wstring& path);
+
+// Rewrites a settings file. Keys written here replace their old values; every other key of the old
+// file keeps its inline value or has its block carried to the end by Finish. The new file is put
+// together beside the old one and replaces it in one step, so whatever fails on the way leaves the old
+// file as it was. If the old file or the temporary file cannot be opened, every call does nothing and
+// this run's settings are lost.
 class SettingsWriter {
   public:
-    SettingsWriter() = default;
+    SettingsWriter() : ownFiles_(MakeDiskFiles()), files_(*ownFiles_) {}
+    explicit SettingsWriter(SettingsFiles& files) : files_(files) {}
     ~SettingsWriter();
     SettingsWriter(const SettingsWriter&) = delete;
     SettingsWriter& operator=(const SettingsWriter&) = delete;
 
     bool Open(const std::wstring& path);
-    bool IsOpen() const { return file_.IsOpen(); }
+    bool IsOpen() const { return open_; }
 
     void WriteInline(int key, uint32_t value);
     // Empty strings, lists and blocks are stored as "no value".
     void WriteString(int key, const std::wstring& text);
     void WriteBlock(int key, const void* bytes, size_t length);
     void WriteStringList(int key, const std::vector<std::wstring>& list);
-    // Carries the old blocks over, writes the directory and closes the file. Returns false when the
-    // writer was not open or the directory could not be written. Called by the destructor if needed.
+    // Carries the old blocks over, writes the new file and puts it in place of the old one. Returns
+    // false when the writer was not open or the file could not be replaced (the old one then stays
+    // byte for byte). Called by the destructor if needed.
     bool Finish();
 
   private:
-    bool ValidKey(int key) const { return file_.IsOpen() && key >= 0 && key < kKeyCount; }
+    bool ValidKey(int key) const { return open_ && key >= 0 && key < kKeyCount; }
+    // Reads the directory and value-block area of the file being replaced, when there is one.
+    bool ReadOld(const std::wstring& path);
     // Appends a block at the cursor and returns its directory entry ({0, 0} when nothing was stored).
     DirEntry AppendBlock(const uint8_t* bytes, size_t length);
+    // Writes the new file into the open temporary file and moves it over the settings file.
+    bool Commit();
+    void Reset();
 
-    platform::File file_;
+    std::unique_ptr<SettingsFiles> ownFiles_;
+    SettingsFiles& files_;
+    bool open_ = false;
+    std::wstring path_;
     std::array<DirEntry, kKeyCount> oldDirectory_{};
     std::array<DirEntry, kKeyCount> directory_{};
     std::unique_ptr<uint8_t[]> oldArea_;
     uint64_t oldAreaSize_ = 0;
     uint64_t oldHeaderSize_ = 0;
+    // The new value blocks, in file order, starting at kWrittenHeaderSize; each written on its own.
+    std::vector<uint8_t> blocks_;
+    std::vector<size_t> blockStarts_;
     uint64_t cursor_ = kWrittenHeaderSize;
 };
 

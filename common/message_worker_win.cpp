@@ -22,6 +22,9 @@ using State = MessageWorker::State;
 constexpr DWORD kStillActive = 259;
 constexpr DWORD kDefaultStopMs = 1000;
 
+thread_local const std::atomic<bool>* t_stopFlag = nullptr;
+std::atomic<bool> g_terminated{false};
+
 // PeekMessage hands out WM_QUIT whatever the filter; the quit posted at WM_DESTROY is posted again.
 void FreeQueuedPayloads(HWND hwnd, const MessageWorkerArgs& a) {
     if (!a.freePayload || a.firstPayload == 0 || a.lastPayload < a.firstPayload)
@@ -66,6 +69,7 @@ unsigned __stdcall WorkerThreadMain(void* arg) {
     std::unique_ptr<std::shared_ptr<State>> start(static_cast<std::shared_ptr<State>*>(arg));
     std::shared_ptr<State> s = std::move(*start);
     const MessageWorkerArgs& a = s->args;
+    t_stopFlag = &s->stop;
     NameThisThread(a.threadName);
     const HRESULT com = a.com ? CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED) : E_FAIL;
     HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -96,10 +100,15 @@ unsigned __stdcall WorkerThreadMain(void* arg) {
     }
     if (SUCCEEDED(com))
         CoUninitialize();
+    t_stopFlag = nullptr;
     return hwnd ? 0 : 1;
 }
 
 } // namespace
+
+const std::atomic<bool>* ThisWorkerStopFlag() { return t_stopFlag; }
+
+bool WorkerWasTerminated() { return g_terminated.load(); }
 
 void NameThisThread(const wchar_t* name) {
     if (!name)
@@ -148,15 +157,27 @@ void MessageWorker::RequestStop() {
 bool MessageWorker::StopRequested() const { return state_ && state_->stop.load(); }
 
 bool MessageWorker::Stop(DWORD boundMs, UINT quitMessage) {
+    RequestQuit(quitMessage);
+    return Join(boundMs);
+}
+
+void MessageWorker::RequestQuit(UINT quitMessage) {
     if (!thread_)
-        return true;
+        return;
     state_->stop.store(true);
     HWND hwnd = state_->window.load();
     if (!hwnd || !PostMessageW(hwnd, quitMessage, 0, 0))
         PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+}
+
+bool MessageWorker::Join(DWORD boundMs) {
+    if (!thread_)
+        return true;
     const bool ended = WaitForSingleObject(thread_.Get(), boundMs) != WAIT_TIMEOUT;
-    if (!ended)
+    if (!ended) {
+        g_terminated.store(true);
         TerminateThread(thread_.Get(), kStillActive);
+    }
     thread_.Reset();
     state_.reset();
     threadId_ = 0;

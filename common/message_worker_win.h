@@ -8,7 +8,10 @@
 //
 // Stop sets a flag long handlers check, posts WM_CLOSE (or the worker's own quit message) and waits
 // a bounded time; a thread that does not end within the bound is terminated as the last resort. The
-// thread shares its record with the owner, so a terminated thread never sees it freed.
+// thread shares its record with the owner, so a terminated thread never sees it freed. A terminated
+// thread may have held any lock, the process heap's included: after WorkerWasTerminated() the owner
+// takes no lock it cannot give up on. Stop is RequestQuit and Join, so an owner can ask several
+// workers at once and then wait for them together.
 // Windows-only.
 #pragma once
 
@@ -59,6 +62,11 @@ class MessageWorker {
     // Sets the stop flag, posts `quitMessage` to the window (WM_QUIT to the thread when the window is
     // gone) and waits up to `boundMs`; after that the thread is terminated. True when it ended on its own.
     bool Stop(DWORD boundMs, UINT quitMessage = WM_CLOSE);
+    // The first half of Stop: sets the stop flag and posts `quitMessage`; does not wait.
+    void RequestQuit(UINT quitMessage = WM_CLOSE);
+    // The second half: waits up to `boundMs` for the thread, then terminates it. True when it ended
+    // on its own (or there was none).
+    bool Join(DWORD boundMs);
 
     // The worker's window while it exists.
     HWND Window() const;
@@ -74,6 +82,13 @@ class MessageWorker {
     Handle thread_;
     DWORD threadId_ = 0;
 };
+
+// The stop flag of the worker running on the calling thread, or null on any other thread. It lives as
+// long as the thread, so the thread's own long jobs (a decode) may keep it and poll it.
+const std::atomic<bool>* ThisWorkerStopFlag();
+
+// True once any worker of the process had to be terminated.
+bool WorkerWasTerminated();
 
 // Names the calling thread where the system can (SetThreadDescription, Windows 10 1607 on).
 void NameThisThread(const wchar_t* name);

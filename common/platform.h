@@ -52,6 +52,8 @@ class File {
     bool SetLastWriteTime(FileTime time);
     // Cuts (or extends) the file at the current position.
     bool SetEnd();
+    // Pushes written bytes through the system's cache to the disk.
+    bool Flush();
 
   private:
     intptr_t handle_ = -1; // HANDLE on Windows, file descriptor on POSIX
@@ -121,6 +123,9 @@ bool RemoveFolder(const std::wstring& path); // empty folders only
 bool DeleteFileAt(const std::wstring& path);
 // Copies `from` over `to`, replacing it.
 bool CopyOver(const std::wstring& from, const std::wstring& to);
+// Renames `from` to `to` in one step, replacing `to`, and returns once the change is on disk. Both
+// lie in the same folder; at every moment `to` is either the old file or the complete new one.
+bool MoveOver(const std::wstring& from, const std::wstring& to);
 bool GetLastWriteTime(const std::wstring& path, FileTime* time);
 
 // File attribute bits, with the values of the Windows FILE_ATTRIBUTE_* flags.

@@ -167,6 +167,8 @@ bool File::SetLastWriteTime(FileTime time) {
     return futimens(static_cast<int>(handle_), ts) == 0;
 }
 
+bool File::Flush() { return handle_ >= 0 && fsync(static_cast<int>(handle_)) == 0; }
+
 bool File::SetEnd() {
     if (handle_ < 0)
         return false;
@@ -264,6 +266,10 @@ bool CreateFolder(const std::wstring& path) { return mkdir(NativePath(path).c_st
 bool RemoveFolder(const std::wstring& path) { return rmdir(NativePath(path).c_str()) == 0; }
 
 bool DeleteFileAt(const std::wstring& path) { return unlink(NativePath(path).c_str()) == 0; }
+
+bool MoveOver(const std::wstring& from, const std::wstring& to) {
+    return rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0;
+}
 
 bool CopyOver(const std::wstring& from, const std::wstring& to) {
     File in, out;

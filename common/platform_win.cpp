@@ -144,6 +144,8 @@ bool File::SetLastWriteTime(FileTime time) {
 
 bool File::SetEnd() { return handle_ != -1 && SetEndOfFile(AsHandle(handle_)); }
 
+bool File::Flush() { return handle_ != -1 && FlushFileBuffers(AsHandle(handle_)); }
+
 MappedView::~MappedView() { Close(); }
 
 bool MappedView::Open(const std::wstring& path) {
@@ -232,6 +234,10 @@ bool DeleteFileAt(const std::wstring& path) { return DeleteFileW(path.c_str()) !
 
 bool CopyOver(const std::wstring& from, const std::wstring& to) {
     return CopyFileW(from.c_str(), to.c_str(), FALSE) != 0;
+}
+
+bool MoveOver(const std::wstring& from, const std::wstring& to) {
+    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 bool GetLastWriteTime(const std::wstring& path, FileTime* time) {

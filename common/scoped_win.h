@@ -134,6 +134,8 @@ class CriticalSection {
     CriticalSection(const CriticalSection&) = delete;
     CriticalSection& operator=(const CriticalSection&) = delete;
     void Enter() { EnterCriticalSection(&cs_); }
+    // Takes the section only if nobody holds it.
+    bool TryEnter() { return TryEnterCriticalSection(&cs_) != 0; }
     void Leave() { LeaveCriticalSection(&cs_); }
 
   private:

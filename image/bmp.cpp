@@ -277,8 +277,10 @@ bool BmpDecodeFromFile(BmpContext& ctx, const std::wstring& path, DecodedImage& 
 
 bool BmpLoad(const DecodeInput& in, const DecodeRequest& request, DecodedImage& out, LoadReport& report) {
     BmpContext ctx;
-    if (request.options)
+    if (request.options) {
         ctx.src.limits = request.options->limits;
+        ctx.src.cancel = request.options->cancel;
+    }
     const bool ok = in.path ? BmpDecodeFromFile(ctx, *in.path, out) : BmpDecodeFromMemory(ctx, in.data, in.size, out);
     report.status = ctx.src.status;
     return ok;

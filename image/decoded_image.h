@@ -6,6 +6,7 @@
 // block of stride x height + 4 bytes that the record owns.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -166,12 +167,19 @@ struct DecodeSource {
     DecodedImage* target = nullptr;
     uint32_t status = status::kOk;
     ImageLimits limits;
+    // Set from another thread to give up a long decode; polled between row bands. A cancelled decode
+    // fails (status 50004) and keeps no partial picture.
+    const std::atomic<bool>* cancel = nullptr;
 
     DecodeSource() = default;
     ~DecodeSource();
     DecodeSource(const DecodeSource&) = delete;
     DecodeSource& operator=(const DecodeSource&) = delete;
 };
+
+inline bool DecodeCancelled(const DecodeSource& src) {
+    return src.cancel && src.cancel->load(std::memory_order_relaxed);
+}
 
 // Prepares a decode into `target`: status 50000, the target's old pixels freed, colour table cleared.
 void SourceBegin(DecodeSource& src, DecodedImage& target);

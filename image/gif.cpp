@@ -282,6 +282,9 @@ bool DecodeImage(GifContext& ctx, bytes::ByteCursor& in, DecodedImage& out) {
     const size_t stride = static_cast<size_t>(StrideFor(width, 8));
     const uint8_t bg = ctx.background_index;
     for (uint32_t y = 0; y < height; ++y) {
+        // A band of 16 rows between looks at the cancel flag.
+        if (y % 16 == 0 && DecodeCancelled(src))
+            return Fail(src, status::kCannotRead);
         uint8_t* row = block.Get() + static_cast<size_t>(height - 1 - y) * stride;
         if (y < ctx.frame_top || y >= static_cast<uint32_t>(ctx.frame_top) + ctx.frame_height) {
             std::memset(row, bg, width);
@@ -404,6 +407,7 @@ bool GifLoad(const DecodeInput& in, const DecodeRequest& request, DecodedImage& 
     GifContext ctx;
     if (request.options) {
         ctx.src.limits = request.options->limits;
+        ctx.src.cancel = request.options->cancel;
         ctx.options = request.options->background;
     }
     const bool ok = in.path ? GifDecodeFromFile(ctx, *in.path, out) : GifDecodeFromMemory(ctx, in.data, in.size, out);

@@ -12,6 +12,7 @@
 // 50004 but keeps the picture.
 #include "image/jpeg.h"
 
+#include <atomic>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -69,17 +70,23 @@ void SourceSkip(j_decompress_ptr cinfo, long count) {
     }
 }
 
-// ---- Progress monitor: a cap on the number of scans --------------------------------------------
+// ---- Progress monitor: a cap on the number of scans, and the cancel flag ------------------------
+//
+// The library calls it once per row of blocks, also while it gathers the scans of a progressive file
+// inside jpeg_start_decompress, which is where a large progressive picture spends most of its time.
 
 struct ScanLimit {
     jpeg_progress_mgr pub;
-    uint32_t max_scans;
+    uint32_t max_scans; // 0: no cap
+    const std::atomic<bool>* cancel;
 };
 
 void CheckScans(j_common_ptr cinfo) {
     ScanLimit* limit = reinterpret_cast<ScanLimit*>(cinfo->progress);
     j_decompress_ptr d = reinterpret_cast<j_decompress_ptr>(cinfo);
-    if (cinfo->is_decompressor && static_cast<uint32_t>(d->input_scan_number) > limit->max_scans)
+    if (limit->cancel && limit->cancel->load(std::memory_order_relaxed))
+        ERREXIT(cinfo, JERR_NOTIMPL);
+    if (limit->max_scans && cinfo->is_decompressor && static_cast<uint32_t>(d->input_scan_number) > limit->max_scans)
         ERREXIT(cinfo, JERR_NOTIMPL);
 }
 
@@ -105,6 +112,7 @@ struct DecodeJob {
     bool reduce;
     uint32_t box_width, box_height;
     ImageLimits limits;
+    const std::atomic<bool>* cancel;
     const uint8_t* ink;
     // Out.
     uint32_t status;
@@ -160,9 +168,10 @@ bool RunDecode(DecodeJob* job, DecodeState* state) {
     jpeg_create_decompress(&cinfo);
     if (job->limits.max_codec_memory)
         cinfo.mem->max_memory_to_use = static_cast<long>(job->limits.max_codec_memory);
-    if (job->limits.max_jpeg_scans) {
+    if (job->limits.max_jpeg_scans || job->cancel) {
         scans.pub.progress_monitor = CheckScans;
         scans.max_scans = job->limits.max_jpeg_scans;
+        scans.cancel = job->cancel;
         cinfo.progress = &scans.pub;
     }
     source.next_input_byte = job->data;
@@ -267,6 +276,7 @@ bool DecodeJpeg(JpegContext& ctx, DecodedImage& out) {
     job.box_width = ctx.box_width;
     job.box_height = ctx.box_height;
     job.limits = src.limits;
+    job.cancel = src.cancel;
     job.ink = InkTable();
     job.status = status::kOk;
     if (!job.data || job.size == 0) {
@@ -277,9 +287,9 @@ bool DecodeJpeg(JpegContext& ctx, DecodedImage& out) {
     const bool ok = RunDecode(&job, &state);
     ctx.stored_width = job.stored_width;
     ctx.stored_height = job.stored_height;
-    if (!ok) {
+    if (!ok || DecodeCancelled(src)) {
         platform::PageFree(job.pixels);
-        src.status = job.status;
+        src.status = DecodeCancelled(src) ? status::kCannotRead : job.status;
         return false;
     }
     const uint16_t bits = job.components == 1 ? 8 : 24;
@@ -404,8 +414,10 @@ bool JpegDecodeFromFile(JpegContext& ctx, const std::wstring& path, DecodedImage
 
 bool JpegLoad(const DecodeInput& in, const DecodeRequest& request, DecodedImage& out, LoadReport& report) {
     JpegContext ctx;
-    if (request.options)
+    if (request.options) {
         ctx.src.limits = request.options->limits;
+        ctx.src.cancel = request.options->cancel;
+    }
     JpegSetFit(ctx, request.fit_size);
     const bool ok = in.path ? JpegDecodeFromFile(ctx, *in.path, out) : JpegDecodeFromMemory(ctx, in.data, in.size, out);
     report.status = ctx.src.status;

@@ -65,7 +65,9 @@ ImagePtr Load(const DecodeInput& in, ImageFormat format, uint32_t fit_size, cons
         FreePixels(*img);
         report.facts.clear();
         report.orientation = 1;
-        if (PluginsUsable(options)) {
+        // A cancelled load ends here: the plug-ins could not be stopped.
+        const bool cancelled = options.cancel && options.cancel->load();
+        if (!cancelled && PluginsUsable(options)) {
             ImagePluginFallback* host = g_plugins.load();
             ok = in.path ? host->DecodeFile(*in.path, *img) : host->DecodeMemory(in.data, in.size, member_name, *img);
             report.from_plugin = ok;

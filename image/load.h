@@ -2,6 +2,7 @@
 // matching built-in decoder, fall back to the image plug-ins, and deliver a 24-bit picture.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -37,6 +38,9 @@ struct LoadOptions {
     BackgroundOptions background;
     std::wstring plugin_folder; // the fallback is tried only when this names an existing folder
     ImageLimits limits;
+    // While it reads true, decoding stops at the next row band and the load fails without a picture
+    // (and without trying the plug-ins). Owned by the caller; must outlive the load.
+    const std::atomic<bool>* cancel = nullptr;
 };
 
 // One fact a decoder reports about the picture it read (for example "progressive").

@@ -271,6 +271,9 @@ void Unfilter(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n, uint3
 
 // ---- Image data -------------------------------------------------------------------------------------
 
+// Rows between two looks at the cancel flag.
+constexpr uint32_t kCancelBand = 16;
+
 // The zlib input: the data of a run of consecutive IDAT chunks, already checked, fed one by one.
 struct IdatRun {
     IdatRun(const uint8_t* data, size_t first, size_t end) : in(data, end) { in.Seek(first); }
@@ -386,6 +389,8 @@ bool DecodeImageData(PngContext& ctx, IdatRun run, const RowSink& sink, uint8_t*
         const size_t n = static_cast<size_t>(RowBytes(cols, ctx.channels, ctx.bit_depth));
         std::memset(prev, 0, n + 1);
         for (uint32_t r = 0; r < rows_in_pass; ++r) {
+            if (r % kCancelBand == 0 && DecodeCancelled(ctx.src))
+                return Fail(ctx.src, status::kCannotRead);
             const RowResult result = InflateRow(z, run, cur, n + 1);
             if (result == RowResult::End)
                 return true;
@@ -857,6 +862,7 @@ bool PngLoad(const DecodeInput& in, const DecodeRequest& request, DecodedImage& 
     PngContext ctx;
     if (request.options) {
         ctx.src.limits = request.options->limits;
+        ctx.src.cancel = request.options->cancel;
         ctx.options = request.options->background;
     }
     const bool ok = in.path ? PngDecodeFromFile(ctx, *in.path, out) : PngDecodeFromMemory(ctx, in.data, in.size, out);

@@ -385,6 +385,9 @@ bool DecodeTiff(TiffContext& ctx, DecodedImage& out) {
     StripSequence strips(r, offsets, counts);
     const size_t high = ctx.big_endian ? 0 : 1;
     for (uint32_t y = 0; y < ctx.height; ++y) {
+        // A band of 16 rows between looks at the cancel flag.
+        if (y % 16 == 0 && DecodeCancelled(src))
+            return Fail(src, status::kCannotRead);
         // Most rows lie inside one strip and are read where they are; others are joined first.
         const uint8_t* s = strips.Peek(static_cast<size_t>(row_bytes));
         size_t got = static_cast<size_t>(row_bytes);
@@ -457,8 +460,10 @@ bool TiffDecodeFromFile(TiffContext& ctx, const std::wstring& path, DecodedImage
 
 bool TiffLoad(const DecodeInput& in, const DecodeRequest& request, DecodedImage& out, LoadReport& report) {
     TiffContext ctx;
-    if (request.options)
+    if (request.options) {
         ctx.src.limits = request.options->limits;
+        ctx.src.cancel = request.options->cancel;
+    }
     const bool ok = in.path ? TiffDecodeFromFile(ctx, *in.path, out) : TiffDecodeFromMemory(ctx, in.data, in.size, out);
     report.status = ctx.src.status;
     if (ok)

@@ -110,6 +110,10 @@ void OnItemDone(Production& p, size_t index, const folder::ThumbItem& item) {
 // Takes every message for the worker window in the private range off the queue. The first new
 // request or quit ends production after the item in hand; anything else in the range is dropped.
 bool KeepGoing(Production& p) {
+    // The stop flag also covers a quit that could not be queued (a full queue).
+    const std::atomic<bool>* stop = win::ThisWorkerStopFlag();
+    if (stop && stop->load())
+        p.outcome = Outcome::Quit;
     MSG m;
     while (p.outcome == Outcome::Running && PeekMessageW(&m, p.hwnd, msg::kThumbReady, 0xBFFF, PM_REMOVE)) {
         if (m.message == WM_QUIT) {
@@ -158,6 +162,8 @@ void Produce(Worker& w, HWND hwnd, WPARAM flags, std::unique_ptr<ThumbRequest> r
     job.filter = request->filter;
     job.forced = request->forced;
 
+    // A decode under way when the program closes gives up at its next row band.
+    request->settings.load.cancel = win::ThisWorkerStopFlag();
     ThumbHooks hooks;
     hooks.itemDone = [&p](size_t index, folder::ThumbItem& item) { OnItemDone(p, index, item); };
     hooks.keepGoing = [&p] { return KeepGoing(p); };

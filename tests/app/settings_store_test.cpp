@@ -279,4 +279,126 @@ TEST(SettingsWriter, UnopenableFileWritesNothing) {
     EXPECT_TRUE(fixtures::ReadWholeFile(path).empty());
 }
 
+// The real disk with one step made to fail. A failing write first puts half its bytes on the disk,
+// as a disk that fills up part-way would.
+class FailingFiles : public settings::SettingsFiles {
+  public:
+    enum Step { kNone, kCreate, kWrite, kFlush, kMove };
+    FailingFiles(Step step, int nth) : step_(step), nth_(nth) {}
+
+    bool Create(const std::wstring& path) override { return !Fails(kCreate) && disk_->Create(path); }
+    bool Write(const void* bytes, size_t length) override {
+        ++writes;
+        if (Fails(kWrite)) {
+            disk_->Write(bytes, length / 2);
+            return false;
+        }
+        return disk_->Write(bytes, length);
+    }
+    bool Flush() override { return !Fails(kFlush) && disk_->Flush(); }
+    void Close() override { disk_->Close(); }
+    bool MoveOver(const std::wstring& from, const std::wstring& to) override {
+        return !Fails(kMove) && disk_->MoveOver(from, to);
+    }
+    bool Delete(const std::wstring& path) override { return disk_->Delete(path); }
+
+    int writes = 0;
+
+  private:
+    bool Fails(Step step) { return step == step_ && seen_[step]++ == nth_; }
+
+    std::unique_ptr<settings::SettingsFiles> disk_ = settings::MakeDiskFiles();
+    Step step_;
+    int nth_;
+    int seen_[5] = {};
+};
+
+SettingsFile OldSettings() {
+    SettingsFile old(172, 3479);
+    old.String(0, L"Old.dll");
+    old.Block(10, {'k', 'e', 'e', 'p'});
+    old.Inline(13, 333);
+    old.String(59, L"viewer");
+    return old;
+}
+
+// The keys a shutdown rewrites: several blocks, so the new file takes several writes.
+bool Rewrite(settings::SettingsFiles& files, const std::wstring& path) {
+    SettingsWriter w(files);
+    if (!w.Open(path))
+        return false;
+    w.WriteString(0, L"New.dll");
+    w.WriteInline(13, 200);
+    w.WriteStringList(101, {L"C:\\a", L"D:\\"});
+    w.WriteBlock(105, "\x01\x00\x01", 3);
+    return w.Finish();
+}
+
+TEST(SettingsWriter, AnyFailedStepLeavesTheOldFileAsItWas) {
+    fixtures::TempFolder dir;
+    const std::wstring path = dir / L"Quorle.ini";
+    const std::wstring temp = settings::SettingsTempPath(path);
+    ASSERT_TRUE(OldSettings().SaveTo(path));
+    const std::vector<uint8_t> oldBytes = fixtures::ReadWholeFile(path);
+
+    FailingFiles counting(FailingFiles::kNone, 0);
+    ASSERT_TRUE(Rewrite(counting, path));
+    const std::vector<uint8_t> newBytes = fixtures::ReadWholeFile(path);
+    EXPECT_NE(newBytes, oldBytes);
+    EXPECT_FALSE(platform::FileExists(temp));
+    // Header, three new blocks and the two carried ones.
+    ASSERT_EQ(counting.writes, 6);
+
+    struct Case {
+        FailingFiles::Step step;
+        int nth;
+    };
+    std::vector<Case> cases = {{FailingFiles::kCreate, 0}, {FailingFiles::kFlush, 0}, {FailingFiles::kMove, 0}};
+    for (int i = 0; i < counting.writes; ++i)
+        cases.push_back({FailingFiles::kWrite, i});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "step " << c.step << ", occurrence " << c.nth);
+        ASSERT_TRUE(OldSettings().SaveTo(path));
+        FailingFiles failing(c.step, c.nth);
+        EXPECT_FALSE(Rewrite(failing, path));
+        EXPECT_EQ(fixtures::ReadWholeFile(path), oldBytes);
+        EXPECT_FALSE(platform::FileExists(temp)) << "the half-written file is removed";
+        // The next shutdown, with a disk that works again, writes the same file as the first did.
+        FailingFiles working(FailingFiles::kNone, 0);
+        EXPECT_TRUE(Rewrite(working, path));
+        EXPECT_EQ(fixtures::ReadWholeFile(path), newBytes);
+    }
+}
+
+TEST(SettingsWriter, ALeftoverTemporaryFileIsNeverRead) {
+    fixtures::TempFolder dir;
+    const std::wstring path = dir / L"Quorle.ini";
+    const std::wstring temp = settings::SettingsTempPath(path);
+    ASSERT_TRUE(OldSettings().SaveTo(path));
+    // What a rewrite cut off after its header leaves: a directory pointing past the end.
+    SettingsFile cut;
+    cut.Entry(0, 1380, 100);
+    ASSERT_TRUE(cut.SaveTo(temp));
+
+    SettingsReader r;
+    ASSERT_TRUE(r.Open(path));
+    std::wstring language;
+    r.ReadString(0, language);
+    EXPECT_EQ(language, L"Old.dll");
+    r.Close();
+
+    // A writer replaces it, and start-up removes one left behind.
+    {
+        SettingsWriter w;
+        ASSERT_TRUE(w.Open(path));
+        w.WriteInline(13, 1);
+        ASSERT_TRUE(w.Finish());
+    }
+    EXPECT_FALSE(platform::FileExists(temp));
+    ASSERT_TRUE(cut.SaveTo(temp));
+    settings::RemoveLeftoverTemp(path);
+    EXPECT_FALSE(platform::FileExists(temp));
+    EXPECT_TRUE(platform::FileExists(path));
+}
+
 } // namespace

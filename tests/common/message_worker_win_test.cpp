@@ -15,12 +15,14 @@ constexpr UINT kOtherPayload = WM_APP + 11; // the same, the last of the range
 constexpr UINT kOutside = WM_APP + 20;      // outside the range: not the worker's to free
 constexpr UINT kHold = WM_APP + 1;          // the handler waits for the test's event, then destroys
 constexpr UINT kSpin = WM_APP + 2;          // the handler loops; wParam 1: until stop is requested
+constexpr UINT kSpinOnOwnFlag = WM_APP + 3; // the handler loops until its thread's own stop flag is set
 
 struct Counters {
     std::atomic<int> freed{0};
     std::atomic<int> handled{0};
     std::atomic<DWORD> handlerThread{0};
     std::atomic<bool> ready{false};
+    std::atomic<bool> sawOwnFlag{false};
 };
 
 struct Counted {
@@ -54,6 +56,13 @@ class MessageWorkerTest : public ::testing::Test {
                 while (wp == 0 || !worker->StopRequested())
                     Sleep(5);
                 return 0;
+            case kSpinOnOwnFlag: {
+                const std::atomic<bool>* stop = win::ThisWorkerStopFlag();
+                c->sawOwnFlag.store(stop != nullptr);
+                while (stop && !stop->load())
+                    Sleep(5);
+                return 0;
+            }
             }
             return DefWindowProcW(hwnd, message, wp, lp);
         };
@@ -133,6 +142,24 @@ TEST_F(MessageWorkerTest, StopReachesACooperativeHandler) {
     EXPECT_LT(GetTickCount64() - begin, 4000u);
 }
 
+// A decode deep in a worker's handler knows nothing of its owner: it polls the flag of the thread it
+// runs on. Two workers asked together both end on their own.
+TEST_F(MessageWorkerTest, AQuitRequestReachesTheThreadsOwnStopFlag) {
+    EXPECT_EQ(win::ThisWorkerStopFlag(), nullptr) << "not a worker thread";
+    ASSERT_TRUE(worker_.Start(Args(L"Quorle_worker_test_f")));
+    win::MessageWorker other;
+    ASSERT_TRUE(other.Start(Args(L"Quorle_worker_test_g")));
+    ASSERT_TRUE(PostMessageW(worker_.Window(), kSpinOnOwnFlag, 0, 0));
+    ASSERT_TRUE(PostMessageW(other.Window(), kSpinOnOwnFlag, 0, 0));
+    worker_.RequestQuit();
+    other.RequestQuit();
+    EXPECT_TRUE(worker_.Join(5000)) << "ended without TerminateThread";
+    EXPECT_TRUE(other.Join(5000));
+    EXPECT_TRUE(counters_.sawOwnFlag.load());
+    EXPECT_FALSE(worker_);
+    EXPECT_TRUE(worker_.Join(10)) << "joining a stopped worker is harmless";
+}
+
 TEST_F(MessageWorkerTest, StopIsBoundedWhenTheHandlerIgnoresIt) {
     ASSERT_TRUE(worker_.Start(Args(L"Quorle_worker_test_d")));
     ASSERT_TRUE(PostMessageW(worker_.Window(), kSpin, 0, 0));
@@ -143,6 +170,7 @@ TEST_F(MessageWorkerTest, StopIsBoundedWhenTheHandlerIgnoresIt) {
     EXPECT_GE(took, 150u);
     EXPECT_LT(took, 3000u);
     EXPECT_FALSE(worker_);
+    EXPECT_TRUE(win::WorkerWasTerminated()) << "the owner learns that locks may be held for ever";
 }
 
 TEST_F(MessageWorkerTest, AWindowThatCannotBeMadeFailsTheStart) {

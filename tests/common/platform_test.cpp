@@ -160,6 +160,28 @@ TEST(PlatformFiles, TempFileExistenceCopyAndDelete) {
     EXPECT_TRUE(platform::RemoveFolder(sub));
 }
 
+TEST(PlatformFiles, MoveOverReplacesInOneStep) {
+    fixtures::TempFolder dir;
+    const std::wstring from = dir / L"new.tmp", to = dir / L"settings.ini";
+    File f;
+    ASSERT_TRUE(f.Open(from, OpenMode::CreateAlways));
+    ASSERT_EQ(f.Write("fresh", 5), 5u);
+    EXPECT_TRUE(f.Flush());
+    f.Close();
+    EXPECT_FALSE(f.Flush()) << "a closed file has nothing to flush";
+    // Onto a missing name, then over an existing file (which must not be open).
+    ASSERT_TRUE(platform::MoveOver(from, to));
+    EXPECT_FALSE(platform::PathExists(from));
+    fixtures::ByteWriter second;
+    second.Ascii("second");
+    ASSERT_TRUE(second.SaveTo(from));
+    ASSERT_TRUE(platform::MoveOver(from, to));
+    EXPECT_EQ(fixtures::ReadWholeFile(to), second.Data());
+    EXPECT_FALSE(platform::PathExists(from));
+    EXPECT_FALSE(platform::MoveOver(from, to)) << "nothing to move";
+    EXPECT_EQ(fixtures::ReadWholeFile(to), second.Data());
+}
+
 TEST(PlatformFiles, NonAsciiNames) {
     fixtures::TempFolder dir;
     const std::wstring path = dir / L"\u00E9t\u00E9 \u65E5\u672C.jpg";

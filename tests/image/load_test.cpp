@@ -8,7 +8,10 @@
 
 #include "image/decoded_image.h"
 #include "tests/fixtures/byte_writer.h"
+#include "tests/image/gif_fixtures.h"
 #include "tests/image/jpeg_fixtures.h"
+#include "tests/image/png_fixtures.h"
+#include "tests/image/tiff_fixtures.h"
 
 namespace {
 
@@ -186,6 +189,69 @@ TEST_F(LoadTest, FailedBuiltInDecodeFallsBackAndKeepsItsStatus) {
     const std::wstring fake = Save(L"really.jpg", png.Data());
     EXPECT_TRUE(image::LoadImageFromFile(fake, nullptr, 0, WithPlugins(), &report));
     EXPECT_EQ(report.format, ImageFormat::Png);
+}
+
+// A raised cancel flag stops every row-by-row decoder at its next band: the load fails, leaves no
+// picture and does not hand the file to the plug-ins (which could not be stopped).
+TEST_F(LoadTest, ACancelledLoadFailsWithoutAPictureOrPlugins) {
+    testjpeg::Picture progressive;
+    progressive.width = 64;
+    progressive.height = 48;
+    progressive.progressive = true;
+    testjpeg::Picture baseline = progressive;
+    baseline.progressive = false;
+    testpng::Picture png;
+    png.width = 40;
+    png.height = 40;
+    png.sample = [](uint32_t x, uint32_t y, uint32_t c) { return static_cast<uint16_t>((x * 5 + y * 3 + c) & 255); };
+    testpng::Picture interlaced = png;
+    interlaced.interlace = true;
+    testgif::File gif;
+    gif.width = 4;
+    gif.height = 4;
+    gif.global_bits = 1;
+    gif.global_table = {0, 0, 0, 255, 255, 255};
+    testgif::Frame frame;
+    frame.width = 4;
+    frame.height = 4;
+    frame.indices = testgif::Bytes(16, 1);
+    frame.min_code_size = 2;
+    gif.frames.push_back(frame);
+    testtiff::File tiff;
+    tiff.tags = testtiff::Baseline(4, 2, {8, 8, 8}, 2);
+    tiff.strips.push_back(testtiff::Bytes(4 * 2 * 3, 200));
+    const struct {
+        const wchar_t* name;
+        std::vector<uint8_t> bytes;
+        uint32_t fit;
+    } pictures[] = {
+        {L"progressive.jpg", testjpeg::Make(progressive), 0},
+        {L"reduced.jpg", testjpeg::Make(progressive), 8},
+        {L"baseline.jpg", testjpeg::Make(baseline), 0},
+        {L"plain.png", testpng::Make(png), 0},
+        {L"interlaced.png", testpng::Make(interlaced), 0},
+        {L"frame.gif", testgif::Make(gif), 0},
+        {L"strip.tif", testtiff::Make(tiff), 0},
+    };
+    std::atomic<bool> cancel{false};
+    image::LoadOptions options = WithPlugins();
+    options.cancel = &cancel;
+    for (const auto& p : pictures) {
+        SCOPED_TRACE(testing::Message() << p.name);
+        const std::wstring path = Save(p.name, p.bytes);
+        cancel.store(false);
+        LoadReport report;
+        image::ImagePtr whole = image::LoadImageFromFile(path, nullptr, p.fit, options, &report);
+        ASSERT_TRUE(whole);
+        EXPECT_FALSE(report.from_plugin) << "the built-in decoder reads it while nobody cancels";
+
+        cancel.store(true);
+        LoadReport cancelled;
+        EXPECT_FALSE(image::LoadImageFromFile(path, nullptr, p.fit, options, &cancelled));
+        EXPECT_EQ(cancelled.status, status::kCannotRead);
+        EXPECT_FALSE(cancelled.from_plugin);
+        EXPECT_EQ(plugins.file_calls, 0);
+    }
 }
 
 // Hands out one block, like the archive layer does for the current member.
