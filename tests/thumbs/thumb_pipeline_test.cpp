@@ -361,9 +361,12 @@ TEST(ProcessThumbJob, ArchiveMembersThroughTheReader) {
     } source;
     source.members = &members;
     const int& reads = source.reads;
-    thumbs::ThumbHooks hooks;
-    folder::ThumbItemArray items;
+    // As the Windows worker does: every finished thumbnail goes to the pane, the job keeps no pixels.
+    folder::ThumbItemArray items, pane;
     ASSERT_TRUE(folder::AllocateItems(items, 2));
+    ASSERT_TRUE(folder::AllocateItems(pane, 2));
+    thumbs::ThumbHooks hooks;
+    hooks.itemDone = [&pane](size_t index, folder::ThumbItem& item) { thumbs::HandOverThumbnail(item, pane.items[index]); };
     thumbs::ThumbJob job;
     job.kind = folder::kZipArchive;
     job.source = &source;
@@ -390,16 +393,21 @@ TEST(ProcessThumbJob, ArchiveMembersThroughTheReader) {
     EXPECT_EQ(items.items[1].height, 60);
     EXPECT_EQ(items.items[1].thumbWidth, 80);
     EXPECT_EQ(items.items[1].thumbHeight, 60);
-    ASSERT_TRUE(thumbs::WriteThumbCache(cache.Path(), job, settings, nullptr));
+    EXPECT_EQ(items.items[1].pixels, nullptr);
+    ASSERT_NE(pane.items[1].pixels, nullptr);
+    EXPECT_EQ(pane.items[1].thumbWidth, 80);
+    ASSERT_TRUE(thumbs::WriteThumbCache(cache.Path(), job, settings, outcome, nullptr));
 
     folder::ThumbItemArray again;
     ASSERT_TRUE(folder::AllocateItems(again, 2));
     job.items = again.items.data();
     outcome = thumbs::ProcessThumbJob(cache.Path(), job, settings, hooks);
-    EXPECT_EQ(outcome.fromCache, 2u);
+    EXPECT_EQ(outcome.fromCache, 2u) << "the records were written from the streams, not the pixels";
     EXPECT_EQ(reads, 2);
     EXPECT_FALSE(outcome.writeCache);
     EXPECT_EQ(again.items[1].width, 80);
+    EXPECT_EQ(pane.items[1].header.width, 80);
+    EXPECT_EQ(pane.items[1].header.height, 60);
 }
 
 } // namespace
