@@ -18,6 +18,9 @@
 // last, so a rewrite that stops half-way leaves a file that reads as absent rather than one whose
 // records are partly old and partly new. An index whose tail is damaged is cut after its last whole
 // record on the next update, so it never grows past its records.
+//
+// Reading keeps memory and time linear in the records: one walk takes the headers and names and skips
+// the slots; each hit then reads its own slot, and only up to the stream's end marker.
 #include "thumbs/thumb_cache.h"
 
 #include <algorithm>
