@@ -18,6 +18,9 @@
 // last, so a rewrite that stops half-way leaves a file that reads as absent rather than one whose
 // records are partly old and partly new. An index whose tail is damaged is cut after its last whole
 // record on the next update, so it never grows past its records.
+//
+// Reading keeps memory and time linear in the records: one walk takes the headers and names and skips
+// the slots; each hit then reads its own slot, and only up to the stream's end marker.
 #include "thumbs/thumb_cache.h"
 
 #include <algorithm>
@@ -184,15 +187,22 @@ bool UpdateIndex(const std::wstring& cacheFolder, const CacheLocation& location,
     return true;
 }
 
-// Sequential writer of a data file's records, buffered.
+// Sequential writer of a data file's records, buffered in at most 1 MiB: a write sits beside a pane
+// full of thumbnails, so it keeps its own memory small.
 class RecordWriter {
   public:
     explicit RecordWriter(platform::File& file) : file_(file) {}
     void Add(const uint8_t* data, size_t size) {
-        buffer_.insert(buffer_.end(), data, data + size);
         ++count_;
-        if (buffer_.size() >= (4u << 20))
+        if (buffer_.size() + size > kBufferBytes)
             Flush();
+        if (size > kBufferBytes) {
+            if (ok_ && file_.Write(data, size) != size)
+                ok_ = false;
+            return;
+        }
+        buffer_.reserve(kBufferBytes);
+        buffer_.insert(buffer_.end(), data, data + size);
     }
     bool Flush() {
         if (!buffer_.empty() && file_.Write(buffer_.data(), buffer_.size()) != buffer_.size())
@@ -203,25 +213,19 @@ class RecordWriter {
     uint32_t Count() const { return count_; }
 
   private:
+    static constexpr size_t kBufferBytes = 1u << 20;
     platform::File& file_;
     std::vector<uint8_t> buffer_;
     uint32_t count_ = 0;
     bool ok_ = true;
 };
 
-// Compresses the item's thumbnail into the zero-filled slot and appends its record. False (no
-// record) when the item has no usable bitmap or the stream does not fit the slot.
-bool EncodeRecord(const folder::ThumbItem& item, folder::LocationKind kind, int32_t quality, uint8_t* slot, uint32_t slotSize,
-                  std::vector<uint8_t>& out) {
-    const image::BitmapInfoHeader& h = item.header;
-    if (!item.pixels || h.bit_count != 24 || h.width <= 0 || h.height <= 0)
+// A new record of the item: header, names, then its stream in a zero-filled slot. False (no record)
+// when there is no stream or it does not fit the slot.
+bool AssembleRecord(const folder::ThumbItem& item, folder::LocationKind kind, const std::vector<uint8_t>& stream,
+                    uint32_t slotSize, std::vector<uint8_t>& out) {
+    if (stream.empty() || stream.size() > slotSize)
         return false;
-    image::JpegEncoder enc = image::JpegEncoderInit(h.width, h.height, quality, slot, slotSize);
-    const bool encoded = image::EncodeJpeg(enc, item.pixels);
-    if (!encoded) {
-        std::memset(slot, 0, slotSize);
-        return false;
-    }
     const std::wstring& folderPart = ItemFolderPart(item, kind);
     out.clear();
     Put64(out, item.time);
@@ -233,9 +237,113 @@ bool EncodeRecord(const folder::ThumbItem& item, folder::LocationKind kind, int3
     Put32(out, slotSize);
     utf16::AppendLE(out, item.name);
     utf16::AppendLE(out, folderPart);
-    out.insert(out.end(), slot, slot + slotSize);
-    // Only the stream's bytes were touched; clear them for the next record.
-    std::memset(slot, 0, enc.produced);
+    const size_t at = out.size();
+    out.resize(at + slotSize, 0);
+    std::memcpy(out.data() + at, stream.data(), stream.size());
+    return true;
+}
+
+// The facts and lengths of a record header; the names follow it at `p`.
+void ParseHead(const uint8_t* p, CacheRecord* r) {
+    r->time = Get64(p);
+    int32_t* facts[] = {&r->width, &r->height, &r->size, &r->format, &r->bitDepth,
+                        &r->markC, &r->markE,  &r->markI, &r->markA, &r->locator};
+    for (size_t i = 0; i < sizeof(facts) / sizeof(facts[0]); ++i)
+        *facts[i] = static_cast<int32_t>(Get32(p + 8 + 4 * i));
+    r->nameBytes = Get32(p + 52);
+    r->folderBytes = Get32(p + 56);
+    r->dataBytes = Get32(p + 60);
+    r->name = p + kCacheRecordHeaderSize;
+    r->folder = r->name + r->nameBytes;
+    r->data = nullptr;
+    r->begin = p;
+    r->totalBytes = kCacheRecordHeaderSize + static_cast<size_t>(r->nameBytes) + r->folderBytes + r->dataBytes;
+}
+
+// The header and names of the record at `offset`, when a whole record of sane lengths fits the file.
+bool ReadHead(platform::File& file, uint64_t offset, uint64_t fileSize, std::vector<uint8_t>& head) {
+    if (fileSize < offset || fileSize - offset < kCacheRecordHeaderSize)
+        return false;
+    // Names are short: one read usually takes them with the header.
+    const uint64_t guess = std::min<uint64_t>(fileSize - offset, kCacheRecordHeaderSize + 1024);
+    head.resize(static_cast<size_t>(guess));
+    if (!file.Seek(offset) || !file.ReadExact(head.data(), head.size()))
+        return false;
+    const uint64_t names = static_cast<uint64_t>(Get32(head.data() + 52)) + Get32(head.data() + 56);
+    const uint64_t total = kCacheRecordHeaderSize + names + Get32(head.data() + 60);
+    if (total > fileSize - offset || Get32(head.data() + 52) % 2 != 0 || Get32(head.data() + 56) % 2 != 0)
+        return false;
+    const size_t wanted = static_cast<size_t>(kCacheRecordHeaderSize + names);
+    if (wanted > head.size()) {
+        const size_t had = head.size();
+        head.resize(wanted);
+        if (!file.ReadExact(head.data() + had, wanted - had))
+            return false;
+    }
+    head.resize(wanted);
+    return true;
+}
+
+// The lookup key of a record or an item under `match`: the folded name (kind 0) or folder part (kind 1).
+std::wstring FoldedKey(const std::wstring& text) {
+    std::wstring key(text);
+    for (wchar_t& c : key)
+        c = paths::FoldAscii(c);
+    return key;
+}
+
+void IndexRecords(CacheBlock& cache, folder::RecordMatch match) {
+    cache.byKey.clear();
+    cache.byLocator.clear();
+    for (uint32_t i = 0; i < cache.slots.size(); ++i) {
+        const CacheRecord r = cache.Record(i);
+        if (match == folder::RecordMatch::Locator)
+            cache.byLocator.emplace(r.locator, i);
+        else
+            cache.byKey.emplace(FoldedKey(match == folder::RecordMatch::NameAndFileTime ? RecordName(r) : RecordFolder(r)), i);
+    }
+    cache.indexed = true;
+    cache.indexedBy = match;
+}
+
+// Reads record `i`'s JPEG stream into the block's buffer, with spare zero bytes behind it for a decoder
+// that reads a little ahead. The zero fill after the stream's end marker is not read. False when the
+// file is gone, damaged, or no longer holds the indexed record at its place.
+bool ReadSlot(CacheBlock& cache, size_t i, CacheLock* lock, size_t* streamBytes) {
+    constexpr size_t kSpare = 68, kChunk = 16384;
+    const CacheBlock::Slot& slot = cache.slots[i];
+    const uint32_t dataBytes = Get32(cache.heads.data() + slot.headAt + 60);
+    CacheLockGuard guard(lock);
+    platform::File file;
+    uint64_t fileSize = 0;
+    uint8_t header[kCacheHeaderSize];
+    std::vector<uint8_t> head;
+    if (!file.Open(cache.dataPath, platform::OpenMode::ReadShared) || !file.Size(&fileSize) ||
+        fileSize >= kMaxCacheFileSize || fileSize < kCacheHeaderSize || !file.ReadExact(header, sizeof header) ||
+        Get32(header) != kCacheMagic || !ReadHead(file, slot.offset, fileSize, head) ||
+        head.size() != slot.headBytes || std::memcmp(head.data(), cache.heads.data() + slot.headAt, head.size()) != 0 ||
+        !file.Seek(slot.offset + slot.headBytes))
+        return false;
+    if (cache.buffer.size() < static_cast<size_t>(dataBytes) + kSpare)
+        cache.buffer.resize(static_cast<size_t>(dataBytes) + kSpare);
+    uint8_t* data = cache.buffer.data();
+    size_t got = 0, end = 0; // end: just past the last non-zero byte so far
+    while (got < dataBytes) {
+        const size_t n = std::min<size_t>(kChunk, dataBytes - got);
+        if (!file.ReadExact(data + got, n))
+            return false;
+        for (size_t k = got + n; k > got; --k)
+            if (data[k - 1] != 0) {
+                end = k;
+                break;
+            }
+        got += n;
+        // A stream that has ended (EOI) followed by zeros: the rest is fill.
+        if (end >= 2 && end < got && data[end - 2] == 0xFF && data[end - 1] == 0xD9)
+            break;
+    }
+    std::memset(data + end, 0, kSpare);
+    *streamBytes = end;
     return true;
 }
 
@@ -287,21 +395,16 @@ bool RecordCursor::Next(CacheRecord* r) {
     const uint64_t total = kCacheRecordHeaderSize + nameBytes + folderBytes + dataBytes;
     if (total > left || nameBytes % 2 != 0 || folderBytes % 2 != 0)
         return false;
-    r->time = Get64(p);
-    int32_t* facts[] = {&r->width, &r->height, &r->size, &r->format, &r->bitDepth,
-                        &r->markC, &r->markE,  &r->markI, &r->markA, &r->locator};
-    for (size_t i = 0; i < sizeof(facts) / sizeof(facts[0]); ++i)
-        *facts[i] = static_cast<int32_t>(Get32(p + 8 + 4 * i));
-    r->name = p + kCacheRecordHeaderSize;
-    r->nameBytes = static_cast<uint32_t>(nameBytes);
-    r->folder = r->name + nameBytes;
-    r->folderBytes = static_cast<uint32_t>(folderBytes);
+    ParseHead(p, r);
     r->data = r->folder + folderBytes;
-    r->dataBytes = static_cast<uint32_t>(dataBytes);
-    r->begin = p;
-    r->totalBytes = static_cast<size_t>(total);
     cur_ += total;
     return true;
+}
+
+CacheRecord CacheBlock::Record(size_t i) const {
+    CacheRecord r;
+    ParseHead(heads.data() + slots[i].headAt, &r);
+    return r;
 }
 
 std::wstring RecordName(const CacheRecord& record) { return utf16::FromLE(record.name, record.nameBytes / 2); }
@@ -364,58 +467,68 @@ uint32_t ReadLocation(const std::wstring& cacheFolder, const CacheLocation& loca
     const FindResult found = FindLocation(cacheFolder, location);
     out->dirty = found.dirty;
     out->stale = found.stale;
+    out->boxChanged = found.dirty;
     if (!found.found)
         return 0;
     platform::File file;
-    if (!file.Open(found.dataPath, platform::OpenMode::ReadShared))
+    uint64_t fileSize = 0;
+    uint8_t header[kCacheHeaderSize];
+    if (!file.Open(found.dataPath, platform::OpenMode::ReadShared) || !file.Size(&fileSize) ||
+        fileSize < kCacheHeaderSize || fileSize >= kMaxCacheFileSize || !file.ReadExact(header, sizeof header) ||
+        Get32(header) != kCacheMagic || Get32(header + 4) == 0)
         return 0;
-    // The spare bytes past the data keep a decoder that reads a little ahead inside the block.
-    if (!ReadCacheFile(file, 68, &out->block, &out->size)) {
-        out->block = platform::PageBlock();
-        out->size = 0;
-        return 0;
+    // Headers and names only; the slots are skipped. A record that does not fit ends the walk.
+    std::vector<uint8_t> head;
+    for (uint64_t offset = kCacheHeaderSize; ReadHead(file, offset, fileSize, head);) {
+        CacheBlock::Slot slot;
+        slot.offset = offset;
+        slot.headAt = out->heads.size();
+        slot.headBytes = static_cast<uint32_t>(head.size());
+        out->heads.insert(out->heads.end(), head.begin(), head.end());
+        out->slots.push_back(slot);
+        offset += head.size() + Get32(head.data() + 60);
     }
-    out->recordCount = Get32(out->block.Get() + 4);
-    if (out->recordCount == 0) {
-        out->block = platform::PageBlock();
-        out->size = 0;
-        return 0;
-    }
+    out->dataPath = found.dataPath;
+    out->recordCount = Get32(header + 4);
     if (filter == 0 && out->recordCount > itemCount)
         out->dirty = true;
     return out->recordCount;
 }
 
-bool LookupItem(const CacheBlock& cache, const LookupContext& context, folder::ThumbItem& item,
-                image::JpegContext& jpeg, image::DecodedImage& out) {
-    if (!cache.block || cache.RecordBytes() == 0)
+bool LookupItem(CacheBlock& cache, const LookupContext& context, folder::ThumbItem& item, image::JpegContext& jpeg,
+                image::DecodedImage& out) {
+    if (cache.slots.empty())
         return false;
-    RecordCursor cursor(cache.Records(), cache.RecordBytes());
-    CacheRecord record;
-    const CacheRecord* hit = nullptr;
     const folder::RecordMatch match = folder::SourceFor(context.kind).CacheMatch();
-    while (cursor.Next(&record)) {
-        if (match == folder::RecordMatch::NameAndFileTime) {
-            if (!paths::EqualFold(RecordName(record), item.name))
-                continue;
-            platform::FileTime now = 0;
-            if (!platform::GetLastWriteTime(item.path, &now) || now != record.time)
-                return false;
-        } else if (match == folder::RecordMatch::PathAndTime) {
-            if (!paths::EqualFold(RecordFolder(record), item.path))
-                continue;
-            platform::FileTime now = item.time;
-            if (!context.shellTimeCheck && !platform::GetLastWriteTime(item.path, &now))
-                return false;
-            if (now != record.time)
-                return false;
-        } else if (record.locator != item.locator) {
-            continue;
-        }
-        hit = &record;
-        break;
+    if (!cache.indexed || cache.indexedBy != match)
+        IndexRecords(cache, match);
+    uint32_t index = 0;
+    if (match == folder::RecordMatch::Locator) {
+        const auto found = cache.byLocator.find(item.locator);
+        if (found == cache.byLocator.end())
+            return false;
+        index = found->second;
+    } else {
+        const auto found =
+            cache.byKey.find(FoldedKey(match == folder::RecordMatch::NameAndFileTime ? item.name : item.path));
+        if (found == cache.byKey.end())
+            return false;
+        index = found->second;
     }
-    if (!hit)
+    const CacheRecord hit = cache.Record(index);
+    if (match == folder::RecordMatch::NameAndFileTime) {
+        platform::FileTime now = 0;
+        if (!platform::GetLastWriteTime(item.path, &now) || now != hit.time)
+            return false;
+    } else if (match == folder::RecordMatch::PathAndTime) {
+        platform::FileTime now = item.time;
+        if (!context.shellTimeCheck && !platform::GetLastWriteTime(item.path, &now))
+            return false;
+        if (now != hit.time)
+            return false;
+    }
+    size_t streamBytes = 0;
+    if (!ReadSlot(cache, index, context.lock, &streamBytes))
         return false;
     // A record holds a thumbnail no larger than the largest box; anything bigger is damage.
     jpeg.src.limits.max_pixels = 4u * 800u * 800u;
@@ -424,25 +537,38 @@ bool LookupItem(const CacheBlock& cache, const LookupContext& context, folder::T
     jpeg.reduce = fit;
     jpeg.box_width = fit ? static_cast<uint32_t>(context.boxWidth) : 0;
     jpeg.box_height = fit ? static_cast<uint32_t>(context.boxHeight) : 0;
-    if (!image::JpegDecodeFromMemory(jpeg, hit->data, hit->dataBytes, out) || !out.pixels)
+    if (!image::JpegDecodeFromMemory(jpeg, cache.buffer.data(), streamBytes, out) || !out.pixels)
         return false;
     if (out.info.header.bit_count != 24 && !image::ConvertTo24Bit(out))
         return false;
-    item.time = hit->time;
-    item.width = hit->width;
-    item.height = hit->height;
-    item.size = hit->size;
-    item.format = hit->format;
-    item.bitDepth = hit->bitDepth;
-    item.markC = hit->markC;
-    item.markE = hit->markE;
-    item.markI = hit->markI;
-    item.markA = hit->markA;
+    item.time = hit.time;
+    item.width = hit.width;
+    item.height = hit.height;
+    item.size = hit.size;
+    item.format = hit.format;
+    item.bitDepth = hit.bitDepth;
+    item.markC = hit.markC;
+    item.markE = hit.markE;
+    item.markI = hit.markI;
+    item.markA = hit.markA;
     return true;
 }
 
-bool WriteLocation(const std::wstring& cacheFolder, const CacheLocation& location, int32_t filter, int32_t quality,
-                   const folder::ThumbItem* items, size_t count) {
+bool EncodeThumbnail(const folder::ThumbItem& item, int32_t quality, uint8_t* scratch, uint32_t slotSize,
+                     std::vector<uint8_t>* stream) {
+    stream->clear();
+    const image::BitmapInfoHeader& h = item.header;
+    if (!item.pixels || !scratch || h.bit_count != 24 || h.width <= 0 || h.height <= 0)
+        return false;
+    image::JpegEncoder enc = image::JpegEncoderInit(h.width, h.height, quality, scratch, slotSize);
+    if (!image::EncodeJpeg(enc, item.pixels) || enc.produced == 0 || enc.produced > slotSize)
+        return false;
+    stream->assign(scratch, scratch + enc.produced);
+    return true;
+}
+
+bool WriteLocation(const std::wstring& cacheFolder, const CacheLocation& location, int32_t filter,
+                   const folder::ThumbItem* items, const ThumbRecord* records, size_t count) {
     const uint32_t slotSize = SlotSize(location.boxWidth, location.boxHeight);
     if (slotSize == 0)
         return false;
@@ -452,14 +578,15 @@ bool WriteLocation(const std::wstring& cacheFolder, const CacheLocation& locatio
     platform::File file;
     if (!file.Open(DataFilePath(cacheFolder, update.number), platform::OpenMode::ReadWriteAlways))
         return false;
-    platform::PageBlock slot(slotSize);
-    if (!slot)
-        return false;
 
+    // The old records are read whole only when some may be kept: the file is rewritten in place.
+    bool oldNeeded = filter != 0;
+    for (size_t i = 0; i < count && !oldNeeded; ++i)
+        oldNeeded = items[i].fromCache && records[i].shown;
     platform::PageBlock old;
     size_t oldSize = 0;
-    const bool merge = update.oldBoxWidth == location.boxWidth && update.oldBoxHeight == location.boxHeight &&
-                       ReadCacheFile(file, 4, &old, &oldSize);
+    const bool merge = oldNeeded && update.oldBoxWidth == location.boxWidth &&
+                       update.oldBoxHeight == location.boxHeight && ReadCacheFile(file, 4, &old, &oldSize);
     std::vector<CacheRecord> oldRecords;
     if (merge) {
         RecordCursor cursor(old.Get() + kCacheHeaderSize, oldSize - kCacheHeaderSize);
@@ -473,15 +600,17 @@ bool WriteLocation(const std::wstring& cacheFolder, const CacheLocation& locatio
         return false;
     RecordWriter writer(file);
     std::vector<uint8_t> record;
-    auto addNew = [&](const folder::ThumbItem& item) {
-        if (EncodeRecord(item, location.kind, quality, slot.Get(), slotSize, record))
+    auto addNew = [&](size_t i) {
+        if (AssembleRecord(items[i], location.kind, records[i].stream, slotSize, record))
             writer.Add(record.data(), record.size());
     };
 
     if (!merge) {
+        // A shown item from the cache has a stream only when its box changed; without one it loses its
+        // record, which happens only when the old file went or changed since it was read.
         for (size_t i = 0; i < count; ++i)
-            if (items[i].pixels)
-                addNew(items[i]);
+            if (records[i].shown)
+                addNew(i);
     } else if (filter == 0) {
         // Every picture is listed: the items decide what the file holds, in pane order.
         std::unordered_map<std::wstring, const CacheRecord*> byKey;
@@ -489,7 +618,7 @@ bool WriteLocation(const std::wstring& cacheFolder, const CacheLocation& locatio
             byKey.emplace(RecordKey(RecordName(r), RecordFolder(r)), &r);
         for (size_t i = 0; i < count; ++i) {
             const folder::ThumbItem& item = items[i];
-            if (!item.pixels)
+            if (!records[i].shown)
                 continue;
             if (item.fromCache) {
                 const auto found = byKey.find(RecordKey(item.name, ItemFolderPart(item, location.kind)));
@@ -497,7 +626,7 @@ bool WriteLocation(const std::wstring& cacheFolder, const CacheLocation& locatio
                     writer.Add(found->second->begin, found->second->totalBytes);
                 continue;
             }
-            addNew(item);
+            addNew(i);
         }
     } else {
         // Only some pictures are listed: records of other pictures pass through untouched.
@@ -507,8 +636,8 @@ bool WriteLocation(const std::wstring& cacheFolder, const CacheLocation& locatio
         for (const CacheRecord& r : oldRecords) {
             const auto found = byKey.find(RecordKey(RecordName(r), RecordFolder(r)));
             if (found != byKey.end() && !items[found->second].fromCache) {
-                if (items[found->second].pixels)
-                    addNew(items[found->second]);
+                if (records[found->second].shown)
+                    addNew(found->second);
                 continue;
             }
             writer.Add(r.begin, r.totalBytes);
@@ -519,6 +648,20 @@ bool WriteLocation(const std::wstring& cacheFolder, const CacheLocation& locatio
     std::vector<uint8_t> header;
     PutHeader(header, writer.Count());
     return WriteAt(file, 0, header);
+}
+
+bool WriteLocation(const std::wstring& cacheFolder, const CacheLocation& location, int32_t filter, int32_t quality,
+                   const folder::ThumbItem* items, size_t count) {
+    const uint32_t slotSize = SlotSize(location.boxWidth, location.boxHeight);
+    platform::PageBlock scratch(slotSize);
+    if (!scratch)
+        return false;
+    std::vector<ThumbRecord> records(count);
+    for (size_t i = 0; i < count; ++i) {
+        records[i].shown = items[i].pixels != nullptr;
+        EncodeThumbnail(items[i], quality, scratch.Get(), slotSize, &records[i].stream);
+    }
+    return WriteLocation(cacheFolder, location, filter, items, records.data(), count);
 }
 
 bool RebuildArchiveListing(const std::wstring& cacheFolder, folder::LocationKind kind,
@@ -534,9 +677,8 @@ bool RebuildArchiveListing(const std::wstring& cacheFolder, folder::LocationKind
         return false;
     if (!platform::GetLastWriteTime(archivePath, &out->archiveTime))
         return false;
-    RecordCursor cursor(block.Records(), block.RecordBytes());
-    CacheRecord r;
-    while (cursor.Next(&r)) {
+    for (size_t i = 0; i < block.slots.size(); ++i) {
+        const CacheRecord r = block.Record(i);
         folder::ArchiveEntry entry;
         entry.name = RecordName(r);
         entry.folder = RecordFolder(r);

@@ -1,16 +1,17 @@
 // The on-disk thumbnail cache: "index.dat" maps location paths to numbered data files, each holding one
 // JPEG thumbnail record per picture of its location (layout in thumb_cache.cpp).
 //
-// Locking: nothing here locks. The caller holds the process-wide cache lock around FindLocation +
-// ReadLocation, around WriteLocation, and around RebuildArchiveListing, PurgeCache and the maintenance
-// functions, so two threads never read and write the cache files at the same time. LookupItem works
-// on the caller's private CacheBlock and needs no lock.
+// Locking: the caller holds the process-wide cache lock around FindLocation + ReadLocation, around
+// WriteLocation, and around RebuildArchiveListing, PurgeCache and the maintenance functions, so two
+// threads never read and write the cache files at the same time. LookupItem is called without it on
+// the caller's private CacheBlock and takes the lock it is given only to read a hit's slot.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "common/platform.h"
@@ -135,19 +136,38 @@ struct FindResult {
 // Index lookup. An archive's entry counts only while the archive's last-write time equals the stored one.
 FindResult FindLocation(const std::wstring& cacheFolder, const CacheLocation& location);
 
-// A location's data file read whole; private to the worker that read it.
+// A location's data file with its records indexed; private to the worker that read it. Only the
+// records' headers and names are held: a hit reads its record's slot from the file again, under the
+// lock, and takes it only while the record there is still the one indexed (the other pane's worker
+// may have rewritten the file in between).
 struct CacheBlock {
-    platform::PageBlock block; // file size + 68 bytes
-    size_t size = 0;           // bytes read
-    uint32_t recordCount = 0;  // from the header
+    std::wstring dataPath;
+    uint32_t recordCount = 0; // from the header
     bool stale = false;
     bool dirty = false;
-    const uint8_t* Records() const { return block ? block.Get() + kCacheHeaderSize : nullptr; }
-    size_t RecordBytes() const { return size > kCacheHeaderSize ? size - kCacheHeaderSize : 0; }
+    bool boxChanged = false; // the stored box differs: the next write will not reuse the old records
+
+    // The whole records of the file, in file order; `heads` holds each one's header and names.
+    struct Slot {
+        uint64_t offset = 0; // of the record in the file
+        size_t headAt = 0;   // in `heads`
+        uint32_t headBytes = 0;
+    };
+    std::vector<Slot> slots;
+    std::vector<uint8_t> heads;
+    // The record's facts and names (pointing into `heads`); no data pointer.
+    CacheRecord Record(size_t i) const;
+
+    // Made by the first lookup, for the key its location kind matches by; the first record of a key wins.
+    bool indexed = false;
+    folder::RecordMatch indexedBy = folder::RecordMatch::NameAndFileTime;
+    std::unordered_map<std::wstring, uint32_t> byKey;
+    std::unordered_map<int32_t, uint32_t> byLocator;
+    std::vector<uint8_t> buffer; // the slot of the last hit
 };
 
-// Find, then read the data file. Gives the record count, 0 when nothing usable (then `out` holds no
-// block). With filter 0, more records than items marks the cache dirty (pictures were removed).
+// Find, then index the data file's records. Gives the record count, 0 when nothing usable (then `out`
+// holds no records). With filter 0, more records than items marks the cache dirty (pictures were removed).
 uint32_t ReadLocation(const std::wstring& cacheFolder, const CacheLocation& location, int32_t filter,
                       size_t itemCount, CacheBlock* out);
 
@@ -156,16 +176,33 @@ struct LookupContext {
     bool shellTimeCheck = false; // kind 1: compare the listed time instead of the file's
     int32_t boxWidth = 0;
     int32_t boxHeight = 0;
+    CacheLock* lock = nullptr; // held while a record's slot is read from the data file
 };
 
 // Finds the item's record and decodes its thumbnail into `out` (24 bits). On a hit the item takes the
 // record's time and facts. Kind 0 needs the item's path and name, kind 1 its path (and listed time),
-// archives its locator. A record whose source changed ends the search as a miss.
-bool LookupItem(const CacheBlock& cache, const LookupContext& context, folder::ThumbItem& item,
-                image::JpegContext& jpeg, image::DecodedImage& out);
+// archives its locator. A record whose source changed is a miss, as is one the file no longer holds.
+bool LookupItem(CacheBlock& cache, const LookupContext& context, folder::ThumbItem& item, image::JpegContext& jpeg,
+                image::DecodedImage& out);
+
+// One item's part in a cache write. A fresh thumbnail is compressed as soon as it is made, so that its
+// pixels can go to the pane at once; the record's zero fill is added when it is written.
+struct ThumbRecord {
+    bool shown = false;          // the item got a thumbnail, fresh or from its old record
+    std::vector<uint8_t> stream; // the JPEG stream; empty when not compressed (or it failed)
+};
+
+// Compresses the item's 24-bit thumbnail for a box whose slot `scratch` (slotSize bytes) is. False when
+// the item has no usable bitmap or the stream does not fit the slot.
+bool EncodeThumbnail(const folder::ThumbItem& item, int32_t quality, uint8_t* scratch, uint32_t slotSize,
+                     std::vector<uint8_t>* stream);
 
 // Updates the index, then rewrites the location's data file from the pane's items (merging with the
 // old records as the pane's filter requires). False when the index or the data file cannot be written.
+// An item from the cache that is shown keeps its old record; a fresh one gets a record from its stream.
+bool WriteLocation(const std::wstring& cacheFolder, const CacheLocation& location, int32_t filter,
+                   const folder::ThumbItem* items, const ThumbRecord* records, size_t count);
+// The same with every item's record compressed from its pixels first.
 bool WriteLocation(const std::wstring& cacheFolder, const CacheLocation& location, int32_t filter, int32_t quality,
                    const folder::ThumbItem* items, size_t count);
 

@@ -208,7 +208,7 @@ ThumbOutcome ProcessThumbJob(const std::wstring& cacheFolder, const ThumbJob& ra
         CacheLockGuard guard(hooks.cacheLock);
         ReadLocation(cacheFolder, LocationOf(job, settings), job.filter, job.count, &cache);
     }
-    const bool cacheRead = cache.recordCount > 0 && cache.block;
+    const bool cacheRead = cache.recordCount > 0;
     const bool stale = cacheRead && cache.stale;
     dirty = dirty || cache.dirty;
     LookupContext lookup;
@@ -216,6 +216,30 @@ ThumbOutcome ProcessThumbJob(const std::wstring& cacheFolder, const ThumbJob& ra
     lookup.shellTimeCheck = job.shellTimeCheck;
     lookup.boxWidth = settings.boxWidth;
     lookup.boxHeight = settings.boxHeight;
+    lookup.lock = hooks.cacheLock;
+
+    // Each thumbnail is compressed for the cache as soon as it is made, so the item-done hook may take
+    // its pixels. Cached thumbnails keep their old records unless the box changed (a stale one is
+    // replaced by the second pass anyway).
+    const uint32_t slotSize = SlotSize(settings.boxWidth, settings.boxHeight);
+    platform::PageBlock scratch;
+    if (settings.cacheEnabled && !cacheFolder.empty()) {
+        scratch = platform::PageBlock(slotSize);
+        outcome.records.resize(job.count);
+    }
+    const bool encodeCached = cache.boxChanged && !stale;
+    auto keep = [&](size_t i, bool made) {
+        folder::ThumbItem& item = job.items[i];
+        if (!made)
+            ++outcome.unmade;
+        if (outcome.records.empty())
+            return;
+        ThumbRecord& record = outcome.records[i];
+        record.shown = item.pixels != nullptr;
+        record.stream.clear();
+        if (record.shown && (!item.fromCache || encodeCached))
+            EncodeThumbnail(item, settings.jpegQuality, scratch.Get(), slotSize, &record.stream);
+    };
 
     bool abandoned = false;
     for (size_t i = 0; i < job.count; ++i) {
@@ -234,8 +258,10 @@ ThumbOutcome ProcessThumbJob(const std::wstring& cacheFolder, const ThumbJob& ra
             ++outcome.decoded;
             got = true;
         }
-        if (got && FitPicture(picture, item, orientation, item.fromCache && stale, settings, scaler))
+        const bool made = !got || FitPicture(picture, item, orientation, item.fromCache && stale, settings, scaler);
+        if (got && made)
             folder::AttachThumbnail(item, picture);
+        keep(i, made);
         item.state = stale ? 0 : 1;
         ItemDone(hooks, i, item);
         if (!KeepGoing(hooks)) {
@@ -255,11 +281,14 @@ ThumbOutcome ProcessThumbJob(const std::wstring& cacheFolder, const ThumbJob& ra
                 image::DecodedImage picture;
                 folder::FreeThumbnail(item);
                 item.fromCache = 0;
+                bool made = true;
                 if (DecodeSource(job, job.listing->entries[i], item, settings, &orientation, picture)) {
                     ++outcome.decoded;
-                    if (FitPicture(picture, item, orientation, false, settings, scaler))
+                    made = FitPicture(picture, item, orientation, false, settings, scaler);
+                    if (made)
                         folder::AttachThumbnail(item, picture);
                 }
+                keep(i, made);
             }
             item.state = 1;
             ItemDone(hooks, i, item);
@@ -280,13 +309,38 @@ ThumbOutcome ProcessThumbJob(const std::wstring& cacheFolder, const ThumbJob& ra
 }
 
 bool WriteThumbCache(const std::wstring& cacheFolder, const ThumbJob& job, const ThumbSettings& rawSettings,
-                     CacheLock* lock) {
+                     const ThumbOutcome& outcome, CacheLock* lock) {
     const ThumbSettings settings = Normalised(rawSettings);
     size_t count = job.items ? job.count : 0;
     if (job.listing)
         count = std::min(count, job.listing->entries.size());
+    count = std::min(count, outcome.records.size());
     CacheLockGuard guard(lock);
-    return WriteLocation(cacheFolder, LocationOf(job, settings), job.filter, settings.jpegQuality, job.items, count);
+    return WriteLocation(cacheFolder, LocationOf(job, settings), job.filter, job.items, outcome.records.data(), count);
+}
+
+void HandOverThumbnail(folder::ThumbItem& from, folder::ThumbItem& to) {
+    folder::FreeThumbnail(to);
+    to.state = from.state;
+    to.name = from.name;
+    to.time = from.time;
+    to.width = from.width;
+    to.height = from.height;
+    to.size = from.size;
+    to.format = from.format;
+    to.bitDepth = from.bitDepth;
+    to.markC = from.markC;
+    to.markE = from.markE;
+    to.markI = from.markI;
+    to.markA = from.markA;
+    to.thumbWidth = from.thumbWidth;
+    to.thumbHeight = from.thumbHeight;
+    to.locator = from.locator;
+    to.fromCache = from.fromCache;
+    to.path = from.path;
+    to.header = from.header;
+    to.pixels = from.pixels;
+    from.pixels = nullptr;
 }
 
 ProduceResult ProduceThumbnails(const std::wstring& folderPath, const std::wstring& cacheFolder,
@@ -323,7 +377,7 @@ ProduceResult ProduceThumbnails(const std::wstring& folderPath, const std::wstri
         result.decoded = outcome.decoded;
         result.fromCache = outcome.fromCache;
         if (outcome.writeCache) {
-            result.cacheWritten = WriteThumbCache(cacheFolder, job, options.settings, hooks.cacheLock);
+            result.cacheWritten = WriteThumbCache(cacheFolder, job, options.settings, outcome, hooks.cacheLock);
             result.cacheWriteFailed = !result.cacheWritten;
         }
     }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "common/platform.h"
 #include "folder/archive_listing.h"
@@ -49,7 +50,8 @@ struct ThumbJob {
 };
 
 struct ThumbHooks {
-    // After each item of either pass (the Windows worker posts the item's repaint here).
+    // After each item of either pass (the Windows worker hands it to the pane here). The item's cache
+    // record is made by then, so the hook may take its pixels (HandOverThumbnail).
     std::function<void(size_t index, folder::ThumbItem& item)> itemDone;
     // Asked after each item; false abandons the job after the item in hand (a newer request or quit).
     std::function<bool()> keepGoing;
@@ -67,6 +69,8 @@ struct ThumbOutcome {
     bool writeCache = false; // finished, cache enabled and dirty: call WriteThumbCache
     size_t decoded = 0;      // fresh decodes, both passes
     size_t fromCache = 0;    // items first filled from the cache
+    size_t unmade = 0;       // pictures read whose thumbnail could not be made (no memory)
+    std::vector<ThumbRecord> records; // per item, for WriteThumbCache; empty with the cache off
 };
 
 // Fits a 24-bit picture into the box with the Exif orientation, sets the item's drawn size (and swaps
@@ -79,9 +83,14 @@ bool FitPicture(image::DecodedImage& picture, folder::ThumbItem& item, int orien
 ThumbOutcome ProcessThumbJob(const std::wstring& cacheFolder, const ThumbJob& job, const ThumbSettings& settings,
                              const ThumbHooks& hooks);
 
-// Rewrites the location's cache from the job's items, under the lock. False: message 30008.
+// Rewrites the location's cache from the job's items and the outcome's records, under the lock.
+// False: message 30008.
 bool WriteThumbCache(const std::wstring& cacheFolder, const ThumbJob& job, const ThumbSettings& settings,
-                     CacheLock* lock);
+                     const ThumbOutcome& outcome, CacheLock* lock);
+
+// Gives `to` the item's facts and its thumbnail's pixel block, which `from` then no longer holds: the
+// pane's thumbnail is the only one. The windows and selection of `to` stay.
+void HandOverThumbnail(folder::ThumbItem& from, folder::ThumbItem& to);
 
 struct ProduceOptions {
     ThumbSettings settings;

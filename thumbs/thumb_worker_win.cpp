@@ -1,7 +1,5 @@
 #include "thumbs/thumb_worker_win.h"
 
-#include <cstdlib>
-#include <cstring>
 #include <utility>
 
 #include "app/messages.h"
@@ -97,10 +95,11 @@ void FlushBatch(Production& p) {
     NewBatch(p);
 }
 
-void OnItemDone(Production& p, size_t index, const folder::ThumbItem& item) {
+void OnItemDone(Production& p, size_t index, folder::ThumbItem& item) {
     ThumbResult result;
     result.index = index;
-    CopyThumbItem(item, result.item);
+    // The cache record is made already: the pane's thumbnail is the only one.
+    HandOverThumbnail(item, result.item);
     p.batch->results.push_back(std::move(result));
     p.batch->done = index + 1;
     if (p.batch->results.size() >= kBatchItems || GetTickCount64() - p.lastPost >= kBatchMs)
@@ -186,8 +185,11 @@ void Produce(Worker& w, HWND hwnd, WPARAM flags, std::unique_ptr<ThumbRequest> r
     }
     const bool writeCache = outcome.writeCache;
     PostMessageW(pane, msg::kPaneDone, flags & msg::kLoadResetScroll, writeCache ? 1 : 0);
+    // A picture that was read but got no thumbnail would otherwise pass for one no decoder reads.
+    if (outcome.unmade > 0)
+        PostMessageW(pane, msg::kPaneMessage, 30001, 0);
     if (writeCache) {
-        const bool written = WriteThumbCache(request->cacheFolder, job, request->settings, w.cacheLock);
+        const bool written = WriteThumbCache(request->cacheFolder, job, request->settings, outcome, w.cacheLock);
         if (!written)
             PostMessageW(pane, msg::kPaneMessage, 30008, 0);
     }
@@ -212,43 +214,7 @@ LRESULT WorkerWndProc(Worker& w, HWND hwnd, UINT message, WPARAM wp, LPARAM lp) 
     return DefWindowProcW(hwnd, message, wp, lp);
 }
 
-size_t PixelBytes(const image::BitmapInfoHeader& h) {
-    const size_t stride = (static_cast<size_t>(std::abs(h.width)) * 3 + 3) & ~static_cast<size_t>(3);
-    return stride * static_cast<size_t>(std::abs(h.height)) + 4;
-}
-
 } // namespace
-
-bool CopyThumbItem(const folder::ThumbItem& from, folder::ThumbItem& to) {
-    folder::FreeThumbnail(to);
-    to.state = from.state;
-    to.name = from.name;
-    to.time = from.time;
-    to.width = from.width;
-    to.height = from.height;
-    to.size = from.size;
-    to.format = from.format;
-    to.bitDepth = from.bitDepth;
-    to.markC = from.markC;
-    to.markE = from.markE;
-    to.markI = from.markI;
-    to.markA = from.markA;
-    to.thumbWidth = from.thumbWidth;
-    to.thumbHeight = from.thumbHeight;
-    to.locator = from.locator;
-    to.fromCache = from.fromCache;
-    to.path = from.path;
-    if (!from.pixels)
-        return true;
-    const size_t bytes = PixelBytes(from.header);
-    auto* block = static_cast<uint8_t*>(platform::PageAlloc(bytes));
-    if (!block)
-        return false;
-    std::memcpy(block, from.pixels, bytes);
-    to.header = from.header;
-    to.pixels = block;
-    return true;
-}
 
 void ApplyThumbResult(folder::ThumbItem& result, folder::ThumbItem& target) {
     void* cell = target.cellWindow;

@@ -2,10 +2,10 @@
 // ("Quorle_thumb1_class", "Quorle_thumb2_class"). A worker announces its window to the main window
 // with kMainWorkerReady and then serves the protocol in app/messages.h until kThumbQuit.
 //
-// A worker never touches the pane's items or windows. It fills a private copy of the items and
-// posts each finished item to the pane window as a copy (kPaneResults); the pane applies a batch
-// only while its load generation still matches. The private items keep their pixels until the
-// cache has been written, then go with the request.
+// A worker never touches the pane's items or windows. It fills private items and posts each finished
+// item to the pane window (kPaneResults) with its thumbnail's pixels handed over, not copied: the
+// cache record was compressed when the thumbnail was made, so the private item keeps only its facts
+// for the cache write. The pane applies a batch only while its load generation still matches.
 #pragma once
 
 #include <windows.h>
@@ -40,8 +40,8 @@ struct ThumbRequest {
     std::wstring cacheFolder;
 };
 
-// Finished items for the pane, in the order they were done. Each item is a full copy (its own
-// pixel block); the pane moves the facts and the pixels into its item at `index`.
+// Finished items for the pane, in the order they were done. Each item owns the thumbnail's pixel
+// block; the pane moves the facts and the pixels into its item at `index`.
 struct ThumbResult {
     size_t index = 0;
     folder::ThumbItem item;
@@ -65,9 +65,6 @@ class CriticalCacheLock : public CacheLock {
     win::CriticalSection& cs_;
 };
 
-// A copy of the item's facts and thumbnail (a fresh pixel block), without its windows and selection.
-// False when the pixel block cannot be allocated; the copy then has no pixels.
-bool CopyThumbItem(const folder::ThumbItem& from, folder::ThumbItem& to);
 // Moves a result's facts and pixels into the pane's item; its windows and selection stay.
 void ApplyThumbResult(folder::ThumbItem& result, folder::ThumbItem& target);
 

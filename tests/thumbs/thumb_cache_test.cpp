@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/utf16.h"
@@ -403,6 +404,77 @@ TEST(LookupItem, ShellAndArchiveKeys) {
     EXPECT_EQ(image::Width(out), 7);
     member.locator = 300;
     EXPECT_FALSE(thumbs::LookupItem(block, lookup, member, jpeg, out));
+}
+
+// Pictures on disk with cached thumbnails of distinct shades, for lookups by name and file time.
+struct CachedFolder {
+    TempFolder dir;
+    TempFolder cache;
+    std::vector<std::wstring> names;
+    platform::FileTime time = 0;
+
+    // Writes the records of `shades` (name i gets shade i) in the order given; names repeat freely.
+    bool Write(const std::vector<std::pair<std::wstring, uint8_t>>& records) {
+        std::vector<folder::ThumbItem> items;
+        for (const auto& r : records) {
+            if (!platform::FileExists(dir / r.first) && !ByteWriter().Fill(4).SaveTo(dir / r.first))
+                return false;
+            platform::GetLastWriteTime(dir / r.first, &time);
+            items.push_back(MakeItem(r.first, 8, 6, r.second, time));
+        }
+        return thumbs::WriteLocation(cache.Path(), Location(dir.Path()), 0, 95, items.data(), items.size());
+    }
+    // The shade of the thumbnail looked up for `name` (listed as such, stored as `file`), or -1 on a miss.
+    int Shade(thumbs::CacheBlock& block, const std::wstring& name, std::wstring file = std::wstring()) {
+        folder::ThumbItem item;
+        item.name = name;
+        item.path = dir / (file.empty() ? name : file);
+        thumbs::LookupContext lookup;
+        image::JpegContext jpeg;
+        image::DecodedImage out;
+        return thumbs::LookupItem(block, lookup, item, jpeg, out) ? out.pixels[0] : -1;
+    }
+};
+
+TEST(LookupItem, EachItemFindsItsOwnRecordAmongMany) {
+    CachedFolder f;
+    std::vector<std::pair<std::wstring, uint8_t>> records;
+    for (int i = 0; i < 120; ++i)
+        records.emplace_back(L"p" + std::to_wstring(i) + L".jpg", static_cast<uint8_t>(i * 2));
+    records.emplace_back(L"P7.JPG", 250); // a second record of p7.jpg: the first one counts
+    ASSERT_TRUE(f.Write(records));
+    thumbs::CacheBlock block;
+    ASSERT_EQ(thumbs::ReadLocation(f.cache.Path(), Location(f.dir.Path()), 0, 121, &block), 121u);
+    // Backwards, so no lookup can lean on the one before it.
+    for (int i = 119; i >= 0; --i)
+        EXPECT_NEAR(f.Shade(block, L"P" + std::to_wstring(i) + L".JPG", L"p" + std::to_wstring(i) + L".jpg"), i * 2, 3) << i;
+    EXPECT_NEAR(f.Shade(block, L"p7.jpg"), 14, 3);
+    EXPECT_EQ(f.Shade(block, L"p120.jpg"), -1);
+    EXPECT_EQ(f.Shade(block, L"p1.jpg.jpg"), -1);
+}
+
+TEST(LookupItem, ADataFileRewrittenSinceTheReadNeverGivesAnotherRecord) {
+    CachedFolder f;
+    ASSERT_TRUE(f.Write({{L"a.jpg", 40}, {L"b.jpg", 160}}));
+    thumbs::CacheBlock block;
+    ASSERT_EQ(thumbs::ReadLocation(f.cache.Path(), Location(f.dir.Path()), 0, 2, &block), 2u);
+    EXPECT_NEAR(f.Shade(block, L"b.jpg"), 160, 3);
+
+    // The other pane wrote the same records again: they are still the ones indexed.
+    ASSERT_TRUE(f.Write({{L"a.jpg", 40}, {L"b.jpg", 160}}));
+    EXPECT_NEAR(f.Shade(block, L"a.jpg"), 40, 3);
+    // Now in another order: b's record sits where a's was, and a's lies past b's.
+    ASSERT_TRUE(f.Write({{L"b.jpg", 160}, {L"a.jpg", 40}}));
+    EXPECT_EQ(f.Shade(block, L"a.jpg"), -1);
+    EXPECT_EQ(f.Shade(block, L"b.jpg"), -1);
+    // Cut short, then gone.
+    const std::wstring dataPath = thumbs::DataFilePath(f.cache.Path(), thumbs::kFirstDataNumber);
+    const std::vector<uint8_t> whole = fixtures::ReadWholeFile(dataPath);
+    ASSERT_TRUE(f.Write({{L"a.jpg", 40}, {L"b.jpg", 160}}));
+    ASSERT_TRUE(ByteWriter().Bytes(std::vector<uint8_t>(whole.begin(), whole.begin() + whole.size() / 2)).SaveTo(dataPath));
+    EXPECT_EQ(f.Shade(block, L"b.jpg"), -1);
+    ASSERT_TRUE(platform::DeleteFileAt(dataPath));
+    EXPECT_EQ(f.Shade(block, L"a.jpg"), -1);
 }
 
 TEST(WriteLocation, FilteredPanesKeepOtherTypesRecords) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "folder/listing.h"
 #include "folder/pane_location.h"
 #include "image/jpeg.h"
 #include "tests/fixtures/byte_writer.h"
@@ -282,6 +283,70 @@ TEST(Produce, LargerBoxShowsCachedThumbnailsThenReplacesThem) {
     EXPECT_EQ(seen.size(), 2u);
 }
 
+TEST(Produce, HandedOverThumbnailsStillReachTheCacheAfterABoxChange) {
+    TempFolder dir;
+    SaveJpeg(dir / L"a.jpg", 640, 480);
+    SaveJpeg(dir / L"b.jpg", 100, 50);
+    TempFolder cache;
+    thumbs::ProduceThumbnails(dir.Path(), cache.Path(), Options(160, 120));
+
+    // A smaller box: the cached thumbnails are shown refitted and the file is rewritten for the box,
+    // though the pane took every pixel block as soon as it was done.
+    folder::ThumbItemArray pane;
+    ASSERT_TRUE(folder::AllocateItems(pane, 2));
+    thumbs::ThumbHooks hooks;
+    hooks.itemDone = [&pane](size_t i, folder::ThumbItem& item) { thumbs::HandOverThumbnail(item, pane.items[i]); };
+    folder::ThumbItemArray items;
+    thumbs::ProduceResult result = thumbs::ProduceThumbnails(dir.Path(), cache.Path(), Options(140, 105), hooks, &items);
+    EXPECT_EQ(result.fromCache, 2u);
+    EXPECT_EQ(result.decoded, 0u);
+    EXPECT_TRUE(result.cacheWritten);
+    EXPECT_EQ(items.items[0].pixels, nullptr);
+    ASSERT_NE(pane.items[0].pixels, nullptr);
+    EXPECT_EQ(pane.items[0].header.width, 140);
+
+    folder::ThumbItemArray again;
+    result = thumbs::ProduceThumbnails(dir.Path(), cache.Path(), Options(140, 105), {}, &again);
+    EXPECT_EQ(result.fromCache, 2u);
+    EXPECT_EQ(result.decoded, 0u);
+    EXPECT_EQ(again.items[0].header.width, 140);
+    EXPECT_EQ(again.items[1].header.width, 100);
+}
+
+TEST(Produce, APictureReadButNotFittedIsCountedNotPassedOff) {
+    TempFolder dir;
+    SaveJpeg(dir / L"big.jpg", 640, 480);
+    SaveJpeg(dir / L"small.jpg", 100, 50);
+    TempFolder cache;
+    // The system stretch standing in for one that runs out of memory.
+    image::Scaler scaler;
+    int dc = 0;
+    scaler.dc = &dc;
+    scaler.system_stretch = [](image::Scaler&, const uint8_t*, int, int, int, int, const image::BitmapInfo*) {
+        return platform::PageBlock();
+    };
+    thumbs::ThumbHooks hooks;
+    hooks.scaler = &scaler;
+    thumbs::ProduceOptions options = Options();
+    options.settings.scaleMethod = image::kScaleSystem;
+    folder::ThumbItemArray job;
+    ASSERT_TRUE(folder::AllocateItems(job, 2));
+    folder::PaneLocation location;
+    folder::ArchiveListing listing;
+    ASSERT_TRUE(folder::SetLocation(location, folder::kFileSystemFolder, {}, dir.Path(), false));
+    ASSERT_TRUE(folder::ListFolder(location, folder::ListRequest(), &listing));
+    thumbs::ThumbJob request;
+    request.path = location.path;
+    request.listing = &listing;
+    request.items = job.items.data();
+    request.count = 2;
+    const thumbs::ThumbOutcome outcome = thumbs::ProcessThumbJob(cache.Path(), request, options.settings, hooks);
+    EXPECT_EQ(outcome.decoded, 2u);
+    EXPECT_EQ(outcome.unmade, 1u) << "the picture that needed scaling";
+    EXPECT_EQ(job.items[0].pixels, nullptr);
+    EXPECT_NE(job.items[1].pixels, nullptr) << "no scaling, no failure";
+}
+
 TEST(Produce, CancelStopsAfterTheItemInHandWithoutWriting) {
     TempFolder dir;
     for (const wchar_t* name : {L"1.jpg", L"2.jpg", L"3.jpg", L"4.jpg"})
@@ -361,9 +426,12 @@ TEST(ProcessThumbJob, ArchiveMembersThroughTheReader) {
     } source;
     source.members = &members;
     const int& reads = source.reads;
-    thumbs::ThumbHooks hooks;
-    folder::ThumbItemArray items;
+    // As the Windows worker does: every finished thumbnail goes to the pane, the job keeps no pixels.
+    folder::ThumbItemArray items, pane;
     ASSERT_TRUE(folder::AllocateItems(items, 2));
+    ASSERT_TRUE(folder::AllocateItems(pane, 2));
+    thumbs::ThumbHooks hooks;
+    hooks.itemDone = [&pane](size_t index, folder::ThumbItem& item) { thumbs::HandOverThumbnail(item, pane.items[index]); };
     thumbs::ThumbJob job;
     job.kind = folder::kZipArchive;
     job.source = &source;
@@ -390,16 +458,21 @@ TEST(ProcessThumbJob, ArchiveMembersThroughTheReader) {
     EXPECT_EQ(items.items[1].height, 60);
     EXPECT_EQ(items.items[1].thumbWidth, 80);
     EXPECT_EQ(items.items[1].thumbHeight, 60);
-    ASSERT_TRUE(thumbs::WriteThumbCache(cache.Path(), job, settings, nullptr));
+    EXPECT_EQ(items.items[1].pixels, nullptr);
+    ASSERT_NE(pane.items[1].pixels, nullptr);
+    EXPECT_EQ(pane.items[1].thumbWidth, 80);
+    ASSERT_TRUE(thumbs::WriteThumbCache(cache.Path(), job, settings, outcome, nullptr));
 
     folder::ThumbItemArray again;
     ASSERT_TRUE(folder::AllocateItems(again, 2));
     job.items = again.items.data();
     outcome = thumbs::ProcessThumbJob(cache.Path(), job, settings, hooks);
-    EXPECT_EQ(outcome.fromCache, 2u);
+    EXPECT_EQ(outcome.fromCache, 2u) << "the records were written from the streams, not the pixels";
     EXPECT_EQ(reads, 2);
     EXPECT_FALSE(outcome.writeCache);
     EXPECT_EQ(again.items[1].width, 80);
+    EXPECT_EQ(pane.items[1].header.width, 80);
+    EXPECT_EQ(pane.items[1].header.height, 60);
 }
 
 } // namespace

@@ -245,7 +245,7 @@ TEST_F(ThumbWorker, AFolderChangeDuringProductionSkipsTheOldFoldersCacheWrite) {
     EXPECT_FALSE(platform::FileExists(thumbs::IndexPath(cache_.Path()))) << "no cache write for the old folder";
 }
 
-TEST(ThumbResultCopy, CopiesFactsAndPixelsButNotWindowsOrSelection) {
+TEST(ThumbResultHandOver, MovesFactsAndPixelsButNotWindowsOrSelection) {
     folder::ThumbItem from;
     from.name = L"x.jpg";
     from.path = L"C:\\x.jpg";
@@ -264,9 +264,11 @@ TEST(ThumbResultCopy, CopiesFactsAndPixelsButNotWindowsOrSelection) {
         from.pixels[i] = static_cast<uint8_t>(i + 1);
 
     folder::ThumbItem copy;
-    ASSERT_TRUE(thumbs::CopyThumbItem(from, copy));
-    ASSERT_NE(copy.pixels, nullptr);
-    EXPECT_NE(copy.pixels, from.pixels) << "the pane owns a block of its own";
+    const uint8_t* block = from.pixels;
+    thumbs::HandOverThumbnail(from, copy);
+    EXPECT_EQ(copy.pixels, block) << "the one block goes to the pane";
+    EXPECT_EQ(from.pixels, nullptr);
+    EXPECT_EQ(from.name, L"x.jpg") << "the worker keeps the facts for the cache write";
     EXPECT_EQ(copy.pixels[23], 24);
     EXPECT_EQ(copy.name, L"x.jpg");
     EXPECT_EQ(copy.markE, 2);
