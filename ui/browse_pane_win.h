@@ -53,8 +53,9 @@ void StopPane(HWND pane);
 void ReleasePaneView(HWND pane);
 folder::PaneLocation* PaneLocationOf(HWND pane);
 // Drops the selected items after their files were deleted or moved, in both panes when they show
-// the same location.
-void RemoveSelected(MainWindow& w, int pane);
+// the same location (the other pane only while it is idle). Refused (false) while the pane's own load
+// runs.
+bool RemoveSelected(MainWindow& w, int pane);
 std::wstring PaneLocationText(HWND pane);
 
 
