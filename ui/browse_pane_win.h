@@ -13,6 +13,7 @@
 
 namespace ui {
 
+bool RegisterBrowsePaneClasses(HINSTANCE instance); // with the thumbnail view's classes
 HWND CreateBrowsePane(MainWindow& w, int pane, const layout::Rect& rect);
 void SetPaneActiveLook(HWND pane, bool active);
 HWND PaneFocusTarget(HWND pane);
