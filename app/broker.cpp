@@ -59,15 +59,29 @@ bool Admitted(const BrokerState& s, uint32_t code, const std::wstring& path) {
 
 const std::wstring& ActiveFolder(const FileOpJob& job) { return job.mode == 0 ? job.secondFolder : job.firstFolder; }
 
-void StartJob(BrokerState& s, int pane, uint32_t word, location::LocationKind kind, const std::wstring& folder) {
+uint32_t StartJob(BrokerState& s, int pane, uint32_t word, location::LocationKind kind, const std::wstring& folder) {
     PaneState& p = s.panes[static_cast<size_t>(pane & 1)];
+    if (++s.lastLoad == 0)
+        s.lastLoad = 1;
+    p.load = s.lastLoad;
     p.busy = word;
     p.hasLocation = true;
     p.kind = kind;
     p.folder = folder;
+    return p.load;
 }
 
-void JobDone(BrokerState& s, int pane) { s.panes[static_cast<size_t>(pane & 1)].busy = 0; }
+bool JobDone(BrokerState& s, int pane, uint32_t load) {
+    PaneState& p = s.panes[static_cast<size_t>(pane & 1)];
+    if (load == 0)
+        return true;
+    if (load != p.load)
+        return false;
+    p.busy = 0;
+    return true;
+}
+
+uint32_t CurrentLoad(const BrokerState& s, int pane) { return s.panes[static_cast<size_t>(pane & 1)].load; }
 
 int Acquire(BrokerState& s, uint32_t code, const std::wstring* path) {
     if (code == 0) {

@@ -32,9 +32,11 @@ struct FileOpJob {
 
 const std::wstring& ActiveFolder(const FileOpJob& job);
 
-// What the broker knows of a pane: its busy word and the location it was last asked to show.
+// What the broker knows of a pane: its busy word, the number of the load that set it, and the location
+// it was last asked to show.
 struct PaneState {
     uint32_t busy = 0;
+    uint32_t load = 0;
     bool hasLocation = false;
     location::LocationKind kind = location::kFileSystemFolder;
     std::wstring folder;
@@ -46,6 +48,7 @@ struct BrokerState {
     uint32_t lastCode = 0;
     std::wstring lastPath;
     bool busyFlag = false;
+    uint32_t lastLoad = 0; // loads of both panes are numbered from one counter, never 0
     std::unique_ptr<FileOpJob> job;
 };
 
@@ -59,8 +62,14 @@ constexpr uint32_t kClassPane = 6;     // class 3: the folder a pane shows
 constexpr uint32_t kClassProgram = 8;  // class 4: the whole program
 
 // A load request for pane `pane` (0 or 1) showing `kind`/`folder`: the pane becomes busy with `word`.
-void StartJob(BrokerState& s, int pane, uint32_t word, location::LocationKind kind, const std::wstring& folder);
-void JobDone(BrokerState& s, int pane);
+// Returns the load's number, which every notice that ends the load carries.
+uint32_t StartJob(BrokerState& s, int pane, uint32_t word, location::LocationKind kind, const std::wstring& folder);
+// The notice that load `load` of the pane ended. A notice of an earlier load arrives after a newer load
+// was asked for; it changes nothing and is dropped (false), or it would free the pane while the newer
+// load runs. Load 0 ends no load: nothing changes but the notice is delivered (true).
+bool JobDone(BrokerState& s, int pane, uint32_t load);
+// The number of the pane's latest load (0 before its first): what a stop ends.
+uint32_t CurrentLoad(const BrokerState& s, int pane);
 
 // Admission; `path` null reuses the previous path. Code 0 releases the lock. Returns 1 or 0.
 int Acquire(BrokerState& s, uint32_t code, const std::wstring* path);

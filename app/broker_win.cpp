@@ -40,29 +40,32 @@ void DiscardJob(broker::BrokerState& s) {
 
 LRESULT OnStartJob(Broker& b, WPARAM kind, LPARAM lp) {
     if (kind == 0) {
+        // The stop names the load it ends, so that its cancel notice cannot end a later one.
         const int pane = static_cast<int>(lp) & 1;
-        PostMessageW(b.routing->workers[pane].load(), msg::kThumbReady, 0, pane);
+        PostMessageW(b.routing->workers[pane].load(), msg::kThumbReady, 0,
+                     msg::PaneLoadParam(pane, broker::CurrentLoad(b.state, pane)));
         return 0;
     }
     std::unique_ptr<msg::LocationRequest> request(reinterpret_cast<msg::LocationRequest*>(lp));
     if (!request)
         return 0;
     const int pane = request->pane & 1;
-    broker::StartJob(b.state, pane, static_cast<uint32_t>(kind), request->kind, request->path);
+    request->load = broker::StartJob(b.state, pane, static_cast<uint32_t>(kind), request->kind, request->path);
     HWND worker = b.routing->workers[pane].load();
     if (worker && PostMessageW(worker, msg::kThumbReady, kind, reinterpret_cast<LPARAM>(request.get()))) {
         request.release();
         return 0;
     }
     // No worker to take it: the load ends here as a failed one.
-    broker::JobDone(b.state, pane);
+    broker::JobDone(b.state, pane, request->load);
     PostMessageW(b.routing->panes[pane].load(), msg::kPaneCancelled, 0, 0);
     return 0;
 }
 
-LRESULT OnJobDone(Broker& b, WPARAM notice, LPARAM pane) {
-    broker::JobDone(b.state, static_cast<int>(pane));
-    PostMessageW(b.routing->panes[pane & 1].load(), static_cast<UINT>(notice), 0, 0);
+LRESULT OnJobDone(Broker& b, WPARAM notice, LPARAM param) {
+    const int pane = msg::ParamPane(param);
+    if (broker::JobDone(b.state, pane, msg::ParamLoad(param)))
+        PostMessageW(b.routing->panes[pane].load(), static_cast<UINT>(notice), 0, 0);
     return 0;
 }
 

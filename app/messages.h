@@ -40,9 +40,11 @@ constexpr unsigned kMainOpenMenu = 0x8002;
 
 // Broker window ("Quorle_msg_class"); all sent unless said otherwise. See app/broker.h for answers.
 //   kBrokerQuit         0, 0: destroys the broker window (posted at shutdown)
-//   kBrokerStartJob     job kind (non-zero), LocationRequest* (the broker forwards it), or
-//                       0, pane index: stop the pane
-//   kBrokerJobDone      notice to deliver (kPaneCancelled or kPaneIdle), pane index (posted)
+//   kBrokerStartJob     job kind (non-zero), LocationRequest* (the broker numbers the load and
+//                       forwards it), or 0, pane index: stop the pane's latest load
+//   kBrokerJobDone      notice to deliver (kPaneCancelled or kPaneIdle), PaneLoadParam of the load it
+//                       ends (posted). A notice of an earlier load than the pane's latest is dropped;
+//                       load 0 ends none and is only delivered
 //   kBrokerAcquire      operation code (0 releases), const std::wstring* path or 0 for the previous one
 //   kBrokerFileOp       creation flags, or 0 with lParam 0 (start) / non-zero (discard)
 //   kBrokerCanClose     0 close request, 1 Windows is ending
@@ -65,7 +67,7 @@ constexpr unsigned kBrokerPaneIdle = 0x800D;
 constexpr uintptr_t kFileOpQueryOnly = 4;
 
 // Thumbnail worker windows ("Quorle_thumb1_class", "Quorle_thumb2_class"); all posted.
-//   kThumbReady    load flags, LocationRequest* (or 0, pane index: stop)
+//   kThumbReady    load flags, LocationRequest* (or 0, PaneLoadParam of the load to stop)
 //   kThumbRequest  load flags, thumbs::ThumbRequest* (thumbs/thumb_worker_win.h)
 //   kThumbQuit     0, 0: destroy the worker window; its thread ends
 constexpr unsigned kThumbReady = 0x8000;
@@ -90,6 +92,13 @@ constexpr unsigned kPaneMessage = 0x8006;
 constexpr unsigned kPaneResults = 0x8007;
 constexpr unsigned kPaneProgress = 0x8008;
 
+// The lParam naming a pane's load: pane index in bit 0, load number above it.
+constexpr intptr_t PaneLoadParam(int pane, uint32_t load) {
+    return static_cast<intptr_t>((static_cast<uintptr_t>(load) << 1) | static_cast<uintptr_t>(pane & 1));
+}
+constexpr int ParamPane(intptr_t param) { return static_cast<int>(param & 1); }
+constexpr uint32_t ParamLoad(intptr_t param) { return static_cast<uint32_t>(static_cast<uintptr_t>(param) >> 1); }
+
 // Job kind of a navigation (the open-path request).
 constexpr uintptr_t kJobNavigate = 3;
 // Load flags: bit 0 always, bit 1 reset the scroll position, bit 2 forced refresh.
@@ -103,6 +112,9 @@ struct LocationRequest {
     std::vector<uint8_t> idList; // kind 1: the shell item ID list, as its bytes
     std::wstring path;
     int32_t pane = 0;
+    // Set by the broker: the load's number, which becomes the pane's load generation and is carried
+    // by the notice that ends the load.
+    uint32_t load = 0;
 };
 
 } // namespace msg

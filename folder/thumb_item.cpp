@@ -37,6 +37,7 @@ ThumbItem& ThumbItem::operator=(ThumbItem&& other) noexcept {
     locator = other.locator;
     fromCache = other.fromCache;
     path = std::move(other.path);
+    entry = other.entry;
     return *this;
 }
 

@@ -35,6 +35,9 @@ struct ThumbItem {
     int32_t locator = 0;
     int32_t fromCache = 0; // the thumbnail came from the cache (and may be regenerated)
     std::wstring path;
+    // Position in the listing of the load that made the item: its identity while sorting and removal
+    // move it around (the worker's results name the item by it).
+    size_t entry = 0;
 
     ThumbItem() = default;
     ~ThumbItem();

@@ -11,6 +11,7 @@
 #include "folder/captions.h"
 #include "folder/sorting.h"
 #include "thumbs/thumb_pipeline.h"
+#include "thumbs/thumb_worker_win.h"
 
 namespace thumbs {
 
@@ -58,6 +59,9 @@ struct ThumbView {
     std::wstring placeholder;
 
     folder::ThumbItemArray items;
+    // Where each entry of the load's listing is now (kNoItem once removed): results name items by
+    // entry, and sorting and removal move them.
+    std::vector<size_t> positions;
     size_t count = 0;
     size_t selected = 0;
     size_t anchor = kNoItem;
@@ -107,6 +111,13 @@ void Fill(HDC dc, int left, int top, int right, int bottom, HBRUSH brush) {
         return;
     RECT r = {left, top, right, bottom};
     FillRect(dc, &r, brush);
+}
+
+void RecordPositions(ThumbView& v) {
+    std::fill(v.positions.begin(), v.positions.end(), kNoItem);
+    for (size_t i = 0; i < v.count; ++i)
+        if (v.items.items[i].entry < v.positions.size())
+            v.positions[v.items.items[i].entry] = i;
 }
 
 void ComputeGeometry(ThumbView& v) {
@@ -733,6 +744,10 @@ void ViewSetItems(ThumbView& v, folder::ThumbItemArray&& items, bool resetScroll
     v.items = std::move(items);
     v.count = v.items.items.size();
     v.items.inUse = v.count;
+    v.positions.assign(v.count, kNoItem);
+    for (size_t i = 0; i < v.count; ++i)
+        v.items.items[i].entry = i;
+    RecordPositions(v);
     v.selected = 0;
     for (const folder::ThumbItem& item : v.items.items)
         v.selected += item.selected ? 1 : 0;
@@ -745,6 +760,7 @@ void ViewSetItems(ThumbView& v, folder::ThumbItemArray&& items, bool resetScroll
 void ViewRelease(ThumbView& v) {
     DestroyPool(v);
     folder::ReleaseItems(v.items);
+    v.positions.clear();
     v.count = 0;
     v.selected = 0;
     v.anchor = kNoItem;
@@ -814,6 +830,17 @@ void ViewRepaintItem(ThumbView& v, size_t index) {
         RepaintCell(static_cast<HWND>(item->cellWindow));
 }
 
+bool ViewApplyResult(ThumbView& v, size_t entry, folder::ThumbItem& result) {
+    const size_t index = entry < v.positions.size() ? v.positions[entry] : kNoItem;
+    if (index >= v.count)
+        return false;
+    folder::ThumbItem& item = v.items.items[index];
+    ApplyThumbResult(result, item);
+    item.entry = entry;
+    RepaintCell(static_cast<HWND>(item.cellWindow));
+    return true;
+}
+
 void ViewRepaintMissing(ThumbView& v) {
     for (size_t i = 0; i < v.count; ++i)
         if (!v.items.items[i].pixels)
@@ -827,6 +854,7 @@ void ViewCompact(ThumbView& v) {
                 items.end());
     v.count = items.size();
     v.items.inUse = v.count;
+    RecordPositions(v);
     v.selected = 0;
     v.anchor = kNoItem;
     v.first = std::min(v.first, v.count);
@@ -838,6 +866,7 @@ void ViewCompact(ThumbView& v) {
 void ViewSort(ThumbView& v, int mode, folder::LocationKind kind) {
     ForgetWindows(v);
     folder::SortItems(v.items.items.data(), v.count, mode, kind);
+    RecordPositions(v);
     v.anchor = kNoItem;
     for (size_t i = 0; i < v.count && v.anchor == kNoItem; ++i)
         if (v.items.items[i].selected)

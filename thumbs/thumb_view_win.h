@@ -60,8 +60,9 @@ bool RegisterThumbViewClasses(HINSTANCE instance);
 HWND CreateThumbView(const ViewCreateArgs& args);
 ThumbView* ThumbViewOf(HWND area);
 
-// Takes a new item array (all in use), recomputing the geometry from the settings; `resetScroll`
-// starts at the top, otherwise the first visible item is kept. The caller lays the view out.
+// Takes a new item array (all in use) in listing order, recomputing the geometry from the settings;
+// each item's entry becomes its listing position. `resetScroll` starts at the top, otherwise the first
+// visible item is kept. The caller lays the view out.
 void ViewSetItems(ThumbView& v, folder::ThumbItemArray&& items, bool resetScroll);
 // Destroys the cells, frees every item and resets the scroll bar.
 void ViewRelease(ThumbView& v);
@@ -76,6 +77,9 @@ void ViewSelectAll(ThumbView& v, bool select);
 void ViewSetActive(ThumbView& v, bool active);
 // Repaints the cells of one item, if it has any.
 void ViewRepaintItem(ThumbView& v, size_t index);
+// Moves a worker's result into the item listed at `entry`, wherever sorting has put it, and repaints
+// it; false (nothing changes) when that item has been removed.
+bool ViewApplyResult(ThumbView& v, size_t entry, folder::ThumbItem& result);
 // Repaints the cells of the items that still have no thumbnail.
 void ViewRepaintMissing(ThumbView& v);
 // Frees the selected items and closes the gaps (after their files were deleted or moved).

@@ -26,13 +26,16 @@ struct Worker {
 HWND Broker(const Worker& w) { return w.routing->broker.load(); }
 HWND PaneWindow(const Worker& w) { return w.routing->panes[w.index].load(); }
 
-void PostIdle(const Worker& w, WPARAM notice) { PostMessageW(Broker(w), msg::kBrokerJobDone, notice, w.index); }
+// The notice that ends load `load`; the broker drops it when a newer load has been asked for since.
+void PostIdle(const Worker& w, WPARAM notice, uint32_t load) {
+    PostMessageW(Broker(w), msg::kBrokerJobDone, notice, msg::PaneLoadParam(w.index, load));
+}
 
 // What an idle worker does with a load request: hand it to the pane window (or, for a stop,
 // report the pane idle to the broker).
 void Bounce(Worker& w, WPARAM flags, LPARAM lp) {
     if (flags == 0) {
-        PostIdle(w, msg::kPaneCancelled);
+        PostIdle(w, msg::kPaneCancelled, msg::ParamLoad(lp));
         return;
     }
     std::unique_ptr<msg::LocationRequest> request(reinterpret_cast<msg::LocationRequest*>(lp));
@@ -40,7 +43,7 @@ void Bounce(Worker& w, WPARAM flags, LPARAM lp) {
         request.release();
         return;
     }
-    PostIdle(w, msg::kPaneCancelled);
+    PostIdle(w, msg::kPaneCancelled, request->load);
 }
 
 // The thread's drawing resources for one request: the memory DC that method 3 stretches through.
@@ -97,7 +100,7 @@ void FlushBatch(Production& p) {
 
 void OnItemDone(Production& p, size_t index, folder::ThumbItem& item) {
     ThumbResult result;
-    result.index = index;
+    result.entry = index;
     // The cache record is made already: the pane's thumbnail is the only one.
     HandOverThumbnail(item, result.item);
     p.batch->results.push_back(std::move(result));
@@ -138,7 +141,7 @@ void Produce(Worker& w, HWND hwnd, WPARAM flags, std::unique_ptr<ThumbRequest> r
     folder::ThumbItemArray items;
     const size_t count = request->listing ? request->listing->entries.size() : 0;
     if (!context.Ok() || !folder::AllocateItems(items, count)) {
-        PostIdle(w, msg::kPaneCancelled);
+        PostIdle(w, msg::kPaneCancelled, request->generation);
         PostMessageW(pane, msg::kPaneMessage, 30001, 0);
         return;
     }
@@ -193,7 +196,7 @@ void Produce(Worker& w, HWND hwnd, WPARAM flags, std::unique_ptr<ThumbRequest> r
         if (!written)
             PostMessageW(pane, msg::kPaneMessage, 30008, 0);
     }
-    PostIdle(w, msg::kPaneIdle);
+    PostIdle(w, msg::kPaneIdle, request->generation);
 }
 
 LRESULT WorkerWndProc(Worker& w, HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {

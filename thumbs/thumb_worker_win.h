@@ -28,7 +28,7 @@ namespace thumbs {
 // One load's production order, made by the pane and owned by the worker once posted.
 struct ThumbRequest {
     int32_t pane = 0;
-    uint32_t generation = 0; // the pane's load number, echoed in every result
+    uint32_t generation = 0; // the load's number (from the broker), echoed in every result and notice
     folder::LocationKind kind = folder::kFileSystemFolder;
     std::wstring path;
     bool shellTimeCheck = false;
@@ -41,9 +41,9 @@ struct ThumbRequest {
 };
 
 // Finished items for the pane, in the order they were done. Each item owns the thumbnail's pixel
-// block; the pane moves the facts and the pixels into its item at `index`.
+// block; the pane moves the facts and the pixels into its item listed at `entry`.
 struct ThumbResult {
-    size_t index = 0;
+    size_t entry = 0; // position in the load's listing; the pane's items may have moved since
     folder::ThumbItem item;
 };
 

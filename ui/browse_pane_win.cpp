@@ -52,7 +52,7 @@ struct Pane : thumbs::ViewHost {
     HWND status = nullptr;
     thumbs::ThumbView* view = nullptr;
     folder::PaneLocation location;
-    uint32_t generation = 0; // of the load whose results are applied
+    uint32_t generation = 0; // the broker's number of the load whose results are applied
     int sortMode = 0;
     int filter = 0;
 
@@ -168,7 +168,10 @@ thumbs::ThumbSettings ThumbSettingsOf(const settings::Settings& s) {
     return t;
 }
 
-void PostIdle(const Pane& p) { PostMessageW(Broker(), msg::kBrokerJobDone, msg::kPaneIdle, p.index); }
+// Ends load `load` early (it failed before reaching the worker).
+void PostIdle(const Pane& p, uint32_t load) {
+    PostMessageW(Broker(), msg::kBrokerJobDone, msg::kPaneIdle, msg::PaneLoadParam(p.index, load));
+}
 
 void ReleasePane(Pane& p) {
     thumbs::ViewRelease(*p.view);
@@ -180,10 +183,10 @@ void LoadPane(Pane& p, WPARAM flags, std::unique_ptr<msg::LocationRequest> reque
     const settings::Settings& s = P().settings;
     const bool recycleBin = request->kind == folder::kShellFolder && folder::IsRecycleBin(request->idList);
     if (!folder::SetLocation(p.location, request->kind, request->idList, request->path, recycleBin)) {
-        PostIdle(p);
+        PostIdle(p, request->load);
         return;
     }
-    ++p.generation;
+    p.generation = request->load;
     ReleasePane(p);
     UpdateTitle(*p.main);
     shelltree::ShellTreePaneChanged(p.index);
@@ -201,13 +204,13 @@ void LoadPane(Pane& p, WPARAM flags, std::unique_ptr<msg::LocationRequest> reque
     list.cachedListing = thumbs::CachedListingReader(P().cacheFolder, &cacheLock);
     auto listing = std::make_unique<folder::ArchiveListing>();
     if (!folder::ListFolder(p.location, list, listing.get())) {
-        PostIdle(p);
+        PostIdle(p, request->load);
         return;
     }
     folder::ThumbItemArray items;
     if (!folder::AllocateItems(items, listing->entries.size())) {
         lang::ShowError(p.main->hwnd, 30001);
-        PostIdle(p);
+        PostIdle(p, request->load);
         return;
     }
     // Names show at once; the worker fills in the rest.
@@ -233,20 +236,14 @@ void LoadPane(Pane& p, WPARAM flags, std::unique_ptr<msg::LocationRequest> reque
         job.release();
         return;
     }
-    PostIdle(p);
+    PostIdle(p, request->load);
 }
 
 void OnResults(Pane& p, std::unique_ptr<thumbs::ThumbResults> results) {
     if (results->generation != p.generation)
         return;
-    folder::ThumbItemArray& items = thumbs::ViewItems(*p.view);
-    const size_t count = thumbs::ViewCount(*p.view);
-    for (thumbs::ThumbResult& r : results->results) {
-        if (r.index >= count)
-            continue;
-        thumbs::ApplyThumbResult(r.item, items.items[r.index]);
-        thumbs::ViewRepaintItem(*p.view, r.index);
-    }
+    for (thumbs::ThumbResult& r : results->results)
+        thumbs::ViewApplyResult(*p.view, r.entry, r.item);
     SetPart(p, kPartLocation, std::to_wstring(results->done));
 }
 
@@ -561,7 +558,7 @@ void ReloadPane(HWND pane, uintptr_t flags) {
         return;
     HWND broker = Broker();
     if (!p->location.valid) {
-        PostMessageW(broker, msg::kBrokerJobDone, msg::kPaneCancelled, p->index);
+        PostMessageW(broker, msg::kBrokerJobDone, msg::kPaneCancelled, msg::PaneLoadParam(p->index, 0));
         return;
     }
     auto request = std::make_unique<msg::LocationRequest>();
@@ -656,11 +653,12 @@ void ReleasePaneView(HWND pane) {
         ReleasePane(*p);
 }
 
-void RemoveSelected(MainWindow& w, int pane) {
+bool RemoveSelected(MainWindow& w, int pane) {
     Pane* p = PaneOf(w.panes[pane & 1]);
     Pane* other = PaneOf(w.panes[(pane & 1) ^ 1]);
-    if (!p)
-        return;
+    // The items of a running load are still being filled in; they are not removed under the worker.
+    if (!p || !PaneIdle(*p))
+        return false;
     const bool shared = other && SameLocation(*p, *other) && PaneIdle(*other);
     thumbs::ThumbView& v = *p->view;
     if (thumbs::ViewSelected(v) == thumbs::ViewCount(v)) {
@@ -670,7 +668,7 @@ void RemoveSelected(MainWindow& w, int pane) {
             ReleasePane(*other);
             ShowCount(*other);
         }
-        return;
+        return true;
     }
     if (shared) {
         // The other pane shows the same files: the same ones go there.
@@ -693,6 +691,7 @@ void RemoveSelected(MainWindow& w, int pane) {
         }
     }
     thumbs::ViewCompact(v);
+    return true;
 }
 
 } // namespace ui

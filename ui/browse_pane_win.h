@@ -13,6 +13,7 @@
 
 namespace ui {
 
+bool RegisterBrowsePaneClasses(HINSTANCE instance); // with the thumbnail view's classes
 HWND CreateBrowsePane(MainWindow& w, int pane, const layout::Rect& rect);
 void SetPaneActiveLook(HWND pane, bool active);
 HWND PaneFocusTarget(HWND pane);
@@ -53,8 +54,9 @@ void StopPane(HWND pane);
 void ReleasePaneView(HWND pane);
 folder::PaneLocation* PaneLocationOf(HWND pane);
 // Drops the selected items after their files were deleted or moved, in both panes when they show
-// the same location.
-void RemoveSelected(MainWindow& w, int pane);
+// the same location (the other pane only while it is idle). Refused (false) while the pane's own load
+// runs.
+bool RemoveSelected(MainWindow& w, int pane);
 std::wstring PaneLocationText(HWND pane);
 
 

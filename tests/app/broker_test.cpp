@@ -18,6 +18,8 @@ class Broker : public ::testing::Test {
     void Busy(int pane, int kind, const std::wstring& folder) {
         broker::StartJob(s, pane, 1, static_cast<location::LocationKind>(kind), folder);
     }
+    // The notice of the pane's latest load.
+    void Done(int pane) { EXPECT_TRUE(broker::JobDone(s, pane, broker::CurrentLoad(s, pane))); }
     broker::FileOpJob& Job(const std::wstring& first, const std::wstring& second, int mode) {
         s.job = std::make_unique<broker::FileOpJob>();
         s.job->firstFolder = first;
@@ -33,8 +35,33 @@ TEST_F(Broker, PanesAreIdleUntilAJobStartsAndAgainWhenItIsDone) {
     EXPECT_EQ(broker::PaneIdle(s, 0), 1);
     EXPECT_EQ(broker::PaneIdle(s, 1), 0);
     EXPECT_EQ(broker::PaneIdle(s, 2), 0);
-    broker::JobDone(s, 1);
+    Done(1);
     EXPECT_EQ(broker::PaneIdle(s, 2), 1);
+}
+
+TEST_F(Broker, ANoticeOfAnEarlierLoadLeavesTheNewerLoadBusy) {
+    // The second load is asked for before the first one's idle notice arrives.
+    const uint32_t first = broker::StartJob(s, 1, 1, location::kFileSystemFolder, L"C:\\A");
+    const uint32_t second = broker::StartJob(s, 1, 3, location::kFileSystemFolder, L"C:\\A");
+    EXPECT_NE(first, second);
+    EXPECT_EQ(broker::CurrentLoad(s, 1), second);
+    EXPECT_FALSE(broker::JobDone(s, 1, first)) << "the stale notice is dropped";
+    EXPECT_EQ(broker::PaneIdle(s, 1), 0);
+    EXPECT_EQ(broker::Acquire(s, Code(broker::kClassPath, 1), nullptr), 0) << "operations still wait";
+    EXPECT_TRUE(broker::JobDone(s, 1, 0)) << "a notice that ends no load is delivered";
+    EXPECT_EQ(broker::PaneIdle(s, 1), 0);
+    // Loads are numbered across both panes: the other pane's notice does not end this one.
+    const uint32_t other = broker::StartJob(s, 0, 1, location::kFileSystemFolder, L"C:\\B");
+    EXPECT_FALSE(broker::JobDone(s, 1, other));
+    EXPECT_EQ(broker::PaneIdle(s, 1), 0);
+    EXPECT_TRUE(broker::JobDone(s, 1, second));
+    EXPECT_EQ(broker::PaneIdle(s, 1), 1);
+    EXPECT_EQ(broker::PaneIdle(s, 0), 0);
+}
+
+TEST_F(Broker, LoadNumbersSkipZeroWhenTheyWrap) {
+    s.lastLoad = 0xFFFFFFFF;
+    EXPECT_EQ(broker::StartJob(s, 0, 1, location::kFileSystemFolder, L"C:\\A"), 1u);
 }
 
 TEST_F(Broker, ClassOneRefusesABusyPaneOrAPathInTheActiveFolder) {
@@ -57,7 +84,7 @@ TEST_F(Broker, ClassTwoProtectsBusyPanesAndBothJobFolders) {
     EXPECT_EQ(Ask(broker::kClassFolder, L"C:\\Photos\\2021"), 1);
     EXPECT_EQ(Ask(broker::kClassFolder, L"C:\\Archive\\a.zip"), 0);
     EXPECT_EQ(Ask(broker::kClassFolder, L"C:\\Archive"), 1);
-    broker::JobDone(s, 0); // idle panes do not count
+    Done(0); // idle panes do not count
     EXPECT_EQ(Ask(broker::kClassFolder, L"C:\\Photos"), 1);
     Job(L"E:\\in\\sub", L"F:\\out", 0);
     EXPECT_EQ(Ask(broker::kClassFolder, L"E:\\in"), 0);       // the first folder is under the path
@@ -72,13 +99,13 @@ TEST_F(Broker, ClassTwoDoesNotCompareShellLocations) {
 
 TEST_F(Broker, ClassThreeRefusesBusyShellOrJobFolderPanes) {
     broker::StartJob(s, 0, 1, location::kFileSystemFolder, L"C:\\Work\\in");
-    broker::JobDone(s, 0);
+    Done(0);
     EXPECT_EQ(Ask(Code(broker::kClassPane, 0), L""), 1);
     Job(L"X:\\a", L"C:\\Work", 0);
     EXPECT_EQ(Ask(Code(broker::kClassPane, 0), L""), 0);
     s.job.reset();
     broker::StartJob(s, 1, 1, location::kShellFolder, L"::{645FF040}");
-    broker::JobDone(s, 1);
+    Done(1);
     EXPECT_EQ(Ask(Code(broker::kClassPane, 1), L""), 0); // a shell folder, even when idle
     Busy(0, 0, L"C:\\Other");
     EXPECT_EQ(Ask(Code(broker::kClassPane, 0), L""), 0);
@@ -88,7 +115,7 @@ TEST_F(Broker, ClassFourNeedsTheWholeProgramIdle) {
     EXPECT_EQ(Ask(broker::kClassProgram, L""), 1);
     Busy(1, 0, L"C:\\A");
     EXPECT_EQ(Ask(broker::kClassProgram, L""), 0);
-    broker::JobDone(s, 1);
+    Done(1);
     Job(L"A", L"B", 0);
     EXPECT_EQ(Ask(broker::kClassProgram, L""), 0);
 }
@@ -143,10 +170,10 @@ TEST_F(Broker, PathInFileOpWithAJob) {
     EXPECT_EQ(broker::PathInFileOp(s, &outside, 0), 1);
     broker::StartJob(s, 0, 1, location::kFileSystemFolder, L"C:\\Src\\deeper");
     EXPECT_EQ(broker::PathInFileOp(s, nullptr, 0), 0); // busy
-    broker::JobDone(s, 0);
+    Done(0);
     EXPECT_EQ(broker::PathInFileOp(s, nullptr, 0), 0); // under the first folder
     broker::StartJob(s, 0, 1, location::kFileSystemFolder, L"C:\\Elsewhere");
-    broker::JobDone(s, 0);
+    Done(0);
     EXPECT_EQ(broker::PathInFileOp(s, nullptr, 0), 1);
     EXPECT_EQ(broker::PathInFileOp(s, nullptr, 1), 1); // a pane that never showed anything
 }
@@ -155,7 +182,7 @@ TEST_F(Broker, PathFreeNeedsAnEqualBusyFolder) {
     Busy(0, 0, L"C:\\Photos");
     EXPECT_EQ(broker::PathFree(s, L"c:\\photos"), 0);
     EXPECT_EQ(broker::PathFree(s, L"C:\\Photos\\sub"), 1); // equality, not containment
-    broker::JobDone(s, 0);
+    Done(0);
     EXPECT_EQ(broker::PathFree(s, L"C:\\Photos"), 1);
     Job(L"A:\\x", L"B:\\y", 1); // active: the first folder
     EXPECT_EQ(broker::PathFree(s, L"A:\\x\\z"), 0);

@@ -66,15 +66,20 @@ class BrokerWindow : public ::testing::Test {
         return hwnd;
     }
     LRESULT Ask(UINT message, WPARAM wp, LPARAM lp) { return SendMessageW(broker_, message, wp, lp); }
-    void Navigate(int pane, location::LocationKind kind, const std::wstring& path) {
+    // Returns the number the broker gave the load (0 when no worker took the record).
+    uint32_t Navigate(int pane, location::LocationKind kind, const std::wstring& path) {
         auto* request = new msg::LocationRequest;
         request->kind = kind;
         request->path = path;
         request->pane = pane;
+        const bool forwarded = routing_.workers[pane].load() != nullptr;
         Ask(msg::kBrokerStartJob, msg::kJobNavigate, reinterpret_cast<LPARAM>(request));
+        // A forwarded record waits in the worker recorder's list until TearDown.
+        loads_[pane] = forwarded ? request->load : 0;
+        return loads_[pane];
     }
     void Done(int pane) {
-        PostMessageW(broker_, msg::kBrokerJobDone, msg::kPaneIdle, pane);
+        PostMessageW(broker_, msg::kBrokerJobDone, msg::kPaneIdle, msg::PaneLoadParam(pane, loads_[pane]));
         harness::PumpUntil([&] { return Ask(msg::kBrokerPaneIdle, 0, pane) == 1; }, 2000);
     }
     app::Routing routing_;
@@ -84,6 +89,7 @@ class BrokerWindow : public ::testing::Test {
     HWND workers_[2] = {};
     std::vector<Seen> paneSeen_[2];
     std::vector<Seen> workerSeen_[2];
+    uint32_t loads_[2] = {};
 };
 
 TEST_F(BrokerWindow, IsAMessageOnlyWindowOfItsOwnThread) {
@@ -104,6 +110,7 @@ TEST_F(BrokerWindow, ALoadMakesThePaneBusyAndReachesItsWorker) {
     EXPECT_EQ(s.message, msg::kThumbReady);
     EXPECT_EQ(s.wp, msg::kJobNavigate);
     EXPECT_EQ(reinterpret_cast<msg::LocationRequest*>(s.lp)->path, L"C:\\Photos");
+    EXPECT_NE(reinterpret_cast<msg::LocationRequest*>(s.lp)->load, 0u) << "the load is numbered";
 
     Done(1);
     EXPECT_EQ(Ask(msg::kBrokerPaneIdle, 0, 2), 1);
@@ -118,6 +125,27 @@ TEST_F(BrokerWindow, AStopIsForwardedWithoutChangingTheBusyWord) {
     EXPECT_EQ(workerSeen_[0][0].wp, 0u);
     EXPECT_EQ(workerSeen_[0][0].lp, 0);
     EXPECT_EQ(Ask(msg::kBrokerPaneIdle, 0, 0), 1);
+}
+
+TEST_F(BrokerWindow, TheIdleNoticeOfAnEarlierLoadNeitherFreesThePaneNorReachesIt) {
+    // The second load reaches the broker before the first one's idle notice.
+    const uint32_t first = Navigate(1, location::kFileSystemFolder, L"C:\\Photos");
+    const uint32_t second = Navigate(1, location::kFileSystemFolder, L"C:\\Photos");
+    ASSERT_NE(first, second);
+    PostMessageW(broker_, msg::kBrokerJobDone, msg::kPaneIdle, msg::PaneLoadParam(1, first));
+    // A notice that ends no load goes through the same queue behind it and is delivered.
+    PostMessageW(broker_, msg::kBrokerJobDone, msg::kPaneCancelled, msg::PaneLoadParam(1, 0));
+    ASSERT_TRUE(harness::PumpUntil([&] { return !paneSeen_[1].empty(); }, 2000));
+    EXPECT_EQ(paneSeen_[1][0].message, msg::kPaneCancelled) << "the stale notice was dropped";
+    EXPECT_EQ(Ask(msg::kBrokerPaneIdle, 0, 1), 0) << "the second load still runs";
+
+    // A stop names the latest load, so its cancel notice ends that one.
+    Ask(msg::kBrokerStartJob, 0, 1);
+    ASSERT_TRUE(harness::PumpUntil([&] { return workerSeen_[1].size() == 3; }, 2000));
+    EXPECT_EQ(workerSeen_[1][2].wp, 0u);
+    EXPECT_EQ(workerSeen_[1][2].lp, msg::PaneLoadParam(1, second));
+    Done(1);
+    EXPECT_EQ(Ask(msg::kBrokerPaneIdle, 0, 1), 1);
 }
 
 TEST_F(BrokerWindow, ALoadWithoutAWorkerEndsAsAFailedLoad) {

@@ -318,6 +318,50 @@ TEST_F(ThumbView, SortingReordersTheItemsAndTheCellsFollow) {
     EXPECT_EQ(thumbs::ViewItemOfWindow(*view_, area_), thumbs::kNoItem);
 }
 
+TEST_F(ThumbView, ResultsFindTheirItemAfterSortingAndRemoval) {
+    SetItems(6);
+    SizeFor(4, 2);
+    folder::ThumbItemArray& items = thumbs::ViewItems(*view_);
+    for (size_t i = 0; i < 6; ++i)
+        items.items[i].size = static_cast<int32_t>(i);
+    thumbs::ViewSort(*view_, folder::kSortSizeDescending, folder::kFileSystemFolder);
+    ClickItem(1); // p4.jpg
+    thumbs::ViewCompact(*view_);
+    ClickItem(0); // p5.jpg, selected while its result arrives
+
+    // The worker names each result by its listing position; facts, name and picture go together.
+    for (size_t entry = 0; entry < 6; ++entry) {
+        folder::ThumbItem result;
+        result.name = L"p" + std::to_wstring(entry) + L".jpg";
+        result.width = 100 + static_cast<int32_t>(entry);
+        result.size = static_cast<int32_t>(entry);
+        result.state = 1;
+        EXPECT_EQ(thumbs::ViewApplyResult(*view_, entry, result), entry != 4) << entry;
+    }
+    ASSERT_EQ(thumbs::ViewCount(*view_), 5u);
+    const wchar_t* const order[5] = {L"p5.jpg", L"p3.jpg", L"p2.jpg", L"p1.jpg", L"p0.jpg"};
+    for (size_t i = 0; i < 5; ++i) {
+        const folder::ThumbItem& item = items.items[i];
+        EXPECT_EQ(item.name, order[i]) << i;
+        EXPECT_EQ(L"p" + std::to_wstring(item.width - 100) + L".jpg", item.name) << "facts under their own name";
+        EXPECT_EQ(item.state, 1);
+        EXPECT_EQ(item.cellWindow, CellOf(i)) << "the cells stay with their places";
+    }
+    EXPECT_EQ(SelectedItems(), (std::vector<size_t>{0}));
+    EXPECT_EQ(items.items[0].entry, 5u) << "the identity survives the result";
+
+    // Sorting again by listing position keeps finding them; a new item array starts afresh.
+    thumbs::ViewSort(*view_, folder::kSortNameAscending, folder::kFileSystemFolder);
+    folder::ThumbItem late;
+    late.width = 777;
+    EXPECT_TRUE(thumbs::ViewApplyResult(*view_, 5, late));
+    EXPECT_EQ(items.items[4].width, 777);
+    SetItems(2);
+    EXPECT_FALSE(thumbs::ViewApplyResult(*view_, 2, late));
+    thumbs::ViewRelease(*view_);
+    EXPECT_FALSE(thumbs::ViewApplyResult(*view_, 0, late));
+}
+
 TEST(FitAcross, SizesTheBoxForNCellsAcrossWithinTheLimits) {
     struct Case {
         int grid, n, edge, width, height;

@@ -140,13 +140,13 @@ TEST_F(ThumbWorker, ServesTheIdleProtocolUntilItQuits) {
     EXPECT_EQ(g_seen[1].lp, reinterpret_cast<LPARAM>(request));
     delete request;
 
-    // A stop becomes the pane's cancel notice at the broker.
-    ASSERT_TRUE(PostMessageW(worker, msg::kThumbReady, 0, 1));
+    // A stop becomes the cancel notice of the load it names, at the broker.
+    ASSERT_TRUE(PostMessageW(worker, msg::kThumbReady, 0, msg::PaneLoadParam(1, 9)));
     ASSERT_TRUE(harness::PumpUntil([] { return g_seen.size() >= 3; }, 5000));
     EXPECT_EQ(g_seen[2].to, broker_);
     EXPECT_EQ(g_seen[2].message, msg::kBrokerJobDone);
     EXPECT_EQ(g_seen[2].wp, msg::kPaneCancelled);
-    EXPECT_EQ(g_seen[2].lp, 1);
+    EXPECT_EQ(g_seen[2].lp, msg::PaneLoadParam(1, 9));
 
     // Records still queued behind the quit are freed with the window, and the thread still ends.
     // The worker is held while they are posted, so all three are queued when it wakes.
@@ -181,8 +181,8 @@ TEST_F(ThumbWorker, ProducesEveryItemReportsDoneWritesTheCacheThenGoesIdle) {
         EXPECT_EQ(batch->generation, 7u);
         EXPECT_EQ(batch->pane, 1);
         for (const thumbs::ThumbResult& r : batch->results)
-            if (r.index < byIndex.size())
-                byIndex[r.index] = &r;
+            if (r.entry < byIndex.size())
+                byIndex[r.entry] = &r;
     }
     ASSERT_TRUE(byIndex[0] && byIndex[1] && byIndex[2]) << "every item is reported";
     // The pane gets copies with their own pixels; the broken file is passed with none.
@@ -204,7 +204,7 @@ TEST_F(ThumbWorker, ProducesEveryItemReportsDoneWritesTheCacheThenGoesIdle) {
     EXPECT_EQ(done->lp, 1);
     const Seen* idle = FindSeen(broker_, msg::kBrokerJobDone);
     EXPECT_EQ(idle->wp, msg::kPaneIdle);
-    EXPECT_EQ(idle->lp, 1);
+    EXPECT_EQ(idle->lp, msg::PaneLoadParam(1, 7)) << "the notice names the load it ends";
     EXPECT_LT(done, idle);
     thumbs::CacheLocation location;
     location.path = pictures.Path();
