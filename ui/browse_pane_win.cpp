@@ -183,6 +183,7 @@ void LoadPane(Pane& p, WPARAM flags, std::unique_ptr<msg::LocationRequest> reque
         PostIdle(p);
         return;
     }
+    folder::PaneLoaded(p.main->watch, p.index, p.location);
     ++p.generation;
     ReleasePane(p);
     UpdateTitle(*p.main);
