@@ -566,4 +566,78 @@ TEST(ShellTreeRequest, ShellLocationRequestCarriesTheIdListBytes) {
     CoUninitialize();
 }
 
+std::vector<uint8_t> BytesOf(PCIDLIST_ABSOLUTE pidl) {
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(pidl);
+    return std::vector<uint8_t>(p, p + ILGetSize(pidl));
+}
+
+std::vector<uint8_t> SpecialFolder(int csidl) {
+    win::IdList list;
+    if (FAILED(SHGetFolderLocation(nullptr, csidl, nullptr, 0, list.Out())))
+        return {};
+    return BytesOf(list.Get());
+}
+
+// A pane is asked whether it shows a tree item's location: shell folders by their lists through the
+// shell, everything else by path.
+TEST(ShellTreeLocation, PanesShowShellFoldersByTheirListsThroughTheShell) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const std::vector<uint8_t> bin = SpecialFolder(CSIDL_BITBUCKET), desktop = SpecialFolder(CSIDL_DESKTOP),
+                               drives = SpecialFolder(CSIDL_DRIVES);
+    ASSERT_FALSE(bin.empty());
+    ASSERT_EQ(desktop.size(), 2u) << "the desktop is the empty list";
+
+    folder::PaneLocation shown;
+    shown.kind = folder::kShellFolder;
+    shown.idList = bin;
+    shown.path = L"Recycle Bin";
+    shown.valid = 1;
+    msg::LocationRequest wanted;
+    wanted.kind = folder::kShellFolder;
+    wanted.path = L"Recycle Bin";
+    EXPECT_FALSE(shelltree::LocationShows(shown, wanted)) << "a request without its list names no folder";
+    wanted.idList = bin;
+    EXPECT_TRUE(shelltree::LocationShows(shown, wanted));
+    wanted.idList = drives;
+    EXPECT_FALSE(shelltree::LocationShows(shown, wanted));
+    shown.idList = desktop;
+    wanted.idList = desktop;
+    EXPECT_TRUE(shelltree::LocationShows(shown, wanted)) << "the desktop";
+    wanted.idList = bin;
+    EXPECT_FALSE(shelltree::LocationShows(shown, wanted));
+
+    // One folder through two lists of different bytes: the parsed one carries the file data the
+    // simple one lacks.
+    fixtures::TempFolder dir;
+    win::IdList parsed, simple(SHSimpleIDListFromPath(dir.Path().c_str()));
+    ASSERT_TRUE(SUCCEEDED(SHParseDisplayName(dir.Path().c_str(), nullptr, parsed.Out(), 0, nullptr)));
+    ASSERT_TRUE(simple);
+    shown.idList = BytesOf(parsed.Get());
+    wanted.idList = BytesOf(simple.Get());
+    ASSERT_NE(shown.idList, wanted.idList);
+    EXPECT_TRUE(shelltree::LocationShows(shown, wanted));
+    EXPECT_TRUE(shelltree::SameShellFolder(wanted.idList, shown.idList));
+
+    // Bytes that are no list are never handed to the shell.
+    std::vector<uint8_t> broken = bin;
+    broken[1] = 0x7F; // the first item runs past the end
+    EXPECT_FALSE(shelltree::SameShellFolder(broken, broken));
+    EXPECT_FALSE(shelltree::SameShellFolder({1, 0, 0, 0}, {1, 0, 0, 0}));
+    EXPECT_FALSE(shelltree::SameShellFolder({}, {}));
+    EXPECT_FALSE(shelltree::SameShellFolder({0, 0, 7}, {0, 0, 7})) << "bytes after the end";
+
+    // Another kind, or a location the pane has forgotten, is never shown; paths fold ASCII case.
+    shown.idList = bin;
+    wanted.idList = bin;
+    wanted.kind = folder::kFileSystemFolder;
+    EXPECT_FALSE(shelltree::LocationShows(shown, wanted));
+    shown.kind = folder::kFileSystemFolder;
+    shown.path = L"C:\\Photos\\Day";
+    wanted.path = L"c:\\photos\\DAY";
+    EXPECT_TRUE(shelltree::LocationShows(shown, wanted));
+    shown.valid = 0;
+    EXPECT_FALSE(shelltree::LocationShows(shown, wanted));
+    CoUninitialize();
+}
+
 } // namespace
