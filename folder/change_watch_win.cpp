@@ -8,19 +8,34 @@ void ChangeNotification::Reset(HANDLE h) {
     h_ = h == INVALID_HANDLE_VALUE ? nullptr : h;
 }
 
+namespace {
+
+void Arm(ChangeNotification& handle, const PaneLocation* loc) {
+    handle.Reset();
+    if (!loc || !loc->valid || loc->kind != kFileSystemFolder)
+        return;
+    handle.Reset(FindFirstChangeNotificationW(loc->path.c_str(), FALSE,
+                                              FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE));
+}
+
+} // namespace
+
 void WatchFolders(ChangeWatch& watch, const PaneLocation* panes[2]) {
-    for (int i = 0; i < 2; ++i) {
-        const PaneLocation* loc = panes[i];
-        if (!loc || !loc->valid || loc->kind != kFileSystemFolder)
-            continue;
-        watch.handles[i].Reset();
-        watch.handles[i].Reset(FindFirstChangeNotificationW(
-            loc->path.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE));
-    }
+    watch.armed = true;
+    for (int i = 0; i < 2; ++i)
+        Arm(watch.handles[i], panes[i]);
+}
+
+void EndWatch(ChangeWatch& watch) { watch.armed = false; }
+
+void PaneLoaded(ChangeWatch& watch, int pane, const PaneLocation& location) {
+    Arm(watch.handles[pane & 1], watch.armed ? &location : nullptr);
 }
 
 bool CheckFolderChanged(ChangeWatch& watch, int pane, PaneLocation& location) {
     ChangeNotification& handle = watch.handles[pane & 1];
+    if (!location.valid || location.kind != kFileSystemFolder)
+        handle.Reset();
     if (!location.valid)
         return false;
     if (location.kind == kFileSystemFolder) {
@@ -47,6 +62,7 @@ bool CheckFolderChanged(ChangeWatch& watch, int pane, PaneLocation& location) {
 }
 
 void CloseWatch(ChangeWatch& watch) {
+    watch.armed = false;
     for (ChangeNotification& h : watch.handles)
         h.Reset();
 }

@@ -195,6 +195,10 @@ void ShowTreeMenu(HWND owner, POINT screen) {
             target = hit.hItem;
     }
     target = TargetOr(target);
+    // The item is remembered by its record: shell changes handled while the menu is open may delete
+    // it, and its handle may then be stale or name another item.
+    const ItemData* pressed = DataOfItem(target);
+    const uint64_t serial = pressed ? pressed->serial : 0;
     win::Menu menu(BuildTreeMenu(target));
     if (!menu.Get())
         return;
@@ -202,8 +206,15 @@ void ShowTreeMenu(HWND owner, POINT screen) {
     if (t.host.decorateMenu)
         t.host.decorateMenu(menu.Get());
     const int command = TrackPopupMenu(menu.Get(), TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, owner, nullptr);
-    if (command && g_tree && g_tree->tree && (!target || DataOfItem(target)))
-        RunTreeCommand(command, target);
+    if (!command || g_tree != &t || !t.tree)
+        return;
+    if (target) {
+        const ItemData* still = DataOf(static_cast<LPARAM>(serial));
+        if (!still || !still->item)
+            return;
+        target = still->item;
+    }
+    RunTreeCommand(command, target);
 }
 
 void ShowInfoMenu(HWND owner, POINT screen, const std::function<void()>& chooseItems) {

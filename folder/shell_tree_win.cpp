@@ -897,6 +897,43 @@ std::unique_ptr<msg::LocationRequest> MakeShellLocationRequest(PCIDLIST_ABSOLUTE
     return request;
 }
 
+namespace {
+
+// Whether `bytes` hold exactly one item-ID list: every item's size within the bytes, the zero size
+// that ends the list at their end. Only such bytes are handed to the shell.
+bool IsIdList(const std::vector<uint8_t>& bytes) {
+    size_t at = 0;
+    while (2 <= bytes.size() - at) {
+        const size_t cb = static_cast<size_t>(bytes[at]) | static_cast<size_t>(bytes[at + 1]) << 8;
+        if (cb == 0)
+            return at + 2 == bytes.size();
+        if (cb < 2 || cb > bytes.size() - at)
+            return false;
+        at += cb;
+    }
+    return false;
+}
+
+} // namespace
+
+bool SameShellFolder(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    if (!IsIdList(a) || !IsIdList(b))
+        return false;
+    if (a == b)
+        return true;
+    // The shell's own equality: it asks the folders along the lists, not their bytes.
+    return ILIsEqual(reinterpret_cast<PCIDLIST_ABSOLUTE>(a.data()), reinterpret_cast<PCIDLIST_ABSOLUTE>(b.data())) !=
+           FALSE;
+}
+
+bool LocationShows(const folder::PaneLocation& shown, const msg::LocationRequest& wanted) {
+    if (!shown.valid || shown.kind != wanted.kind)
+        return false;
+    if (shown.kind == folder::kShellFolder)
+        return SameShellFolder(shown.idList, wanted.idList);
+    return paths::EqualFold(shown.path, wanted.path);
+}
+
 bool ItemFactsOf(HTREEITEM item, ItemFacts* facts) {
     const ItemData* d = DataOfItem(item);
     if (!d)

@@ -19,6 +19,7 @@
 #include "app/commands.h"
 #include "app/messages.h"
 #include "app/settings.h"
+#include "folder/pane_location.h"
 
 namespace shelltree {
 
@@ -105,6 +106,13 @@ bool SelectedPath(std::wstring* path);
 // A location request for kind 1 carrying the shell's item-ID list as bytes.
 std::unique_ptr<msg::LocationRequest> MakeShellLocationRequest(PCIDLIST_ABSOLUTE idList, const std::wstring& text,
                                                                int pane);
+
+// Whether two item-ID lists (their bytes) name one shell folder. The shell compares them: one
+// folder may be reached through lists of different bytes. Bytes that are no list name nothing.
+bool SameShellFolder(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
+// Whether a pane showing `shown` shows the location `wanted` names: shell folders by their lists
+// as above, the other kinds by their paths (ASCII case folding).
+bool LocationShows(const folder::PaneLocation& shown, const msg::LocationRequest& wanted);
 
 // What tests look at.
 struct ItemFacts {

@@ -67,7 +67,8 @@ struct Prefilter {
 Prefilter MakePrefilter(double ratio);
 
 // Rotation kinds: 1 90 degrees clockwise, 2 180 degrees, 3 90 degrees counter-clockwise, 4 mirror
-// left-right, 5 mirror top-bottom. Kinds 1 and 3 swap width and height.
-platform::PageBlock RotateImage(const uint8_t* src, int* width, int* height, int kind);
+// left-right, 5 mirror top-bottom. Kinds 1 and 3 swap width and height. Besides 24-bit blocks it
+// turns 8-bit ones (`bits` 8), whose colour table stays the caller's.
+platform::PageBlock RotateImage(const uint8_t* src, int* width, int* height, int kind, int bits = 24);
 
 } // namespace image

@@ -186,6 +186,7 @@ void LoadPane(Pane& p, WPARAM flags, std::unique_ptr<msg::LocationRequest> reque
         PostIdle(p, request->load);
         return;
     }
+    folder::PaneLoaded(p.main->watch, p.index, p.location);
     p.generation = request->load;
     ReleasePane(p);
     UpdateTitle(*p.main);
@@ -604,8 +605,10 @@ bool PreviewUnderPointer(MainWindow& w) {
         const size_t index = thumbs::ViewItemOfWindow(*p->view, under);
         if (index == thumbs::kNoItem)
             continue;
+        // The preview decodes from the file, so a cell whose thumbnail is not made yet or failed
+        // is previewed too.
         const folder::ThumbItem& item = thumbs::ViewItems(*p->view).items[index];
-        if (!item.pixels || !item.cellWindow)
+        if (!item.cellWindow)
             return false;
         RECT cell = {};
         GetWindowRect(static_cast<HWND>(item.cellWindow), &cell);

@@ -27,7 +27,8 @@ shelltree::TreeHost TreeHostOfProgram() {
     host.activePane = [] { return app::TheProgram().settings.activePane & 1; };
     host.paneShows = [](int pane, const msg::LocationRequest& location) {
         MainWindow* w = TheMainWindow();
-        return w && PaneShowsLocation(w->panes[pane & 1], location.kind, location.path);
+        const folder::PaneLocation* shown = w ? PaneLocationOf(w->panes[pane & 1]) : nullptr;
+        return shown && shelltree::LocationShows(*shown, location);
     };
     host.navigate = [](std::unique_ptr<msg::LocationRequest> request) {
         HWND broker = app::TheProgram().routing.broker.load();

@@ -405,6 +405,7 @@ void OnDropFiles(MainWindow& w, HDROP drop) {
 
 void OnActivateApp(MainWindow& w, bool active) {
     if (active) {
+        folder::EndWatch(w.watch);
         CheckPanes(w);
         return;
     }

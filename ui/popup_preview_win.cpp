@@ -37,13 +37,15 @@ Preview* PreviewOf(HWND hwnd) { return reinterpret_cast<Preview*>(GetWindowLongP
 int PictureWidth(const Preview& v) { return v.picture ? image::Width(*v.picture) : 0; }
 int PictureHeight(const Preview& v) { return v.picture ? image::Height(*v.picture) : 0; }
 
-// Orientation 6 turns clockwise, 8 counter-clockwise, anything else but 1 half a turn.
+// Orientation 6 turns clockwise, 8 counter-clockwise, anything else but 1 half a turn. Greyscale
+// pictures come as 8 bits through their colour table, which turning leaves as it is.
 void Orient(image::DecodedImage& img, int orientation) {
-    if (orientation == 1 || !img.pixels || image::BitCount(img) != 24)
+    const int bits = image::BitCount(img);
+    if (orientation == 1 || !img.pixels || (bits != 24 && bits != 8))
         return;
     const int kind = orientation == 6 ? 1 : orientation == 8 ? 3 : 2;
     int width = image::Width(img), height = image::Height(img);
-    platform::PageBlock turned = image::RotateImage(img.pixels, &width, &height, kind);
+    platform::PageBlock turned = image::RotateImage(img.pixels, &width, &height, kind, bits);
     if (!turned)
         return;
     image::AdoptPixels(img, std::move(turned));
@@ -70,7 +72,7 @@ void Close(HWND hwnd, Preview& v) {
 
 // A mouse assignment run for the active pane; commands go to the main window's dispatch.
 void RunAssigned(Preview& v, int command) {
-    if (command >= cmd::kMenuFile && !(command >= cmd::kScrollFirst && command <= cmd::kScrollLast))
+    if (command >= cmd::kMenuFile)
         PostMessageW(v.main->hwnd, WM_COMMAND, static_cast<WPARAM>(command), 0);
 }
 

@@ -5,6 +5,7 @@
 #include "tests/e2e/quorle_copy.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <cstring>
@@ -63,6 +64,10 @@ class RemoteBuffer {
         SendMessageW(tree, TVM_GETITEMRECT, labelOnly, reinterpret_cast<LPARAM>(base_));
         Read(0, &r, sizeof r);
         return r;
+    }
+    void SetStatusText(HWND status, int part, const std::wstring& text) {
+        Write(kTextAt, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+        SendMessageW(status, SB_SETTEXTW, part, reinterpret_cast<LPARAM>(base_ + kTextAt));
     }
     std::wstring StatusText(HWND status, int part) {
         Write(kTextAt, L"", sizeof(wchar_t));
@@ -264,6 +269,51 @@ TEST_F(TreeE2e, ClickingLoadsTheActivePaneShiftTheOtherAndTheTreeMarksBoth) {
     EXPECT_EQ(ScreenPixel(tree_, client.right - 3, (ra.top + ra.bottom) / 2), COLORREF(0xFFF0D8));
     EXPECT_EQ(ScreenPixel(tree_, client.right - 3, (rb.top + rb.bottom) / 2), COLORREF(0xE0FFD0));
     EXPECT_FALSE(harness::SaveNamedScreenshot(L"tree_both_marks", main_).empty());
+}
+
+// Virtual folders are marked too: the pane's location and the item are compared by their item-ID
+// lists, so a second click on the item leaves the pane as it is.
+TEST_F(TreeE2e, AShellFolderShownInAPaneIsMarkedAndNotLoadedAgain) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    RemoteBuffer remote(tree_);
+    ASSERT_TRUE(remote.Ok());
+    // The recycle bin, by the name the shell gives it here.
+    std::wstring binName;
+    {
+        PIDLIST_ABSOLUTE list = nullptr;
+        ASSERT_TRUE(SUCCEEDED(SHGetFolderLocation(nullptr, CSIDL_BITBUCKET, nullptr, 0, &list)));
+        SHFILEINFOW info = {};
+        SHGetFileInfoW(reinterpret_cast<LPCWSTR>(list), 0, &info, sizeof info, SHGFI_PIDL | SHGFI_DISPLAYNAME);
+        CoTaskMemFree(list);
+        binName = info.szDisplayName;
+    }
+    ASSERT_FALSE(binName.empty());
+    HTREEITEM desktop = NextItem(tree_, nullptr, TVGN_ROOT);
+    HTREEITEM bin = ChildNamed(tree_, remote, desktop, binName);
+    ASSERT_NE(bin, nullptr) << ::testing::PrintToString(ChildTexts(tree_, remote, desktop));
+    ClickItem(tree_, remote, bin);
+    EXPECT_TRUE(harness::PumpUntil([&] { return harness::WindowText(main_) == L"<1> " + binName; }, 10000))
+        << harness::WindowText(main_);
+    InvalidateRect(tree_, nullptr, TRUE);
+    harness::PumpFor(600);
+    RECT client;
+    GetClientRect(tree_, &client);
+    const RECT r = remote.ItemRect(tree_, bin);
+    EXPECT_EQ(ScreenPixel(tree_, client.right - 3, (r.top + r.bottom) / 2), COLORREF(0xFFF0D8)) << "pane 1's band";
+
+    // A pane that is loaded empties its status bar's count first; one left alone keeps it.
+    HWND status1 = nullptr;
+    for (const harness::ChildInfo& c : harness::Children(ChildById(main_, 500)))
+        if (c.id == 503)
+            status1 = c.hwnd;
+    ASSERT_NE(status1, nullptr);
+    const std::wstring count = remote.StatusText(status1, 4);
+    ASSERT_FALSE(count.empty());
+    remote.SetStatusText(status1, 4, L"unchanged");
+    ClickItem(tree_, remote, bin);
+    harness::PumpFor(1000);
+    EXPECT_EQ(remote.StatusText(status1, 4), L"unchanged") << "the pane was loaded again";
+    EXPECT_FALSE(harness::SaveNamedScreenshot(L"tree_shell_folder_marked", main_).empty());
 }
 
 TEST_F(TreeE2e, FoldersChangedByAnotherProgramAppearMoveAndDisappear) {

@@ -115,4 +115,57 @@ TEST(ChangeWatch, ArchivesCompareTheirWriteTimeAndShellFoldersNeverReload) {
     EXPECT_FALSE(folder::CheckFolderChanged(watch, 0, shell));
 }
 
+// A pane that leaves its folder for a shell folder or an archive lets go of the folder's handle,
+// whether the pane moves on while the program is inactive or at the next deactivation.
+TEST(ChangeWatch, PanesShowingNoFolderKeepNoHandle) {
+    fixtures::TempFolder dir;
+    folder::PaneLocation fs = At(folder::kFileSystemFolder, dir.Path());
+    folder::PaneLocation zip = At(folder::kZipArchive, dir / L"a.zip");
+    folder::PaneLocation shell = At(folder::kShellFolder, dir.Path());
+    ASSERT_TRUE(Touch(zip.path));
+    ASSERT_TRUE(platform::GetLastWriteTime(zip.path, &zip.archiveTime));
+    folder::ChangeWatch watch;
+    const folder::PaneLocation* folders[2] = {&fs, &fs};
+    folder::WatchFolders(watch, folders);
+    ASSERT_TRUE(watch.handles[0] && watch.handles[1]);
+    const folder::PaneLocation* moved[2] = {&zip, &shell};
+    folder::WatchFolders(watch, moved);
+    EXPECT_FALSE(watch.handles[0]) << "archive";
+    EXPECT_FALSE(watch.handles[1]) << "shell folder";
+
+    // A check of a pane showing something else ends a handle left from its folder too.
+    folder::WatchFolders(watch, folders);
+    EXPECT_FALSE(folder::CheckFolderChanged(watch, 0, zip));
+    EXPECT_FALSE(folder::CheckFolderChanged(watch, 1, shell));
+    EXPECT_FALSE(watch.handles[0]);
+    EXPECT_FALSE(watch.handles[1]);
+
+    folder::WatchFolders(watch, folders);
+    folder::PaneLoaded(watch, 0, zip);
+    folder::PaneLoaded(watch, 1, shell);
+    EXPECT_FALSE(watch.handles[0]);
+    EXPECT_FALSE(watch.handles[1]);
+}
+
+TEST(ChangeWatch, AFolderLoadedWhileInactiveIsWatchedInsteadOfTheOldOne) {
+    fixtures::TempFolder dir;
+    const std::wstring a = dir / L"a", b = dir / L"b";
+    ASSERT_TRUE(CreateDirectoryW(a.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(b.c_str(), nullptr));
+    folder::PaneLocation loc = At(folder::kFileSystemFolder, a);
+    const folder::PaneLocation* panes[2] = {&loc, nullptr};
+    folder::ChangeWatch watch;
+    folder::WatchFolders(watch, panes);
+    loc = At(folder::kFileSystemFolder, b);
+    folder::PaneLoaded(watch, 0, loc);
+    ASSERT_TRUE(watch.handles[0]);
+    ASSERT_TRUE(Touch(b + L"\\new.jpg"));
+    EXPECT_TRUE(CheckSoon(watch, 0, loc)) << "the handle watches the new folder, not the old";
+
+    // Once active again, a load arms nothing.
+    folder::EndWatch(watch);
+    folder::PaneLoaded(watch, 0, loc);
+    EXPECT_FALSE(watch.handles[0]);
+}
+
 } // namespace

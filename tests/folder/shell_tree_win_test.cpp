@@ -8,6 +8,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "common/scoped_win.h"
 #include "folder/names.h"
@@ -469,6 +470,102 @@ TEST_F(ShellTreeUi, TreeMenuOffersOnlyWhatThisBuildCarriesOut) {
     }
 }
 
+// While the tree's menu is open a timer plays the shell and the user: the pressed folder is
+// reported deleted and another made, then the menu's first command (open in pane 1) is chosen.
+struct MenuRace {
+    std::function<void(HWND menu)> step;
+    int ticks = 0;
+    // A deleted item's handle and the item the control now answers for it: freed handles get reused,
+    // and a control need not tell a stale handle from a live one.
+    HTREEITEM stale = nullptr;
+    HTREEITEM reusedBy = nullptr;
+};
+MenuRace* g_race = nullptr;
+
+void CALLBACK RaceTick(HWND, UINT, UINT_PTR, DWORD) {
+    HWND menu = FindWindowW(L"#32768", nullptr);
+    if (g_race && ++g_race->ticks < 250) {
+        if (menu && IsWindowVisible(menu))
+            g_race->step(menu);
+    } else {
+        EndMenu(); // never left open: the test fails instead of hanging
+    }
+}
+
+LRESULT CALLBACK ReusingTree(HWND hwnd, UINT message, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+    if (message == TVM_GETITEMW && g_race && g_race->reusedBy) {
+        TVITEMW* tv = reinterpret_cast<TVITEMW*>(lp);
+        if (tv->hItem == g_race->stale) {
+            tv->hItem = g_race->reusedBy;
+            const LRESULT got = DefSubclassProc(hwnd, message, wp, lp);
+            tv->hItem = g_race->stale;
+            return got;
+        }
+    }
+    return DefSubclassProc(hwnd, message, wp, lp);
+}
+
+void ChooseFirstCommand(HWND menu) {
+    PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+}
+
+TEST_F(ShellTreeUi, AFolderDeletedWhileTheMenuIsOpenIsNotActedOn) {
+    MakeFolder(folder_ / L"a");
+    Create();
+    HTREEITEM rootItem = OpenRoot();
+    HTREEITEM a = Child(rootItem, L"a");
+    ASSERT_NE(a, nullptr);
+    ASSERT_TRUE(SetWindowSubclass(tree_, ReusingTree, 1, 0));
+    auto pointAt = [&](HTREEITEM item) {
+        TreeView_EnsureVisible(tree_, item);
+        RECT r = {};
+        TreeView_GetItemRect(tree_, item, &r, TRUE);
+        POINT at = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+        ClientToScreen(tree_, &at);
+        return at;
+    };
+    auto runMenu = [&](MenuRace& race, POINT at) {
+        g_race = &race;
+        const UINT_PTR timer = SetTimer(nullptr, 0, 20, RaceTick);
+        shelltree::ShowTreeMenu(top_, at);
+        KillTimer(nullptr, timer);
+        g_race = nullptr;
+    };
+
+    int stage = 0;
+    MenuRace race;
+    race.stale = a;
+    race.step = [&](HWND menu) {
+        if (stage == 0) {
+            RemoveDirectoryW((folder_ / L"a").c_str());
+            SHChangeNotify(SHCNE_RMDIR, SHCNF_PATHW | SHCNF_FLUSH, (folder_ / L"a").c_str(), nullptr);
+            MakeFolder(folder_ / L"b");
+            SHChangeNotify(SHCNE_MKDIR, SHCNF_PATHW | SHCNF_FLUSH, (folder_ / L"b").c_str(), nullptr);
+            stage = 1;
+        } else if (stage == 1 && !Child(rootItem, L"a") && (race.reusedBy = Child(rootItem, L"b")) != nullptr) {
+            ChooseFirstCommand(menu);
+            stage = 2;
+        }
+    };
+    runMenu(race, pointAt(a));
+    ASSERT_EQ(stage, 2) << "the menu closed before the folders changed";
+    EXPECT_TRUE(requests_.empty()) << "the command ran on " << ::testing::PrintToString(requests_[0].path);
+
+    // On an item that stays, the command runs.
+    stage = 0;
+    MenuRace plain;
+    plain.step = [&](HWND menu) {
+        if (stage++ == 0)
+            ChooseFirstCommand(menu);
+    };
+    runMenu(plain, pointAt(Child(rootItem, L"b")));
+    ASSERT_EQ(requests_.size(), 1u);
+    EXPECT_EQ(requests_[0].path, folder_ / L"b");
+    EXPECT_EQ(requests_[0].pane, 0);
+    RemoveWindowSubclass(tree_, ReusingTree, 1);
+}
+
 TEST_F(ShellTreeUi, InfoMenuOffersTheChooserOnlyWithOne) {
     for (bool available : {true, false}) {
         win::Menu menu(shelltree::BuildInfoMenu(available));
@@ -563,6 +660,80 @@ TEST(ShellTreeRequest, ShellLocationRequestCarriesTheIdListBytes) {
     ASSERT_EQ(r->idList.size(), ILGetSize(computer));
     EXPECT_TRUE(ILIsEqual(computer, reinterpret_cast<PCIDLIST_ABSOLUTE>(r->idList.data())));
     CoTaskMemFree(computer);
+    CoUninitialize();
+}
+
+std::vector<uint8_t> BytesOf(PCIDLIST_ABSOLUTE pidl) {
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(pidl);
+    return std::vector<uint8_t>(p, p + ILGetSize(pidl));
+}
+
+std::vector<uint8_t> SpecialFolder(int csidl) {
+    win::IdList list;
+    if (FAILED(SHGetFolderLocation(nullptr, csidl, nullptr, 0, list.Out())))
+        return {};
+    return BytesOf(list.Get());
+}
+
+// A pane is asked whether it shows a tree item's location: shell folders by their lists through the
+// shell, everything else by path.
+TEST(ShellTreeLocation, PanesShowShellFoldersByTheirListsThroughTheShell) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const std::vector<uint8_t> bin = SpecialFolder(CSIDL_BITBUCKET), desktop = SpecialFolder(CSIDL_DESKTOP),
+                               drives = SpecialFolder(CSIDL_DRIVES);
+    ASSERT_FALSE(bin.empty());
+    ASSERT_EQ(desktop.size(), 2u) << "the desktop is the empty list";
+
+    folder::PaneLocation shown;
+    shown.kind = folder::kShellFolder;
+    shown.idList = bin;
+    shown.path = L"Recycle Bin";
+    shown.valid = 1;
+    msg::LocationRequest wanted;
+    wanted.kind = folder::kShellFolder;
+    wanted.path = L"Recycle Bin";
+    EXPECT_FALSE(shelltree::LocationShows(shown, wanted)) << "a request without its list names no folder";
+    wanted.idList = bin;
+    EXPECT_TRUE(shelltree::LocationShows(shown, wanted));
+    wanted.idList = drives;
+    EXPECT_FALSE(shelltree::LocationShows(shown, wanted));
+    shown.idList = desktop;
+    wanted.idList = desktop;
+    EXPECT_TRUE(shelltree::LocationShows(shown, wanted)) << "the desktop";
+    wanted.idList = bin;
+    EXPECT_FALSE(shelltree::LocationShows(shown, wanted));
+
+    // One folder through two lists of different bytes: the parsed one carries the file data the
+    // simple one lacks.
+    fixtures::TempFolder dir;
+    win::IdList parsed, simple(SHSimpleIDListFromPath(dir.Path().c_str()));
+    ASSERT_TRUE(SUCCEEDED(SHParseDisplayName(dir.Path().c_str(), nullptr, parsed.Out(), 0, nullptr)));
+    ASSERT_TRUE(simple);
+    shown.idList = BytesOf(parsed.Get());
+    wanted.idList = BytesOf(simple.Get());
+    ASSERT_NE(shown.idList, wanted.idList);
+    EXPECT_TRUE(shelltree::LocationShows(shown, wanted));
+    EXPECT_TRUE(shelltree::SameShellFolder(wanted.idList, shown.idList));
+
+    // Bytes that are no list are never handed to the shell.
+    std::vector<uint8_t> broken = bin;
+    broken[1] = 0x7F; // the first item runs past the end
+    EXPECT_FALSE(shelltree::SameShellFolder(broken, broken));
+    EXPECT_FALSE(shelltree::SameShellFolder({1, 0, 0, 0}, {1, 0, 0, 0}));
+    EXPECT_FALSE(shelltree::SameShellFolder({}, {}));
+    EXPECT_FALSE(shelltree::SameShellFolder({0, 0, 7}, {0, 0, 7})) << "bytes after the end";
+
+    // Another kind, or a location the pane has forgotten, is never shown; paths fold ASCII case.
+    shown.idList = bin;
+    wanted.idList = bin;
+    wanted.kind = folder::kFileSystemFolder;
+    EXPECT_FALSE(shelltree::LocationShows(shown, wanted));
+    shown.kind = folder::kFileSystemFolder;
+    shown.path = L"C:\\Photos\\Day";
+    wanted.path = L"c:\\photos\\DAY";
+    EXPECT_TRUE(shelltree::LocationShows(shown, wanted));
+    shown.valid = 0;
+    EXPECT_FALSE(shelltree::LocationShows(shown, wanted));
     CoUninitialize();
 }
 

@@ -414,6 +414,41 @@ TEST(RotateImage, KindsMoveTheTopLeftCornerWhereTheyShould) {
     EXPECT_EQ(w, 3);
 }
 
+// Greyscale pictures stay 8 bits a pixel: every kind moves each grey value where it moves the
+// same pixel of a 24-bit copy, with the narrower rows padded as 8-bit rows are.
+TEST(RotateImage, EightBitBlocksTurnLikeTheirColourCopies) {
+    for (int w : {1, 3, 5, 6})
+        for (int h : {1, 2, 7}) {
+            const size_t stride8 = (static_cast<size_t>(w) + 3) & ~size_t(3);
+            std::vector<uint8_t> grey(stride8 * h + 4, 0);
+            Block colour = MakeBlock(w, h);
+            std::mt19937 rng(static_cast<uint32_t>(w * 31 + h));
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    const uint8_t v = static_cast<uint8_t>(rng());
+                    grey[y * stride8 + x] = v;
+                    for (int c = 0; c < 3; ++c)
+                        colour.At(x, y, c) = v;
+                }
+            for (int kind = 1; kind <= 5; ++kind) {
+                int gw = w, gh = h;
+                platform::PageBlock out = image::RotateImage(grey.data(), &gw, &gh, kind, 8);
+                ASSERT_TRUE(out) << kind;
+                const Block expected = Rotate(colour, kind);
+                ASSERT_EQ(gw, expected.width);
+                ASSERT_EQ(gh, expected.height);
+                const size_t outStride = (static_cast<size_t>(gw) + 3) & ~size_t(3);
+                for (int y = 0; y < gh; ++y)
+                    for (int x = 0; x < gw; ++x)
+                        ASSERT_EQ(out.Get()[y * outStride + x], expected.At(x, y, 0))
+                            << w << "x" << h << " kind " << kind << " at " << x << "," << y;
+            }
+        }
+    int w = 2, h = 2;
+    const uint8_t four[12] = {};
+    EXPECT_FALSE(image::RotateImage(four, &w, &h, 1, 16)) << "only 8 and 24 bits";
+}
+
 TEST(MulTable, IsTheProductOver255OverItsWholeDomain) {
     const uint8_t* m = image::MulTable();
     for (int a = 0; a < 256; ++a)
