@@ -21,6 +21,9 @@ struct Worker {
     app::Routing* routing;
     int index;
     CacheLock* cacheLock;
+    // The last load a stop ended. The pane may already have asked for that load's production, and
+    // the request can still be on its way here: it is dropped, as the stop has answered for it.
+    uint32_t stoppedLoad = 0;
 };
 
 HWND Broker(const Worker& w) { return w.routing->broker.load(); }
@@ -35,7 +38,8 @@ void PostIdle(const Worker& w, WPARAM notice, uint32_t load) {
 // report the pane idle to the broker).
 void Bounce(Worker& w, WPARAM flags, LPARAM lp) {
     if (flags == 0) {
-        PostIdle(w, msg::kPaneCancelled, msg::ParamLoad(lp));
+        w.stoppedLoad = msg::ParamLoad(lp);
+        PostIdle(w, msg::kPaneCancelled, w.stoppedLoad);
         return;
     }
     std::unique_ptr<msg::LocationRequest> request(reinterpret_cast<msg::LocationRequest*>(lp));
@@ -204,9 +208,12 @@ LRESULT WorkerWndProc(Worker& w, HWND hwnd, UINT message, WPARAM wp, LPARAM lp) 
     case msg::kThumbReady:
         Bounce(w, wp, lp);
         return 0;
-    case msg::kThumbRequest:
-        Produce(w, hwnd, wp, std::unique_ptr<ThumbRequest>(reinterpret_cast<ThumbRequest*>(lp)));
+    case msg::kThumbRequest: {
+        std::unique_ptr<ThumbRequest> request(reinterpret_cast<ThumbRequest*>(lp));
+        if (w.stoppedLoad == 0 || request->generation != w.stoppedLoad)
+            Produce(w, hwnd, wp, std::move(request));
         return 0;
+    }
     case msg::kThumbQuit:
         DestroyWindow(hwnd);
         return 0;

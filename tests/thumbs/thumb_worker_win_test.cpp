@@ -245,6 +245,35 @@ TEST_F(ThumbWorker, AFolderChangeDuringProductionSkipsTheOldFoldersCacheWrite) {
     EXPECT_FALSE(platform::FileExists(thumbs::IndexPath(cache_.Path()))) << "no cache write for the old folder";
 }
 
+TEST_F(ThumbWorker, ARequestOvertakenByTheStopOfItsLoadIsNotProduced) {
+    fixtures::TempFolder pictures;
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(photos::WriteJpeg(pictures / (L"p" + std::to_wstring(i) + L".jpg"), 200, 150, 30 + i));
+    HWND worker = Start();
+    ASSERT_NE(worker, nullptr);
+
+    // The pane stopped load 5 after asking for its production; the stop reaches the worker first.
+    ASSERT_NE(SuspendThread(thread_.Thread()), static_cast<DWORD>(-1));
+    EXPECT_TRUE(PostMessageW(worker, msg::kThumbReady, 0, msg::PaneLoadParam(1, 5)));
+    EXPECT_TRUE(Post(worker, RequestFor(pictures.Path(), 5)));
+    ResumeThread(thread_.Thread());
+
+    ASSERT_TRUE(harness::PumpUntil([&] { return CountSeen(broker_, msg::kBrokerJobDone) == 1; }, 20000));
+    harness::PumpFor(300);
+    const Seen* cancelled = FindSeen(broker_, msg::kBrokerJobDone);
+    EXPECT_EQ(cancelled->wp, msg::kPaneCancelled);
+    EXPECT_EQ(cancelled->lp, msg::PaneLoadParam(1, 5));
+    EXPECT_EQ(CountSeen(broker_, msg::kBrokerJobDone), 1u) << "the stop alone answers for the load";
+    EXPECT_EQ(CountSeen(pane_, msg::kPaneProgress), 0u);
+    EXPECT_TRUE(g_results.empty()) << "nothing is produced for a stopped load";
+    EXPECT_FALSE(platform::FileExists(thumbs::IndexPath(cache_.Path())));
+
+    // A later load of the pane is produced as usual.
+    EXPECT_TRUE(Post(worker, RequestFor(pictures.Path(), 6)));
+    ASSERT_TRUE(harness::PumpUntil([&] { return CountSeen(broker_, msg::kBrokerJobDone) == 2; }, 20000));
+    EXPECT_FALSE(g_results.empty());
+}
+
 TEST(ThumbResultHandOver, MovesFactsAndPixelsButNotWindowsOrSelection) {
     folder::ThumbItem from;
     from.name = L"x.jpg";
