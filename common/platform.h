@@ -127,6 +127,9 @@ bool CopyOver(const std::wstring& from, const std::wstring& to);
 // lie in the same folder; at every moment `to` is either the old file or the complete new one.
 bool MoveOver(const std::wstring& from, const std::wstring& to);
 bool GetLastWriteTime(const std::wstring& path, FileTime* time);
+// A DOS date and time (archive members) read as local time and converted to UTC with the current
+// time-zone rules. False for a date or time no calendar has (month 0, minute 60 ...).
+bool DosDateTimeToUtc(uint16_t date, uint16_t time, FileTime* utc);
 
 // File attribute bits, with the values of the Windows FILE_ATTRIBUTE_* flags.
 namespace attr {

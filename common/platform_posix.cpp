@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -336,6 +337,27 @@ bool ListFolder(const std::wstring& folder, const std::wstring& pattern,
             break;
     }
     closedir(dir);
+    return true;
+}
+
+bool DosDateTimeToUtc(uint16_t date, uint16_t time, FileTime* utc) {
+    struct tm t = {};
+    t.tm_year = 80 + (date >> 9);
+    t.tm_mon = ((date >> 5) & 15) - 1;
+    t.tm_mday = date & 31;
+    t.tm_hour = time >> 11;
+    t.tm_min = (time >> 5) & 63;
+    t.tm_sec = (time & 31) * 2;
+    t.tm_isdst = -1;
+    // mktime would roll month 13 or minute 60 over silently; the Windows conversion refuses them.
+    if (t.tm_mon < 0 || t.tm_mon > 11 || t.tm_mday < 1 || t.tm_hour > 23 || t.tm_min > 59 || t.tm_sec > 59)
+        return false;
+    const time_t seconds = mktime(&t);
+    if (seconds == static_cast<time_t>(-1))
+        return false;
+    struct timespec ts = {};
+    ts.tv_sec = seconds;
+    *utc = FromTimespec(ts);
     return true;
 }
 

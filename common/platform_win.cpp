@@ -278,6 +278,14 @@ bool ListFolder(const std::wstring& folder, const std::wstring& pattern,
     return true;
 }
 
+bool DosDateTimeToUtc(uint16_t date, uint16_t time, FileTime* utc) {
+    FILETIME local, ft;
+    if (!DosDateTimeToFileTime(date, time, &local) || !LocalFileTimeToFileTime(&local, &ft))
+        return false;
+    *utc = FromFiletime(ft);
+    return true;
+}
+
 std::wstring AnsiToWide(const std::string& text) { return Convert(CP_ACP, text); }
 std::string WideToAnsi(const std::wstring& text) { return Convert(CP_ACP, text); }
 std::wstring Utf8ToWide(const std::string& text) { return Convert(CP_UTF8, text); }

@@ -14,6 +14,7 @@
 #include "image/bmp.h"
 #include "image/decoded_image.h"
 #include "tests/app/settings_fixture.h"
+#include "tests/archive/zip_fixtures.h"
 #include "tests/fixtures/byte_writer.h"
 #include "tests/image/exif_fixtures.h"
 #include "tests/image/gif_fixtures.h"
@@ -238,6 +239,24 @@ void ThumbCacheSeeds(Corpus& corpus) {
     corpus.Add("thumb_cache", "archive-records", data.Data());
 }
 
+// Whole archives as the reader meets them; odd first bytes would patch the target's own archive.
+void ZipSeeds(Corpus& corpus) {
+    testzip::Member stored;
+    stored.name = "s.jpg";
+    stored.data = testzip::Text("stored");
+    stored.method = 0;
+    testzip::Member deflated;
+    deflated.name = "a/b/c.jpg";
+    deflated.data = testzip::Bytes(500, 'z');
+    deflated.descriptor = true;
+    testzip::Member folderMember = stored;
+    folderMember.name = "a/b/";
+    folderMember.data.clear();
+    corpus.Add("zip", "three-members.zip", testzip::Make({stored, deflated, folderMember}).bytes.Data());
+    corpus.Add("zip", "comment.zip", testzip::Make({deflated, stored}, "a comment").bytes.Data());
+    corpus.AddTemplates("zip", 2);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -258,6 +277,7 @@ int main(int argc, char** argv) {
     SettingsSeeds(corpus);
     DialogSeeds(corpus);
     ThumbCacheSeeds(corpus);
+    ZipSeeds(corpus);
     std::printf("%d seeds written\n", corpus.Written());
     return corpus.Ok() ? 0 : 1;
 }
