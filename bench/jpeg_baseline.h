@@ -15,10 +15,10 @@ namespace bench {
 constexpr int kPhotoWidth = 4000;
 constexpr int kPhotoHeight = 3000;
 
-// A 12-megapixel camera-like JPEG (4000 x 3000, 2 x 2 chroma subsampling, quality 90): gradients,
+// A camera-like JPEG, by default 12 megapixels (4000 x 3000, 2 x 2 chroma subsampling, quality 90): gradients,
 // texture, hard-edged blocks and grain, different for each seed, so the entropy decoder has the kind
 // of work a camera file gives it.
-inline std::vector<uint8_t> MakePhotoJpeg(uint32_t seed) {
+inline std::vector<uint8_t> MakePhotoJpeg(uint32_t seed, int width = kPhotoWidth, int height = kPhotoHeight) {
     jpeg_compress_struct cinfo;
     jpeg_error_mgr err;
     cinfo.err = jpeg_std_error(&err);
@@ -26,24 +26,24 @@ inline std::vector<uint8_t> MakePhotoJpeg(uint32_t seed) {
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
     jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = kPhotoWidth;
-    cinfo.image_height = kPhotoHeight;
+    cinfo.image_width = width;
+    cinfo.image_height = height;
     cinfo.input_components = 3;
     cinfo.in_color_space = JCS_RGB;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, 90, TRUE);
     jpeg_start_compress(&cinfo, TRUE);
-    std::vector<uint8_t> row(static_cast<size_t>(kPhotoWidth) * 3);
+    std::vector<uint8_t> row(static_cast<size_t>(width) * 3);
     const int shift = static_cast<int>(seed % 97);
     while (cinfo.next_scanline < cinfo.image_height) {
         const int y = static_cast<int>(cinfo.next_scanline);
-        for (int x = 0; x < kPhotoWidth; ++x) {
+        for (int x = 0; x < width; ++x) {
             seed = seed * 1664525u + 1013904223u;
             const int grain = static_cast<int>((seed >> 24) & 31) - 16;
             const bool block = ((x / 350) + (y / 280) + shift) % 5 == 0;
-            int r = y < kPhotoHeight / 2 ? 90 + y / 20 : 120 + ((x * 7 + y * 3 + shift) % 97);
-            int g = y < kPhotoHeight / 2 ? 140 + y / 25 : 100 + ((x * 3) % 71);
-            int b = y < kPhotoHeight / 2 ? 230 - y / 30 : 60 + ((y * 5 + shift) % 53);
+            int r = y < height / 2 ? 90 + y / 20 : 120 + ((x * 7 + y * 3 + shift) % 97);
+            int g = y < height / 2 ? 140 + y / 25 : 100 + ((x * 3) % 71);
+            int b = y < height / 2 ? 230 - y / 30 : 60 + ((y * 5 + shift) % 53);
             if (block) {
                 r = 230;
                 g = 40 + (x % 16);

@@ -14,51 +14,13 @@
 #include <string>
 #include <vector>
 
-#include <jpeglib.h>
-
+#include "bench/jpeg_baseline.h"
 #include "common/platform.h"
 #include "folder/listing.h"
 #include "folder/pane_location.h"
 #include "thumbs/thumb_pipeline.h"
 
 namespace {
-
-// An 800 x 600 picture with gradients and grain, so its thumbnail compresses like a photograph's.
-std::vector<uint8_t> MakePicture(uint32_t seed) {
-    constexpr int kWidth = 800, kHeight = 600;
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr err;
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_compress(&cinfo);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = kWidth;
-    cinfo.image_height = kHeight;
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 90, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<uint8_t> row(kWidth * 3);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        const int y = static_cast<int>(cinfo.next_scanline);
-        for (int x = 0; x < kWidth; ++x) {
-            seed = seed * 1664525u + 1013904223u;
-            const int grain = static_cast<int>((seed >> 24) & 15) - 8;
-            const int v[3] = {60 + y / 4 + grain, 40 + x / 5 + ((x * 3 + y) % 37) + grain, 200 - y / 5 + grain};
-            for (int c = 0; c < 3; ++c)
-                row[3 * x + c] = static_cast<uint8_t>(v[c] < 0 ? 0 : (v[c] > 255 ? 255 : v[c]));
-        }
-        JSAMPROW p = row.data();
-        jpeg_write_scanlines(&cinfo, &p, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    std::vector<uint8_t> out(buffer, buffer + size);
-    jpeg_destroy_compress(&cinfo);
-    std::free(buffer);
-    return out;
-}
 
 // Kilobytes of a /proc/self/status line.
 size_t StatusKb(const char* key) {
@@ -123,7 +85,7 @@ int main(int argc, char** argv) {
     {
         std::vector<std::vector<uint8_t>> originals;
         for (uint32_t seed = 1; seed <= 8; ++seed)
-            originals.push_back(MakePicture(seed));
+            originals.push_back(bench::MakePhotoJpeg(seed, 800, 600));
         for (int i = 0; ok && i < files; ++i) {
             const std::vector<uint8_t>& bytes = originals[static_cast<size_t>(i) % originals.size()];
             platform::File f;

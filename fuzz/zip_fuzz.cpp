@@ -3,103 +3,32 @@
 // otherwise a patched copy of a small archive made at start-up (stored, deflated, data-descriptor and
 // folder members, a comment). The archive is listed, every listed member extracted, and the last four
 // input bytes are tried as a locator too.
-#include <zlib.h>
-
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "archive/zip_reader.h"
-#include "common/crc32.h"
 #include "common/platform.h"
 #include "fuzz/fuzz_support.h"
+#include "tests/archive/zip_fixtures.h"
 
 namespace {
 
 using fuzz::Bytes;
 using fuzz::Check;
 
-void Put16(Bytes& v, uint32_t x) {
-    v.push_back(static_cast<uint8_t>(x));
-    v.push_back(static_cast<uint8_t>(x >> 8));
-}
-void Put32(Bytes& v, uint32_t x) {
-    Put16(v, x & 0xFFFF);
-    Put16(v, x >> 16);
-}
-
-Bytes RawDeflate(const Bytes& data) {
-    z_stream zs = {};
-    deflateInit2(&zs, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-    Bytes out(deflateBound(&zs, static_cast<uLong>(data.size())) + 16);
-    zs.next_in = const_cast<uint8_t*>(data.data());
-    zs.avail_in = static_cast<uInt>(data.size());
-    zs.next_out = out.data();
-    zs.avail_out = static_cast<uInt>(out.size());
-    deflate(&zs, Z_FINISH);
-    out.resize(zs.total_out);
-    deflateEnd(&zs);
-    return out;
-}
-
+// Deflated, stored, folder and data-descriptor members with a UTF-8 name, by the tests' writer.
 Bytes MakeTemplate(bool withComment) {
-    struct M {
-        std::string name;
-        uint16_t method;
-        uint16_t flags;
-        Bytes data;
-    };
     Bytes text(300);
     for (size_t i = 0; i < text.size(); ++i)
         text[i] = static_cast<uint8_t>("abcabd"[i % 6]);
-    const std::vector<M> members = {{"a/b/c.jpg", 8, 0, text}, {"s.txt", 0, 0, {'h', 'i'}},
-                                    {"dir/", 0, 0, {}}, {"d\xC3\xA9.bin", 8, 0x0808, text}};
-    Bytes file, directory;
-    for (const M& m : members) {
-        const Bytes body = m.method == 8 ? RawDeflate(m.data) : m.data;
-        const uint32_t crc = crc::Crc32(m.data.data(), m.data.size());
-        const uint32_t offset = static_cast<uint32_t>(file.size());
-        const bool descriptor = m.flags & 8;
-        Put32(file, 0x04034B50);
-        Put16(file, 20);
-        Put16(file, m.flags);
-        Put16(file, m.method);
-        Put32(file, 0x50D56000);
-        Put32(file, descriptor ? 0 : crc);
-        Put32(file, descriptor ? 0 : static_cast<uint32_t>(body.size()));
-        Put32(file, descriptor ? 0 : static_cast<uint32_t>(m.data.size()));
-        Put16(file, static_cast<uint32_t>(m.name.size()));
-        Put16(file, 0);
-        file.insert(file.end(), m.name.begin(), m.name.end());
-        file.insert(file.end(), body.begin(), body.end());
-        Put32(directory, 0x02014B50);
-        Put32(directory, 0x00140014);
-        Put16(directory, m.flags);
-        Put16(directory, m.method);
-        Put32(directory, 0x50D56000);
-        Put32(directory, crc);
-        Put32(directory, static_cast<uint32_t>(body.size()));
-        Put32(directory, static_cast<uint32_t>(m.data.size()));
-        Put16(directory, static_cast<uint32_t>(m.name.size()));
-        Put32(directory, 0);
-        Put32(directory, 0);
-        Put32(directory, 0);
-        Put32(directory, offset);
-        directory.insert(directory.end(), m.name.begin(), m.name.end());
-    }
-    const uint32_t directoryOffset = static_cast<uint32_t>(file.size());
-    file.insert(file.end(), directory.begin(), directory.end());
-    Put32(file, 0x06054B50);
-    Put32(file, 0);
-    Put16(file, static_cast<uint32_t>(members.size()));
-    Put16(file, static_cast<uint32_t>(members.size()));
-    Put32(file, static_cast<uint32_t>(directory.size()));
-    Put32(file, directoryOffset);
-    const std::string comment = withComment ? "comment PK" : "";
-    Put16(file, static_cast<uint32_t>(comment.size()));
-    file.insert(file.end(), comment.begin(), comment.end());
-    return file;
+    testzip::Member utf8{"d\xC3\xA9.bin", text};
+    utf8.flags = 0x0800;
+    utf8.descriptor = true;
+    const std::vector<testzip::Member> members = {
+        {"a/b/c.jpg", text}, {"s.txt", {'h', 'i'}, 0}, {"dir/", {}, 0}, utf8};
+    return testzip::Make(members, withComment ? "comment PK" : "").bytes.Data();
 }
 
 const std::vector<Bytes>& Templates() {
