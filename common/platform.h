@@ -130,6 +130,14 @@ bool GetLastWriteTime(const std::wstring& path, FileTime* time);
 // A DOS date and time (archive members) read as local time and converted to UTC with the current
 // time-zone rules. False for a date or time no calendar has (month 0, minute 60 ...).
 bool DosDateTimeToUtc(uint16_t date, uint16_t time, FileTime* utc);
+// The reverse, for writing archives: `utc` in local time as a DOS date and time (two-second steps,
+// rounded down). False outside the years 1980 to 2107, which the DOS format cannot hold.
+bool UtcToDosDateTime(FileTime utc, uint16_t* date, uint16_t* time);
+
+// Tell the shell (Explorer windows, the desktop) that a file or a folder was created; it does not
+// wait for them to catch up. Nothing natively.
+void AnnounceFileCreated(const std::wstring& path);
+void AnnounceFolderCreated(const std::wstring& path);
 
 // File attribute bits, with the values of the Windows FILE_ATTRIBUTE_* flags.
 namespace attr {

@@ -361,6 +361,24 @@ bool DosDateTimeToUtc(uint16_t date, uint16_t time, FileTime* utc) {
     return true;
 }
 
+bool UtcToDosDateTime(FileTime utc, uint16_t* date, uint16_t* time) {
+    if (utc < kEpochDelta * 10000000ULL)
+        return false;
+    const time_t seconds = static_cast<time_t>(utc / 10000000ULL - kEpochDelta);
+    struct tm t = {};
+    if (!localtime_r(&seconds, &t))
+        return false;
+    const int year = t.tm_year + 1900;
+    if (year < 1980 || year > 2107)
+        return false;
+    *date = static_cast<uint16_t>(((year - 1980) << 9) | ((t.tm_mon + 1) << 5) | t.tm_mday);
+    *time = static_cast<uint16_t>((t.tm_hour << 11) | (t.tm_min << 5) | (t.tm_sec / 2));
+    return true;
+}
+
+void AnnounceFileCreated(const std::wstring&) {}
+void AnnounceFolderCreated(const std::wstring&) {}
+
 std::wstring AnsiToWide(const std::string& text) {
     std::wstring out;
     out.reserve(text.size());

@@ -2,6 +2,7 @@
 #include "common/platform.h"
 
 #include <windows.h>
+#include <shlobj.h>
 
 namespace platform {
 
@@ -284,6 +285,26 @@ bool DosDateTimeToUtc(uint16_t date, uint16_t time, FileTime* utc) {
         return false;
     *utc = FromFiletime(ft);
     return true;
+}
+
+bool UtcToDosDateTime(FileTime utc, uint16_t* date, uint16_t* time) {
+    FILETIME ft, local;
+    ft.dwLowDateTime = static_cast<DWORD>(utc);
+    ft.dwHighDateTime = static_cast<DWORD>(utc >> 32);
+    WORD d = 0, t = 0;
+    if (!FileTimeToLocalFileTime(&ft, &local) || !FileTimeToDosDateTime(&local, &d, &t))
+        return false;
+    *date = d;
+    *time = t;
+    return true;
+}
+
+void AnnounceFileCreated(const std::wstring& path) {
+    SHChangeNotify(SHCNE_CREATE, SHCNF_PATHW | SHCNF_FLUSHNOWAIT, path.c_str(), nullptr);
+}
+
+void AnnounceFolderCreated(const std::wstring& path) {
+    SHChangeNotify(SHCNE_MKDIR, SHCNF_PATHW | SHCNF_FLUSHNOWAIT, path.c_str(), nullptr);
 }
 
 std::wstring AnsiToWide(const std::string& text) { return Convert(CP_ACP, text); }

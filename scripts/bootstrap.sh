@@ -15,7 +15,7 @@ packages=(
   fonts-liberation fonts-wine
   libz-mingw-w64-dev zlib1g-dev nasm
   clang-14 libclang-rt-14-dev googletest libbenchmark-dev
-  imagemagick
+  imagemagick zip unzip
   libpng-dev libgif-dev libtiff-dev
 )
 
