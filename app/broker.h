@@ -15,15 +15,33 @@
 
 namespace broker {
 
+// What a background job does.
+enum FileOperation : int32_t {
+    kOpExtract = 0,     // the archive (first folder) into a new folder in the second
+    kOpPackStored = 1,  // the first folder into a new ZIP in the second, members stored
+    kOpPackDeflate = 2, // the same, members deflated
+};
+
 // The one background job (archive extraction or ZIP creation). Filled by whoever asks for it.
 struct FileOpJob {
-    std::wstring firstFolder;
-    std::wstring secondFolder;
+    std::wstring firstFolder;  // the source: the archive, or the folder to pack
+    std::wstring secondFolder; // the destination folder chosen
     int32_t mode = 0; // 0: the second folder is the active one, otherwise the first
-    // The job's body, run on its own thread; returns its result. Without one the job cannot start.
+    FileOperation operation = kOpExtract;
+    location::LocationKind kind = location::kZipArchive; // of the archive extracted
+    std::wstring title;      // of the progress window
+    std::wstring cancelText; // of its button
+    // The job's body, run on its own thread; returns 1 on success, 0 on failure. Without one the
+    // job cannot start.
     uint32_t (*run)(FileOpJob& job) = nullptr;
+    // The second attempt after a failed extraction (the image plug-ins' own); null when there is
+    // nothing else to try.
+    uint32_t (*retry)(FileOpJob& job) = nullptr;
+    bool retried = false;
     void* payload = nullptr; // belongs to `run`
     bool started = false;
+    // The broker window, told the result when the body returns (an HWND).
+    intptr_t notifyWindow = 0;
     // The worker's progress window while it shows one (an HWND), written by the worker thread.
     std::atomic<intptr_t> progressWindow{0};
     // The worker thread (a HANDLE), owned by the broker's Windows side.

@@ -24,7 +24,26 @@ struct Broker {
 
 unsigned __stdcall JobThreadMain(void* arg) {
     broker::FileOpJob* job = static_cast<broker::FileOpJob*>(arg);
-    return job->run(*job);
+    const uint32_t result = job->run(*job) ? 1 : 0;
+    // The broker frees the job when it reads this, so the record is not touched afterwards.
+    PostMessageW(reinterpret_cast<HWND>(job->notifyWindow), msg::kBrokerFileOp, 0, result);
+    return result;
+}
+
+UINT FailureText(const broker::FileOpJob& job) { return job.operation == broker::kOpExtract ? 30011 : 30012; }
+
+// Starts the job's body (or its retry) on a new thread; false when no thread could be had.
+bool StartJobThread(broker::FileOpJob& job) {
+    win::Handle old(reinterpret_cast<HANDLE>(job.thread));
+    if (old)
+        WaitForSingleObject(old.Get(), startup::kJobWaitMs);
+    job.thread = 0;
+    const uintptr_t thread = job.run ? _beginthreadex(nullptr, 0, JobThreadMain, &job, 0, nullptr) : 0;
+    if (!thread)
+        return false;
+    job.thread = static_cast<intptr_t>(thread);
+    job.started = true;
+    return true;
 }
 
 // Waits 258 ms for a running worker, ends it otherwise, and frees the record.
@@ -69,7 +88,9 @@ LRESULT OnJobDone(Broker& b, WPARAM notice, LPARAM param) {
     return 0;
 }
 
-LRESULT OnFileOp(Broker& b, WPARAM flags, LPARAM lp) {
+// Creation (flags), start (lParam 0 on a job not started), the worker's report (lParam 1 success,
+// 0 failure, on a started job) and discard (lParam non-zero).
+LRESULT OnFileOp(Broker& b, HWND hwnd, WPARAM flags, LPARAM lp) {
     broker::BrokerState& s = b.state;
     if (flags) {
         if (s.job)
@@ -83,21 +104,24 @@ LRESULT OnFileOp(Broker& b, WPARAM flags, LPARAM lp) {
         DiscardJob(s);
         return 0;
     }
-    if (s.job->started)
-        return 0;
-    if (s.job->mode != 0) {
-        lang::ShowError(b.routing->main.load(), 30012);
+    broker::FileOpJob& job = *s.job;
+    job.notifyWindow = reinterpret_cast<intptr_t>(hwnd);
+    if (job.started) {
+        // A failed extraction is tried once more by the plug-ins, when there are any.
+        if (job.operation == broker::kOpExtract && job.retry && !job.retried) {
+            job.retried = true;
+            job.run = job.retry;
+            if (StartJobThread(job))
+                return 0;
+        }
+        lang::ShowError(b.routing->main.load(), FailureText(job));
         DiscardJob(s);
         return 0;
     }
-    uintptr_t thread = s.job->run ? _beginthreadex(nullptr, 0, JobThreadMain, s.job.get(), 0, nullptr) : 0;
-    if (!thread) {
-        lang::ShowError(b.routing->main.load(), 30011);
+    if (!StartJobThread(job)) {
+        lang::ShowError(b.routing->main.load(), FailureText(job));
         DiscardJob(s);
-        return 0;
     }
-    s.job->thread = static_cast<intptr_t>(thread);
-    s.job->started = true;
     return 0;
 }
 
@@ -133,7 +157,7 @@ LRESULT BrokerWndProc(Broker* b, HWND hwnd, UINT message, WPARAM wp, LPARAM lp) 
     case msg::kBrokerAcquire:
         return broker::Acquire(b->state, static_cast<uint32_t>(wp), PathArg(lp));
     case msg::kBrokerFileOp:
-        return OnFileOp(*b, wp, lp);
+        return OnFileOp(*b, hwnd, wp, lp);
     case msg::kBrokerCanClose:
         return OnCanClose(*b, wp);
     case msg::kBrokerBusyFlag:

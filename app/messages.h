@@ -46,7 +46,8 @@ constexpr unsigned kMainOpenMenu = 0x8002;
 //                       ends (posted). A notice of an earlier load than the pane's latest is dropped;
 //                       load 0 ends none and is only delivered
 //   kBrokerAcquire      operation code (0 releases), const std::wstring* path or 0 for the previous one
-//   kBrokerFileOp       creation flags, or 0 with lParam 0 (start) / non-zero (discard)
+//   kBrokerFileOp       creation flags, or 0 with lParam 0 (start) / non-zero (discard); the job's
+//                       worker posts 0 with its result (1 success, 0 failure)
 //   kBrokerCanClose     0 close request, 1 Windows is ending
 //   kBrokerBusyFlag     1 take, 2 test, 0 clear
 //   kBrokerPathInFileOp const std::wstring* path, or 0 with lParam the pane index

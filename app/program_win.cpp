@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <ole2.h>
 #include <shellapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
@@ -307,7 +308,8 @@ int Run(HINSTANCE instance, int cmdShow) {
     folder::UseSystemNameOrder();
     if (p.osClass == 1)
         UseLowFragmentationHeaps(p.heap);
-    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    // OLE rather than plain COM: the folder chooser's new style and drag and drop need it.
+    HRESULT com = OleInitialize(nullptr);
     // Step 4: the folder tree and its worker thread.
     shelltree::StartShellTree();
     int result = 0;
@@ -350,7 +352,7 @@ int Run(HINSTANCE instance, int cmdShow) {
     program.reset();
     heap.Reset();
     if (SUCCEEDED(com))
-        CoUninitialize();
+        OleUninitialize();
     return result;
 }
 

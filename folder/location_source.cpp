@@ -1,5 +1,6 @@
 #include "folder/location_source.h"
 
+#include "archive/zip_reader.h"
 #include "common/path.h"
 #include "folder/listing.h"
 #include "folder/names.h"
@@ -82,12 +83,34 @@ const LocationSource& ShellFolderSource() {
     return source;
 }
 
+namespace {
+
+class ZipSource : public ArchiveSource {
+  public:
+    bool ReadMember(const std::wstring& locationPath, const ArchiveEntry& entry, platform::PageBlock* block,
+                    size_t* length) const override {
+        uint32_t size = 0;
+        if (!archive::ExtractZipEntry(locationPath, entry.locator, block, &size))
+            return false;
+        *length = size;
+        return true;
+    }
+
+  protected:
+    bool ReadListing(PaneLocation& location, ArchiveListing* out) const override {
+        return archive::ListZipArchive(location.path, out);
+    }
+};
+
+} // namespace
+
 const LocationSource& SourceFor(LocationKind kind) {
     static const ArchiveSource noReader;
+    static const ZipSource zip;
     switch (kind) {
     case kFileSystemFolder: return FolderSource();
     case kShellFolder: return ShellFolderSource();
-    case kZipArchive:
+    case kZipArchive: return zip;
     case kRarArchive:
     case kPluginArchive: break;
     }

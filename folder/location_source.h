@@ -7,8 +7,10 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "common/platform.h"
+#include "image/load.h"
 #include "folder/archive_listing.h"
 #include "folder/pane_location.h"
 #include "folder/thumb_item.h"
@@ -90,6 +92,22 @@ class ShellSource : public LocationSource {
     platform::FileTime CacheTime(platform::FileTime) const override { return kShellCacheTime; }
     const std::wstring& CacheFolderPart(const ThumbItem& item) const override { return item.path; }
     std::wstring DisplayName(const PaneLocation& location) const override { return location.path; }
+};
+
+// One member of an archive location, for decodes outside the thumbnail pipeline (the popup preview).
+class LocationMember : public image::ArchiveMemberSource {
+  public:
+    LocationMember(const LocationSource& source, std::wstring locationPath, ArchiveEntry entry)
+        : source_(source), path_(std::move(locationPath)), entry_(std::move(entry)) {}
+    bool ReadMember(platform::PageBlock* block, size_t* length) override {
+        return source_.ReadMember(path_, entry_, block, length);
+    }
+    std::wstring MemberName() const override { return entry_.name; }
+
+  private:
+    const LocationSource& source_;
+    std::wstring path_;
+    ArchiveEntry entry_;
 };
 
 // The implementation of a kind.

@@ -93,7 +93,7 @@ POINT MenuPoint(HWND control, POINT screen, HTREEITEM item) {
 
 const std::vector<int>& TreeMenuLayout() {
     // Commands whose owners are not part of this build stay grey: new folder, rename and delete
-    // (5520..5522), extract and compress (5550, 5560, 5561), show in the file manager (5530).
+    // (5520..5522), show in the file manager (5530).
     static const std::vector<int> layout = {
         cmd::kOpenInPane1,  cmd::kOpenInPane2, 0, cmd::kAddRootFolder, cmd::kRemoveRootFolder, 0,
         cmd::kNewFolder,    cmd::kRenameFolder, cmd::kDeleteFolder, 0, cmd::kExpandAtStart, cmd::kShowArchives, 0,
@@ -137,6 +137,16 @@ bool TreeCommandEnabled(int command, HTREEITEM item, bool* checked) {
         return true;
     case cmd::kExploreFolder:
         return d && d->itemClass != folder::kRootFoldersItem && d->idList;
+    case cmd::kExtractArchive:
+        return d && t.host.archiveJob && folder::IsArchiveKind(d->location.kind) && !d->location.path.empty() &&
+               (!t.host.archiveJobPossible || t.host.archiveJobPossible());
+    case cmd::kZipStored:
+    case cmd::kZipDeflated:
+        // A whole drive has no name to give its archive.
+        return d && t.host.archiveJob && d->itemClass != folder::kRootFoldersItem &&
+               d->location.kind == folder::kFileSystemFolder && !d->location.path.empty() &&
+               !folder::IsDriveRoot(d->location.path) &&
+               (!t.host.archiveJobPossible || t.host.archiveJobPossible());
     }
     return false;
 }
@@ -167,6 +177,15 @@ bool RunTreeCommand(int command, HTREEITEM item) {
         return true;
     case cmd::kExploreFolder:
         return Explore(*d);
+    case cmd::kExtractArchive:
+    case cmd::kZipStored:
+    case cmd::kZipDeflated: {
+        // The command's chooser is modal and the item may go meanwhile: its record is not used after.
+        const folder::LocationKind kind = d->location.kind;
+        const std::wstring path = d->location.path;
+        t.host.archiveJob(command, kind, path);
+        return true;
+    }
     }
     return false;
 }

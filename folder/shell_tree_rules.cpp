@@ -1,6 +1,7 @@
 #include "folder/shell_tree_rules.h"
 
 #include "common/path.h"
+#include "common/platform.h"
 
 namespace folder {
 
@@ -26,8 +27,9 @@ LocationKind ArchiveKindOf(const std::wstring& path, const ArchiveRules& rules) 
         return kFileSystemFolder;
     if (paths::EqualFold(ext, L".zip"))
         return kZipArchive;
-    if (paths::EqualFold(ext, L".rar"))
-        return rules.rarAvailable ? kRarArchive : kFileSystemFolder;
+    // Without the RAR module a plug-in may still claim ".rar".
+    if (paths::EqualFold(ext, L".rar") && rules.rarAvailable)
+        return kRarArchive;
     for (const std::wstring& entry : rules.pluginExtensions) {
         if (entry.empty())
             continue;
@@ -36,6 +38,25 @@ LocationKind ArchiveKindOf(const std::wstring& path, const ArchiveRules& rules) 
             return kPluginArchive;
     }
     return kFileSystemFolder;
+}
+
+PaneTarget ClassifyPanePath(const std::wstring& path, const ArchiveRules& rules) {
+    PaneTarget target;
+    target.path = path;
+    // "C:\pics\" and "C:\pics" are one location; a drive root keeps its backslash.
+    while (target.path.size() > 3 && (target.path.back() == L'\\' || target.path.back() == L'/'))
+        target.path.pop_back();
+    if (platform::FolderExists(target.path) || !platform::FileExists(target.path))
+        return target;
+    const LocationKind kind = ArchiveKindOf(target.path, rules);
+    if (kind != kFileSystemFolder) {
+        target.kind = kind;
+        return target;
+    }
+    const std::wstring folder = paths::ParentFolder(target.path);
+    if (!folder.empty())
+        target.path = folder;
+    return target;
 }
 
 int32_t ClassifyChild(uint32_t attributes, const std::wstring& fileSystemPath, const ArchiveRules& rules) {

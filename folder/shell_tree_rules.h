@@ -46,6 +46,16 @@ struct ArchiveRules {
 // archive; kFileSystemFolder when it is no archive. Does not look at `showArchives`.
 LocationKind ArchiveKindOf(const std::wstring& path, const ArchiveRules& rules);
 
+// Where a pane pointed at a path goes: an existing folder is shown as itself (kind 0), an archive by
+// its extension as an archive location, any other existing file as the folder that holds it (a bare
+// drive such as "C:" gets its backslash); a path that does not exist stays as it is (kind 0), so the
+// pane can refuse it.
+struct PaneTarget {
+    LocationKind kind = kFileSystemFolder;
+    std::wstring path;
+};
+PaneTarget ClassifyPanePath(const std::wstring& path, const ArchiveRules& rules);
+
 // Result of classifying one child of a folder.
 constexpr int32_t kSkipChild = -1;
 // The location kind the child becomes a tree item of, or kSkipChild. `fileSystemPath` is the

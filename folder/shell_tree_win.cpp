@@ -860,6 +860,8 @@ void ShellTreePaneChanged(int) {
         InvalidateRect(g_tree->tree, nullptr, FALSE);
 }
 
+folder::ArchiveRules ArchiveRulesNow() { return g_tree ? RulesOf(g_tree->options) : folder::ArchiveRules(); }
+
 int SelectedKind() {
     if (!g_tree || !g_tree->tree)
         return 1;

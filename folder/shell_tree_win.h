@@ -37,6 +37,10 @@ struct TreeHost {
     std::function<void(bool)> showArchivesChanged;
     // Gives a context menu the program's look before it opens (owner-drawn items); may be empty.
     std::function<void(HMENU)> decorateMenu;
+    // The archive commands (extract, pack stored, pack deflated) on an item's location; without it
+    // they stay grey. `archiveJobPossible` tells whether no such job runs now.
+    std::function<void(int command, folder::LocationKind kind, const std::wstring& path)> archiveJob;
+    std::function<bool()> archiveJobPossible;
 };
 
 struct TreeOptions {
@@ -92,6 +96,10 @@ void SetShowHidden(bool show);
 void SetShowArchives(bool show);
 // New plug-in archive extensions (the image plug-in host, after loading its archive plug-ins).
 void SetArchiveExtensions(const std::vector<std::wstring>& extensions);
+
+// What counts as an archive now (the RAR module's presence, the plug-ins' extensions), for
+// classifying paths outside the tree.
+folder::ArchiveRules ArchiveRulesNow();
 
 // A pane's location changed: the marks are drawn again.
 void ShellTreePaneChanged(int pane);

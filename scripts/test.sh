@@ -50,6 +50,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# Files the tests delete go to a trash of their own, never the user's.
+export XDG_DATA_HOME="$build/xdg-data"
+mkdir -p "$XDG_DATA_HOME"
+
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 

@@ -22,4 +22,10 @@ quorle_wine_prefix() {
     wineserver -w
     touch "$WINEPREFIX/.quorle-ready"
   fi
+  # A crash ends the process at once with a backtrace instead of waiting in a dialog.
+  if [ ! -f "$WINEPREFIX/.quorle-no-crash-dialog" ]; then
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.quorle-no-crash-dialog"
+  fi
 }

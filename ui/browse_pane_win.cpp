@@ -15,6 +15,7 @@
 #include "app/program_state_win.h"
 #include "folder/captions.h"
 #include "folder/listing.h"
+#include "folder/location_source.h"
 #include "folder/pane_location.h"
 #include "folder/shell_tree_win.h"
 #include "folder/shell_listing_win.h"
@@ -612,6 +613,14 @@ bool PreviewUnderPointer(MainWindow& w) {
             return false;
         RECT cell = {};
         GetWindowRect(static_cast<HWND>(item.cellWindow), &cell);
+        if (folder::IsArchiveKind(p->location.kind)) {
+            folder::ArchiveEntry entry;
+            entry.name = item.name;
+            entry.folder = item.path;
+            entry.locator = static_cast<uint32_t>(item.locator);
+            folder::LocationMember member(folder::SourceFor(p->location.kind), p->location.path, entry);
+            return ShowPopupPreview(w, item.path, cell, &member);
+        }
         return ShowPopupPreview(w, item.path, cell);
     }
     return false;

@@ -3,9 +3,11 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "app/commands.h"
 #include "app/language_win.h"
 #include "app/messages.h"
 #include "app/program_state_win.h"
+#include "fileops/archive_jobs_win.h"
 #include "ui/picture_info_win.h"
 #include "folder/shell_tree_win.h"
 #include "ui/main_window_win.h"
@@ -37,6 +39,15 @@ shelltree::TreeHost TreeHostOfProgram() {
     };
     host.showArchivesChanged = [](bool show) { app::TheProgram().settings.treeShowsArchives = show; };
     host.decorateMenu = [](HMENU menu) { menus::OwnerDraw(menu, &app::TheProgram().shortcuts.slots); };
+    host.archiveJob = [](int command, folder::LocationKind kind, const std::wstring& path) {
+        MainWindow* w = TheMainWindow();
+        HWND owner = w ? w->hwnd : nullptr;
+        if (command == cmd::kExtractArchive)
+            fileops::ExtractArchiveToFolder(owner, kind, path);
+        else
+            fileops::PackFolderToZip(owner, path, command == cmd::kZipDeflated);
+    };
+    host.archiveJobPossible = [] { return fileops::ArchiveJobPossible(); };
     return host;
 }
 

@@ -223,15 +223,16 @@ HWND CreatePopupPreview(MainWindow& w) {
                            nullptr, P().instance, &w);
 }
 
-bool ShowPopupPreview(MainWindow& w, const std::wstring& path, const RECT& cell) {
+bool ShowPopupPreview(MainWindow& w, const std::wstring& path, const RECT& cell, image::ArchiveMemberSource* member) {
     Preview* v = w.popup ? PreviewOf(w.popup) : nullptr;
     if (!v)
         return false;
     Close(w.popup, *v);
     const settings::Settings& s = P().settings;
     int orientation = 1;
-    v->picture = image::LoadImageFromFile(path, &orientation, static_cast<uint32_t>(s.previewSize),
-                                          settings::DecodeOptionsOf(s));
+    const uint32_t fit = static_cast<uint32_t>(s.previewSize);
+    v->picture = member ? image::LoadImageFromArchiveMember(*member, &orientation, fit, settings::DecodeOptionsOf(s))
+                        : image::LoadImageFromFile(path, &orientation, fit, settings::DecodeOptionsOf(s));
     if (!v->picture || !v->picture->pixels) {
         v->picture.reset();
         return false;

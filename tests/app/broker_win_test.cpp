@@ -220,17 +220,38 @@ TEST_F(BrokerWindow, OneFileOperationJobAtATime) {
     EXPECT_EQ(Ask(msg::kBrokerFileOp, msg::kFileOpQueryOnly, 0), 1);
 }
 
-TEST_F(BrokerWindow, AJobThatCannotStartIsDiscarded) {
-    // Without a body, and in a mode other than 0, the start fails and the job goes.
+uint32_t FailingJob(broker::FileOpJob&) { return 0; }
+
+TEST_F(BrokerWindow, AJobEndsWithItsWorkersReport) {
+    // Without a body the start fails and the job goes.
     ASSERT_NE(Ask(msg::kBrokerFileOp, 1, 0), 0);
     EXPECT_EQ(Ask(msg::kBrokerFileOp, 0, 0), 0);
     EXPECT_EQ(Ask(msg::kBrokerFileOp, msg::kFileOpQueryOnly, 0), 1);
+
+    // A worker's report frees the job, success or failure, so the next one can be asked for.
+    for (auto body : {QuickJob, FailingJob}) {
+        win::Handle ran(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        g_jobRan = ran.Get();
+        auto* job = reinterpret_cast<broker::FileOpJob*>(Ask(msg::kBrokerFileOp, 1, 0));
+        ASSERT_NE(job, nullptr);
+        job->operation = broker::kOpPackDeflate;
+        job->run = body;
+        EXPECT_EQ(Ask(msg::kBrokerFileOp, 0, 0), 0);
+        EXPECT_TRUE(harness::PumpUntil([&] { return Ask(msg::kBrokerFileOp, msg::kFileOpQueryOnly, 0) == 1; }, 5000));
+    }
+}
+
+TEST_F(BrokerWindow, AFailedExtractionIsTriedOnceMoreByTheRetry) {
+    win::Handle ran(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    g_jobRan = ran.Get();
     auto* job = reinterpret_cast<broker::FileOpJob*>(Ask(msg::kBrokerFileOp, 1, 0));
     ASSERT_NE(job, nullptr);
-    job->run = QuickJob;
-    job->mode = 1;
+    job->operation = broker::kOpExtract;
+    job->run = FailingJob;
+    job->retry = QuickJob;
     EXPECT_EQ(Ask(msg::kBrokerFileOp, 0, 0), 0);
-    EXPECT_EQ(Ask(msg::kBrokerFileOp, msg::kFileOpQueryOnly, 0), 1);
+    EXPECT_TRUE(harness::PumpUntil([&] { return Ask(msg::kBrokerFileOp, msg::kFileOpQueryOnly, 0) == 1; }, 5000));
+    EXPECT_EQ(WaitForSingleObject(ran.Get(), 0), WAIT_OBJECT_0) << "the retry ran";
 }
 
 TEST_F(BrokerWindow, DiscardingEndsAWorkerThatDoesNotStop) {

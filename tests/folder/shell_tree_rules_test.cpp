@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "common/platform.h"
+#include "tests/fixtures/byte_writer.h"
+
 namespace {
 
 using folder::ArchiveRules;
@@ -46,6 +49,37 @@ TEST(ShellTreeRules, ClassifiesChildrenByAttributesAndName) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(ClassifyChild(c.attributes, c.path, c.rules), c.kind) << c.path << " attributes " << c.attributes;
+}
+
+// A pane given a path: folders stay, archives become archive locations by their extension (RAR only
+// with the module, other extensions only when a plug-in claims them), other files give their folder.
+TEST(ShellTreeRules, PanePathsClassifiedByWhatIsThere) {
+    fixtures::TempFolder dir;
+    const std::wstring zipNamed = dir / L"Photos.zip"; // a folder, whatever its name says
+    ASSERT_TRUE(platform::CreateFolder(zipNamed));
+    for (const wchar_t* name : {L"a.ZIP", L"b.rar", L"c.7z", L"d.jpg"})
+        ASSERT_TRUE(fixtures::ByteWriter().U8(1).SaveTo(dir / name));
+    struct Case {
+        std::wstring path;
+        ArchiveRules rules;
+        folder::LocationKind kind;
+        std::wstring result;
+    } cases[] = {
+        {zipNamed, Rules(), folder::kFileSystemFolder, zipNamed},
+        {zipNamed + L"\\", Rules(), folder::kFileSystemFolder, zipNamed},
+        {dir / L"a.ZIP", Rules(), folder::kZipArchive, dir / L"a.ZIP"},
+        {dir / L"b.rar", Rules(), folder::kFileSystemFolder, dir.Path()},
+        {dir / L"b.rar", Rules(true, true), folder::kRarArchive, dir / L"b.rar"},
+        {dir / L"b.rar", Rules(true, false, {L"rar"}), folder::kPluginArchive, dir / L"b.rar"},
+        {dir / L"c.7z", Rules(true, false, {L".7z"}), folder::kPluginArchive, dir / L"c.7z"},
+        {dir / L"d.jpg", Rules(), folder::kFileSystemFolder, dir.Path()},
+        {dir / L"gone.zip", Rules(), folder::kFileSystemFolder, dir / L"gone.zip"},
+    };
+    for (const Case& c : cases) {
+        const folder::PaneTarget t = folder::ClassifyPanePath(c.path, c.rules);
+        EXPECT_EQ(t.kind, c.kind) << platform::WideToUtf8(c.path);
+        EXPECT_EQ(t.path, c.result) << platform::WideToUtf8(c.path);
+    }
 }
 
 TEST(ShellTreeRules, FoldersHaveChildrenArchivesDoNot) {
