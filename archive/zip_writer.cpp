@@ -181,6 +181,8 @@ class Deflater {
 };
 
 struct Job {
+    Job(const std::wstring& sourceFolder, ZipMethod zipMethod, JobProgress& jobProgress, Output& output)
+        : source(sourceFolder), method(zipMethod), progress(jobProgress), out(output) {}
     std::wstring source;
     ZipMethod method;
     JobProgress& progress;
@@ -391,7 +393,7 @@ PackFailure Pack(const std::wstring& sourceFolder, const std::wstring& destinati
     if (!file.Open(temp.path, platform::OpenMode::CreateAlways))
         return PackFailure::TempFileFailed;
     Output out(file);
-    Job job{sourceFolder, method, progress, out};
+    Job job(sourceFolder, method, progress, out);
 
     progress.SetRange(static_cast<uint32_t>(entries.size() + 2));
     for (Entry& e : entries) {
