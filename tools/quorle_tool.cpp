@@ -24,6 +24,9 @@
 //       --force ignores the cache and rewrites it. Prints items, decoded, from_cache and seconds
 //       lines. Exit code 0 when the folder held pictures and the cache could be written.
 //
+//   quorle-tool zip-create FOLDER DESTINATION [--deflate]
+//       Packs FOLDER into a new ZIP (tools/pack_verb.cpp).
+//
 // A new verb is one entry in kVerbs.
 #include <cstdio>
 #include <cstdlib>
@@ -36,6 +39,8 @@
 #include "image/exif_strings_en.h"
 #include "image/load.h"
 #include "thumbs/thumb_pipeline.h"
+
+int ZipCreate(const std::vector<std::wstring>& args);
 
 namespace {
 
