@@ -56,7 +56,7 @@ std::string Contents(const std::wstring& path) {
 class RecordingProgress : public archive::JobProgress {
   public:
     explicit RecordingProgress(int stopAfter = -1) : stopAfter_(stopAfter) {}
-    void SetRange(uint32_t steps) override { range = steps; }
+    void SetRange(uint32_t total) override { range = total; }
     void Step() override { ++steps; }
     bool Cancelled() override { return ++asked == stopAfter_; }
     uint32_t range = 0;
