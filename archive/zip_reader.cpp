@@ -43,6 +43,33 @@ bool ReadAt(File& file, uint64_t pos, void* buffer, size_t bytes) {
     return file.Seek(pos) && file.ReadExact(buffer, bytes);
 }
 
+// Reads the central directory through one window of the file: a directory of thousands of headers
+// costs a few large reads instead of two seeks and two reads per member.
+class DirectoryReader {
+  public:
+    explicit DirectoryReader(File& file) : file_(file), window_(kWindow) {}
+
+    bool ReadAt(uint64_t pos, void* buffer, size_t bytes) {
+        if (pos < start_ || pos - start_ > filled_ || bytes > filled_ - (pos - start_)) {
+            if (bytes > kWindow)
+                return archive::ReadAt(file_, pos, buffer, bytes);
+            start_ = pos;
+            filled_ = file_.Seek(pos) ? file_.Read(window_.data(), kWindow) : 0;
+            if (bytes > filled_)
+                return false;
+        }
+        std::memcpy(buffer, window_.data() + (pos - start_), bytes);
+        return true;
+    }
+
+  private:
+    static constexpr size_t kWindow = 64 * 1024;
+    File& file_;
+    std::vector<uint8_t> window_;
+    uint64_t start_ = 0;
+    size_t filled_ = 0;
+};
+
 ZipEndRecord ParseEndRecord(const uint8_t* record) {
     bytes::ByteCursor c(record, kEndSize);
     ZipEndRecord end;
@@ -74,9 +101,9 @@ struct DirectoryHeader {
     uint64_t next = 0; // position of the following header
 };
 
-bool ReadDirectoryHeader(File& file, uint64_t pos, DirectoryHeader* h) {
+bool ReadDirectoryHeader(DirectoryReader& reader, uint64_t pos, DirectoryHeader* h) {
     uint8_t raw[kDirectorySize];
-    if (!ReadAt(file, pos, raw, sizeof raw))
+    if (!reader.ReadAt(pos, raw, sizeof raw))
         return false;
     bytes::ByteCursor c(raw, sizeof raw);
     if (c.U32LE() != kDirectorySignature)
@@ -112,9 +139,9 @@ void SplitMemberPath(std::wstring path, location::ArchiveEntry* entry) {
     }
 }
 
-bool ReadMemberName(File& file, uint64_t pos, const DirectoryHeader& h, std::wstring* name) {
+bool ReadMemberName(DirectoryReader& reader, uint64_t pos, const DirectoryHeader& h, std::wstring* name) {
     std::string raw(std::min<size_t>(h.nameLength, kMaxNameBytes), '\0');
-    if (!raw.empty() && !ReadAt(file, pos, &raw[0], raw.size()))
+    if (!raw.empty() && !reader.ReadAt(pos, &raw[0], raw.size()))
         return false;
     // The name is handled as a terminated string: a NUL inside it ends it.
     raw.resize(std::strlen(raw.c_str()));
@@ -129,10 +156,11 @@ bool SizesFromDirectory(File& file, uint32_t locator, uint32_t* crc, uint32_t* c
     const ZipEndRecord end = FindEndRecord(file);
     if (end.directoryOffset > kMaxPosition)
         return false;
+    DirectoryReader reader(file);
     uint64_t pos = end.directoryOffset;
     for (uint32_t i = 0; i < end.count; ++i) {
         DirectoryHeader h;
-        if (!ReadDirectoryHeader(file, pos, &h))
+        if (!ReadDirectoryHeader(reader, pos, &h))
             return false;
         if (h.localOffset == locator) {
             *crc = h.crc;
@@ -196,15 +224,16 @@ bool ListZipArchive(File& file, location::ArchiveListing* listing) {
     if (!file.LastWriteTime(&out.archiveTime))
         return false;
     out.entries.reserve(end.count);
+    DirectoryReader reader(file);
     uint64_t pos = end.directoryOffset;
     for (uint32_t i = 0; i < end.count; ++i) {
         DirectoryHeader h;
-        if (!ReadDirectoryHeader(file, pos, &h))
+        if (!ReadDirectoryHeader(reader, pos, &h))
             return false;
         if (h.method == kMethodStored || h.method == kMethodDeflate) {
             location::ArchiveEntry entry;
             std::wstring path;
-            if (!ReadMemberName(file, pos + kDirectorySize, h, &path))
+            if (!ReadMemberName(reader, pos + kDirectorySize, h, &path))
                 return false;
             SplitMemberPath(std::move(path), &entry);
             entry.locator = h.localOffset;

@@ -24,6 +24,7 @@ enum class OpenMode {
     ReadWrite,       // existing file, read and write, no sharing
     ReadWriteAlways, // open or create (OPEN_ALWAYS), read and write, no sharing
     CreateAlways,    // create or truncate, write access, no sharing
+    CreateNew,       // create a file that must not exist yet, write access, no sharing
 };
 
 // An open file; closed by the destructor. Move-only.
@@ -121,7 +122,7 @@ bool PathExists(const std::wstring& path);
 bool CreateFolder(const std::wstring& path);
 bool RemoveFolder(const std::wstring& path); // empty folders only
 bool DeleteFileAt(const std::wstring& path);
-// Copies `from` over `to`, replacing it.
+// Copies `from` over `to`, replacing it; `to` takes the last-write time of `from`.
 bool CopyOver(const std::wstring& from, const std::wstring& to);
 // Renames `from` to `to` in one step, replacing `to`, and returns once the change is on disk. Both
 // lie in the same folder; at every moment `to` is either the old file or the complete new one.

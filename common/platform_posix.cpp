@@ -83,6 +83,7 @@ bool File::Open(const std::wstring& path, OpenMode mode) {
     case OpenMode::ReadWrite: flags |= O_RDWR; break;
     case OpenMode::ReadWriteAlways: flags |= O_RDWR | O_CREAT; break;
     case OpenMode::CreateAlways: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
+    case OpenMode::CreateNew: flags |= O_WRONLY | O_CREAT | O_EXCL; break;
     }
     int fd = ::open(NativePath(path).c_str(), flags, 0644);
     if (fd < 0)
@@ -280,10 +281,16 @@ bool CopyOver(const std::wstring& from, const std::wstring& to) {
     for (;;) {
         size_t n = in.Read(buffer, sizeof buffer);
         if (n == 0)
-            return true;
+            break;
         if (out.Write(buffer, n) != n)
             return false;
     }
+    // CopyFileW carries the time along; extraction relies on that to date its members. Times this
+    // side cannot hold (before 1970) are left as they fall.
+    FileTime time = 0;
+    if (in.LastWriteTime(&time))
+        out.SetLastWriteTime(time);
+    return true;
 }
 
 bool GetLastWriteTime(const std::wstring& path, FileTime* time) {

@@ -71,6 +71,10 @@ bool File::Open(const std::wstring& path, OpenMode mode) {
         access = GENERIC_WRITE;
         disposition = CREATE_ALWAYS;
         break;
+    case OpenMode::CreateNew:
+        access = GENERIC_WRITE;
+        disposition = CREATE_NEW;
+        break;
     }
     HANDLE h = CreateFileW(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
                            nullptr);

@@ -26,6 +26,17 @@
 //
 //   quorle-tool zip-create FOLDER DESTINATION [--deflate]
 //       Packs FOLDER into a new ZIP (tools/pack_verb.cpp).
+//   quorle-tool zip-list ARCHIVE
+//       One line per listed member: folder<TAB>name<TAB>locator<TAB>size<TAB>time (a 64-bit file time
+//       in decimal), in UTF-8. Exit code 1 when nothing is listed.
+//
+//   quorle-tool zip-extract ARCHIVE LOCATOR OUTPUT
+//       Writes the bytes of the member whose local header lies at LOCATOR. Exit code 1 when the member
+//       cannot be extracted.
+//
+//   quorle-tool extract ARCHIVE TARGET_FOLDER
+//       Extracts the whole archive into a new folder below TARGET_FOLDER, as the program's extraction
+//       command does, and prints the folder's path. Exit code 1 when nothing could be extracted.
 //
 // A new verb is one entry in kVerbs.
 #include <cstdio>
@@ -41,6 +52,12 @@
 #include "thumbs/thumb_pipeline.h"
 
 int ZipCreate(const std::vector<std::wstring>& args);
+namespace tool {
+// archive_verbs.cpp
+int ZipList(const std::vector<std::wstring>& args);
+int ZipExtract(const std::vector<std::wstring>& args);
+int Extract(const std::vector<std::wstring>& args);
+} // namespace tool
 
 namespace {
 
@@ -217,6 +234,10 @@ const Verb kVerbs[] = {
      Decode},
     {"exif", "exif INPUT", Exif},
     {"thumbs", "thumbs FOLDER CACHE_FOLDER [--box W H] [--method M] [--quality Q] [--force]", Thumbs},
+    {"zip-list", "zip-list ARCHIVE", tool::ZipList},
+    {"zip-extract", "zip-extract ARCHIVE LOCATOR OUTPUT", tool::ZipExtract},
+    {"extract", "extract ARCHIVE TARGET_FOLDER", tool::Extract},
+    {"zip-create", "zip-create FOLDER DESTINATION [--deflate]", ZipCreate},
 };
 
 int Usage() {

@@ -1,0 +1,53 @@
+// Unpacking archives onto disk: a whole ZIP into a new folder, or chosen members of any archive into
+// an existing one. Member names come from the archive and are not trusted: every path written is
+// rebuilt from cleaned components, so nothing lands outside the target folder whatever the archive
+// says ("..", drives, roots, streams, device names).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "archive/job_progress.h"
+#include "common/location.h"
+#include "common/platform.h"
+
+namespace archive {
+
+// One path component as Windows would store it without surprises: control characters and
+// <>:"|?* become "_", trailing dots and spaces go, and a device name (CON, aux.jpg, LPT1.txt ...)
+// gets a leading "_". Empty when nothing is left ("", ".", "..", " . ").
+std::wstring CleanPathComponent(const std::wstring& component);
+
+// `path` (separated by "\" or "/") rebuilt from its cleaned components joined with "\"; empty
+// components, roots and drives fall away, so the result is always relative and never climbs.
+// Empty when nothing is left.
+std::wstring CleanRelativePath(const std::wstring& path);
+
+// Writes `size` bytes to a temporary file, dates it `time` (0 leaves it undated), then copies it over
+// `target` and announces the target to the shell. The temporary file is deleted in every case, and a
+// target that did not exist before is not left half written.
+bool WriteFileViaTemp(const std::wstring& target, const uint8_t* data, size_t size, platform::FileTime time);
+
+// Extracts every member of the ZIP at `archivePath` into a new folder below `targetFolder` named after
+// the archive ("Photos.zip" -> "Photos", or "Photos+1" when taken). When every member lies under one
+// top folder of that same name, that level is dropped. Members that cannot be extracted or written
+// are passed over; `progress` is asked to stop between members. True when the folder was created and
+// the members were gone through (even when stopped); `createdFolder` then holds its path.
+bool ExtractZipToFolder(const std::wstring& archivePath, const std::wstring& targetFolder, JobProgress& progress,
+                        std::wstring* createdFolder);
+
+// Fetches a member's bytes from whichever archive it belongs to: a page block of at least `*size`
+// bytes. False when the member cannot be had.
+using MemberFetch = std::function<bool(const location::ArchiveEntry&, platform::PageBlock*, size_t*)>;
+
+// Copies `members` into `targetFolder`, each under its own (cleaned) name without its folder inside the
+// archive, at a free name ("x.jpg", then "x+1.jpg" ...) so nothing is replaced. Member times are not
+// applied. Returns how many files were written; members that cannot be fetched or written are
+// passed over.
+size_t CopyMembersToFolder(const std::wstring& targetFolder, const std::vector<location::ArchiveEntry>& members,
+                           const MemberFetch& fetch);
+
+} // namespace archive
