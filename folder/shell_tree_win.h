@@ -20,6 +20,7 @@
 #include "app/messages.h"
 #include "app/settings.h"
 #include "folder/pane_location.h"
+#include "folder/shell_tree_rules.h"
 
 namespace shelltree {
 
