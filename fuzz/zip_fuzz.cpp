@@ -74,9 +74,9 @@ void CheckCleaned(const std::wstring& path) {
     size_t start = 0;
     for (;;) {
         const size_t end = std::min(path.find(L'\\', start), path.size());
-        const std::wstring part = path.substr(start, end - start);
-        Check(!part.empty() && part.back() != L'.' && part.back() != L' ');
-        for (wchar_t c : part)
+        const std::wstring piece = path.substr(start, end - start);
+        Check(!piece.empty() && piece.back() != L'.' && piece.back() != L' ');
+        for (wchar_t c : piece)
             Check(c >= 0x20 && std::wcschr(L"<>:\"|?*/", c) == nullptr);
         if (end == path.size())
             return;
