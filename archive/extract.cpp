@@ -120,11 +120,11 @@ std::wstring CleanRelativePath(const std::wstring& path) {
         size_t end = path.find_first_of(L"\\/", start);
         if (end == std::wstring::npos)
             end = path.size();
-        const std::wstring part = CleanPathComponent(path.substr(start, end - start));
-        if (!part.empty()) {
+        const std::wstring piece = CleanPathComponent(path.substr(start, end - start));
+        if (!piece.empty()) {
             if (!out.empty())
                 out += paths::kSeparator;
-            out += part;
+            out += piece;
         }
         start = end + 1;
     }

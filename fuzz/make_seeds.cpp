@@ -254,6 +254,9 @@ void ZipSeeds(Corpus& corpus) {
     folderMember.data.clear();
     corpus.Add("zip", "three-members.zip", testzip::Make({stored, deflated, folderMember}).bytes.Data());
     corpus.Add("zip", "comment.zip", testzip::Make({deflated, stored}, "a comment").bytes.Data());
+    testzip::Member hostile = stored;
+    hostile.name = "../..\\C:\\aux . /con.jpg:s <|>. ";
+    corpus.Add("zip", "hostile-names.zip", testzip::Make({hostile, stored}).bytes.Data());
     corpus.AddTemplates("zip", 2);
 }
 

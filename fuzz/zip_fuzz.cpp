@@ -2,12 +2,16 @@
 // the input as it is when it ends with an end record's signature within its last 65,557 bytes,
 // otherwise a patched copy of a small archive made at start-up (stored, deflated, data-descriptor and
 // folder members, a comment). The archive is listed, every listed member extracted, and the last four
-// input bytes are tried as a locator too.
+// input bytes are tried as a locator too. The names extraction would write are checked to stay inside
+// their folder.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
+#include "archive/extract.h"
 #include "archive/zip_reader.h"
 #include "common/platform.h"
 #include "fuzz/fuzz_support.h"
@@ -63,6 +67,23 @@ void CheckExtract(platform::File& file, uint32_t locator) {
     }
 }
 
+// A cleaned path is relative, never climbs and holds nothing Windows reads specially.
+void CheckCleaned(const std::wstring& path) {
+    if (path.empty())
+        return;
+    size_t start = 0;
+    for (;;) {
+        const size_t end = std::min(path.find(L'\\', start), path.size());
+        const std::wstring piece = path.substr(start, end - start);
+        Check(!piece.empty() && piece.back() != L'.' && piece.back() != L' ');
+        for (wchar_t c : piece)
+            Check(c >= 0x20 && std::wcschr(L"<>:\"|?*/", c) == nullptr);
+        if (end == path.size())
+            return;
+        start = end + 1;
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -87,6 +108,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             Check(entry.folder.find(L'/') == std::wstring::npos);
             Check(entry.folder.empty() || entry.folder.back() == L'\\');
             CheckExtract(file, entry.locator);
+            CheckCleaned(archive::CleanRelativePath(entry.folder));
+            const std::wstring name = archive::CleanPathComponent(entry.name);
+            CheckCleaned(name);
+            Check(name.find(L'\\') == std::wstring::npos);
         }
     } else {
         Check(listing.entries.empty());

@@ -36,17 +36,17 @@ bool ParseLocator(const std::wstring& text, uint32_t* value) {
 
 // An existing OUTPUT is replaced only once the whole member is on disk beside it.
 bool WriteOutput(const std::wstring& output, const uint8_t* data, size_t size) {
-    const std::wstring part = paths::MakeUniqueName(output + L".part", false);
-    if (part.empty())
+    const std::wstring partial = paths::MakeUniqueName(output + L".partial", false);
+    if (partial.empty())
         return false;
     platform::File file;
-    if (!file.Open(part, platform::OpenMode::CreateNew))
+    if (!file.Open(partial, platform::OpenMode::CreateNew))
         return false;
     const bool written = (size == 0 || file.Write(data, size) == size) && file.Flush();
     file.Close();
-    if (written && platform::MoveOver(part, output))
+    if (written && platform::MoveOver(partial, output))
         return true;
-    platform::DeleteFileAt(part);
+    platform::DeleteFileAt(partial);
     return false;
 }
 
