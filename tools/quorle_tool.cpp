@@ -217,6 +217,7 @@ const Verb kVerbs[] = {
      Decode},
     {"exif", "exif INPUT", Exif},
     {"thumbs", "thumbs FOLDER CACHE_FOLDER [--box W H] [--method M] [--quality Q] [--force]", Thumbs},
+    {"zip-create", "zip-create FOLDER DESTINATION [--deflate]", ZipCreate},
 };
 
 int Usage() {
