@@ -152,8 +152,9 @@ class ZipWriter : public ::testing::Test {
         const bool ok = archive::PackFolderToZip(src_, dest_ + L"\\out.zip", method, progress_, &written, &failure);
         EXPECT_EQ(failure, expect) << archive::PackFailureText(failure);
         EXPECT_EQ(ok, expect == PackFailure::None);
-        if (!ok)
+        if (!ok) {
             EXPECT_TRUE(Names(dest_).empty()) << "a failed job leaves nothing at the destination";
+        }
         return written;
     }
     std::vector<Central> Directory(ZipMethod method) {
