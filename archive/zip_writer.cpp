@@ -11,7 +11,8 @@
 //     0 signature 0x06054B50   4 disk 0   6 directory disk 0   8 entries here   10 entries in all
 //    12 directory size   16 directory offset   20 comment length 0
 //
-// Folder entries and empty files carry no data, CRC 0 and sizes 0, whatever the method. Since bit 3
+// Folder entries and stored empty files carry no data, CRC 0 and sizes 0; an empty file deflated
+// carries the two-byte empty deflate stream (compressed size 2), which every reader accepts. Since bit 3
 // (sizes after the data) is never set, a file's local header is written with zero CRC and sizes,
 // its data streamed after it, and the header patched once the data is out: memory stays at two
 // pieces and the deflate state, whatever the file sizes.
@@ -291,8 +292,20 @@ PackFailure WriteFile(Job& job, Entry* e) {
     if (!deflated && job.out.Offset() + kLocalHeaderBytes + e->name.size() + size > kMaxField + 1)
         return PackFailure::ArchiveTooLarge;
     PackFailure failure = WriteHeader(job.out, e);
-    if (failure != PackFailure::None || size == 0)
+    if (failure != PackFailure::None || (size == 0 && !deflated))
         return failure;
+    if (size == 0) {
+        // No bytes at all is no deflate stream, and readers reject it: an empty file deflated is the
+        // two-byte final empty block, as zlib itself writes it.
+        static const uint8_t kEmptyStream[2] = {0x03, 0x00};
+        if (!job.out.Write(kEmptyStream, sizeof kEmptyStream))
+            return PackFailure::TempFileFailed;
+        e->packedSize = sizeof kEmptyStream;
+        uint8_t header[kLocalHeaderBytes];
+        FillLocalHeader(header, *e);
+        return job.out.Patch(uint64_t{e->offset} + 14, header + 14, 12) ? PackFailure::None
+                                                                           : PackFailure::TempFileFailed;
+    }
 
     const uint64_t dataStart = job.out.Offset();
     if (deflated) {
