@@ -428,7 +428,8 @@ PackFailure Pack(const std::wstring& sourceFolder, const std::wstring& destinati
     const std::wstring target = paths::MakeUniqueName(wanted, true);
     if (target.empty())
         return PackFailure::NoFreeName;
-    if (!platform::CopyOver(temp.path, target)) {
+    // A rename shows the archive at once and whole; across volumes it is copied as the last step.
+    if (!platform::MoveNew(temp.path, target) && !platform::CopyOver(temp.path, target)) {
         platform::DeleteFileAt(target);
         return PackFailure::CopyFailed;
     }

@@ -127,6 +127,9 @@ bool CopyOver(const std::wstring& from, const std::wstring& to);
 // Renames `from` to `to` in one step, replacing `to`, and returns once the change is on disk. Both
 // lie in the same folder; at every moment `to` is either the old file or the complete new one.
 bool MoveOver(const std::wstring& from, const std::wstring& to);
+// Renames `from` to `to` in one step when `to` does not exist and both lie on one volume; false
+// otherwise (nothing changes), so the caller can copy instead.
+bool MoveNew(const std::wstring& from, const std::wstring& to);
 bool GetLastWriteTime(const std::wstring& path, FileTime* time);
 // A DOS date and time (archive members) read as local time and converted to UTC with the current
 // time-zone rules. False for a date or time no calendar has (month 0, minute 60 ...).

@@ -245,6 +245,11 @@ bool MoveOver(const std::wstring& from, const std::wstring& to) {
     return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
+bool MoveNew(const std::wstring& from, const std::wstring& to) {
+    // Neither replacing nor copying across volumes: either would show a half-made file at `to`.
+    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
 bool GetLastWriteTime(const std::wstring& path, FileTime* time) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))

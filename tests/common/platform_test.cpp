@@ -180,6 +180,14 @@ TEST(PlatformFiles, MoveOverReplacesInOneStep) {
     EXPECT_FALSE(platform::PathExists(from));
     EXPECT_FALSE(platform::MoveOver(from, to)) << "nothing to move";
     EXPECT_EQ(fixtures::ReadWholeFile(to), second.Data());
+
+    // MoveNew never replaces: onto a taken name it leaves both files as they were.
+    ASSERT_TRUE(second.SaveTo(from));
+    EXPECT_FALSE(platform::MoveNew(from, to));
+    EXPECT_TRUE(platform::PathExists(from));
+    EXPECT_TRUE(platform::MoveNew(from, dir / L"free.ini"));
+    EXPECT_FALSE(platform::PathExists(from));
+    EXPECT_EQ(fixtures::ReadWholeFile(dir / L"free.ini"), second.Data());
 }
 
 TEST(PlatformFiles, NonAsciiNames) {
