@@ -147,7 +147,9 @@ bool WriteFileViaTemp(const std::wstring& target, const uint8_t* data, size_t si
     bool copied = false;
     if (written) {
         const bool existed = platform::PathExists(target);
-        copied = platform::CopyOver(temp, target);
+        // A new name on the temporary folder's volume is taken by a rename, whole at once; the rest
+        // (another volume, a name that exists) is copied over.
+        copied = (!existed && platform::MoveNew(temp, target)) || platform::CopyOver(temp, target);
         if (copied)
             platform::AnnounceFileCreated(target);
         else if (!existed)

@@ -26,8 +26,8 @@ std::wstring CleanPathComponent(const std::wstring& component);
 // Empty when nothing is left.
 std::wstring CleanRelativePath(const std::wstring& path);
 
-// Writes `size` bytes to a temporary file, dates it `time` (0 leaves it undated), then copies it over
-// `target` and announces the target to the shell. The temporary file is deleted in every case, and a
+// Writes `size` bytes to a temporary file, dates it `time` (0 leaves it undated), then renames it to a
+// new `target` on the same volume or copies it over `target`, and announces the target to the shell. The temporary file is deleted in every case, and a
 // target that did not exist before is not left half written.
 bool WriteFileViaTemp(const std::wstring& target, const uint8_t* data, size_t size, platform::FileTime time);
 
