@@ -275,8 +275,9 @@ TEST_F(ZipWriter, EmptyFilesCarryTheMethodAndTheLeastData) {
         EXPECT_EQ(Le(zip, 8, 2), static_cast<uint32_t>(method));
         EXPECT_EQ(Le(zip, 14, 4) | Le(zip, 22, 4), 0u) << "CRC and size";
         EXPECT_EQ(Le(zip, 18, 4), deflated ? 2u : 0u) << "compressed size";
-        if (deflated)
+        if (deflated) {
             EXPECT_EQ(Le(zip, 35, 2), 0x0003u);
+        }
         platform::PageBlock block;
         uint32_t size = 1;
         EXPECT_TRUE(archive::ExtractZipEntry(path, 0, &block, &size));
