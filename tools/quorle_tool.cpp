@@ -1,12 +1,14 @@
 // quorle-tool: command-line front end of the portable core, for tests, fuzzing, benchmarks and anyone
 // debugging a picture.
 //
-//   quorle-tool decode INPUT OUTPUT.bmp [--fit N] [--no-gamma] [--no-composite]
+//   quorle-tool decode INPUT OUTPUT.bmp [--fit N] [--whole] [--no-gamma] [--no-composite]
 //                      [--no-file-background] [--background RRGGBB]
 //       Decodes INPUT as the program would (24-bit result, optionally reduced towards an N x N box
-//       while decoding), writes it as a bitmap and prints key=value lines: format, width, height,
-//       source_bits, status, orientation and the decoder's own facts (progressive, exif, comments,
-//       interlaced, transparent, texts, description). The other options set the PNG and GIF
+//       while decoding, a progressive JPEG reduced by 8 from its DC scans as the thumbnails are),
+//       writes it as a bitmap and prints key=value lines: format, width, height, source_bits, status,
+//       orientation and the decoder's own facts (progressive, exif, comments, dc_only, interlaced,
+//       transparent, texts, description). --whole decodes every scan of a progressive JPEG, for
+//       comparing the two. The other options set the PNG and GIF
 //       transparency and gamma handling; their defaults are the settings' defaults. Exit code 0 when
 //       a picture was written, 1 otherwise.
 //
@@ -95,6 +97,8 @@ int Decode(const Args& args) {
                 return 1;
             }
             ++i;
+        } else if (args[i] == L"--whole") {
+            options.jpeg_dc_only = false;
         } else if (args[i] == L"--no-gamma") {
             options.background.display_gamma = 0;
         } else if (args[i] == L"--no-composite") {
@@ -207,7 +211,7 @@ struct Verb {
 };
 
 const Verb kVerbs[] = {
-    {"decode", "decode INPUT OUTPUT.bmp [--fit N] [--no-gamma] [--no-composite] [--no-file-background] "
+    {"decode", "decode INPUT OUTPUT.bmp [--fit N] [--whole] [--no-gamma] [--no-composite] [--no-file-background] "
                "[--background RRGGBB]",
      Decode},
     {"exif", "exif INPUT", Exif},
