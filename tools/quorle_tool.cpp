@@ -17,7 +17,8 @@
 //       "index<TAB>label<TAB>value" line each, with the built-in English words. Exit code 0 when the
 //       file could be read, 1 otherwise.
 //
-//   quorle-tool thumbs FOLDER CACHE_FOLDER [--box W H] [--method M] [--quality Q] [--force] [--threads N]
+//   quorle-tool thumbs FOLDER CACHE_FOLDER [--box W H] [--method M] [--quality Q] [--force]
+//                      [--threads N] [--whole]
 //       Runs the thumbnail pipeline of the running program over a file-system folder: lists it,
 //       reads and looks up the folder's cache in CACHE_FOLDER, decodes and fits what is missing
 //       (box W x H, default 140 x 105; scaling method M 0..3, default 0, where 3, the system's
@@ -25,7 +26,9 @@
 //       writes index.dat and the data file.
 //       --force ignores the cache and rewrites it. --threads N decodes on N threads (1: all on the
 //       calling thread; default: the program's rule, one per core, at most 4). Prints items, decoded,
-//       from_cache, threads and seconds lines; the items and the cache come out the same for any N. Exit code 0 when the folder held pictures and the cache could be written.
+//       from_cache, threads and seconds lines; the items and the cache come out the same for any N.
+//       --whole decodes every scan of progressive JPEGs (the pipeline before the reduced path).
+//       Exit code 0 when the folder held pictures and the cache could be written.
 //
 // A new verb is one entry in kVerbs.
 #include <cstdio>
@@ -192,6 +195,8 @@ int Thumbs(const Args& args) {
             ++i;
         } else if (args[i] == L"--force") {
             options.force = true;
+        } else if (args[i] == L"--whole") {
+            options.settings.load.jpeg_dc_only = false;
         } else if (args[i] == L"--threads") {
             if (i + 1 >= args.size() || !ParseCount(args[i + 1], &a) || a < 1 || a > 64) {
                 std::fprintf(stderr, "thumbs: --threads needs 1..64\n");
@@ -232,7 +237,9 @@ const Verb kVerbs[] = {
                "[--background RRGGBB]",
      Decode},
     {"exif", "exif INPUT", Exif},
-    {"thumbs", "thumbs FOLDER CACHE_FOLDER [--box W H] [--method M] [--quality Q] [--force] [--threads N]", Thumbs},
+    {"thumbs", "thumbs FOLDER CACHE_FOLDER [--box W H] [--method M] [--quality Q] [--force] [--threads N] "
+               "[--whole]",
+     Thumbs},
 };
 
 int Usage() {
