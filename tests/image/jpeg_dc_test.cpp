@@ -179,8 +179,9 @@ TEST(JpegDcOnly, DamagedAndCutStreamsStayInBounds) {
         damaged[i] = static_cast<uint8_t>(i % 3 == 0 ? 0xFF : keep ^ 0x5A);
         const Decoded whole = Decode(damaged, 24, false);
         const Decoded dc = Decode(damaged, 24, true);
-        if (whole.ok)
+        if (whole.ok) {
             EXPECT_TRUE(dc.ok) << i;
+        }
         damaged[i] = keep;
     }
 }
