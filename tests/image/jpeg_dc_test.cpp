@@ -46,7 +46,8 @@ Picture Photo(int components = 3) {
     p.kind = components == 1 ? testjpeg::Kind::Grey : testjpeg::Kind::Colour;
     p.quality = 88;
     p.sample = [](int x, int y, int c) {
-        uint32_t h = static_cast<uint32_t>(x * 73856093) ^ static_cast<uint32_t>(y * 19349663) ^ static_cast<uint32_t>(c * 83492791);
+        uint32_t h = static_cast<uint32_t>(x) * 73856093u ^ static_cast<uint32_t>(y) * 19349663u ^
+                     static_cast<uint32_t>(c) * 83492791u;
         h = (h ^ (h >> 13)) * 0x5bd1e995u;
         const int grain = static_cast<int>((h >> 24) & 15) - 8;
         const bool block = ((x / 70) + (y / 50)) % 4 == 0;
