@@ -110,8 +110,9 @@ int main(int argc, char** argv) {
         return Best(clean, "'" + tool + "' thumbs '" + dir + "' '" + cache + "' --box 140 105 --force " + extra, rounds);
     };
     auto gm = [&](const std::string& dir, size_t threads) {
-        return Best(clean, "OMP_NUM_THREADS=" + std::to_string(threads) + " gm mogrify -output-directory '" + out +
-                               "' -size 280x210 -thumbnail 140x105 '" + dir + "'/*.jpg",
+        // gm puts each input's path, as given, under the output folder: give it bare names.
+        return Best(clean, "cd '" + dir + "' && OMP_NUM_THREADS=" + std::to_string(threads) +
+                               " gm mogrify -output-directory '" + out + "' -size 280x210 -thumbnail 140x105 *.jpg",
                     rounds);
     };
     auto vips = [&](const std::string& dir, size_t threads) {
