@@ -18,7 +18,9 @@ constexpr int kPhotoHeight = 3000;
 // A camera-like JPEG, by default 12 megapixels (4000 x 3000, 2 x 2 chroma subsampling, quality 90): gradients,
 // texture, hard-edged blocks and grain, different for each seed, so the entropy decoder has the kind
 // of work a camera file gives it.
-inline std::vector<uint8_t> MakePhotoJpeg(uint32_t seed, int width = kPhotoWidth, int height = kPhotoHeight) {
+// `progressive` writes it with the library's default progressive script, as most savers do.
+inline std::vector<uint8_t> MakePhotoJpeg(uint32_t seed, int width = kPhotoWidth, int height = kPhotoHeight,
+                                          bool progressive = false) {
     jpeg_compress_struct cinfo;
     jpeg_error_mgr err;
     cinfo.err = jpeg_std_error(&err);
@@ -32,6 +34,8 @@ inline std::vector<uint8_t> MakePhotoJpeg(uint32_t seed, int width = kPhotoWidth
     cinfo.in_color_space = JCS_RGB;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, 90, TRUE);
+    if (progressive)
+        jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
     std::vector<uint8_t> row(static_cast<size_t>(width) * 3);
     const int shift = static_cast<int>(seed % 97);

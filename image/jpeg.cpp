@@ -20,6 +20,8 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
+#include "image/jpeg_dc.h"
+
 namespace image {
 
 namespace {
@@ -114,6 +116,7 @@ struct DecodeJob {
     ImageLimits limits;
     const std::atomic<bool>* cancel;
     const uint8_t* ink;
+    bool dc_only; // the data holds only the scans a 1/8 transform reads (jpeg_dc.h)
     // Out.
     uint32_t status;
     uint32_t stored_width, stored_height;
@@ -126,12 +129,7 @@ struct DecodeJob {
 };
 
 uint32_t ScaleDenominator(const DecodeJob* job, uint32_t width, uint32_t height) {
-    if (!job->reduce || job->box_width == 0 || job->box_height == 0)
-        return 1;
-    const uint32_t qw = width / job->box_width;
-    const uint32_t qh = height / job->box_height;
-    const uint32_t q = qw < qh ? qw : qh;
-    return q >= 8 ? 8 : (q >= 4 ? 4 : (q >= 2 ? 2 : 1));
+    return job->reduce ? JpegScaleDenominator(job->box_width, job->box_height, width, height) : 1;
 }
 
 void StoreCmykRow(const JSAMPLE* in, uint8_t* out, uint32_t width, const uint8_t* ink) {
@@ -190,6 +188,10 @@ bool RunDecode(DecodeJob* job, DecodeState* state) {
     cinfo.scale_denom = ScaleDenominator(job, cinfo.image_width, cinfo.image_height);
     if (cinfo.out_color_space == JCS_RGB)
         cinfo.out_color_space = JCS_EXT_BGR;
+    // The whole file leaves nothing to smooth; here smoothing would invent the terms the skipped scans
+    // hold and so change the picture.
+    if (job->dc_only)
+        cinfo.do_block_smoothing = FALSE;
     jpeg_calc_output_dimensions(&cinfo);
 
     const int comps = cinfo.output_components;
@@ -265,6 +267,31 @@ void ResetFacts(JpegContext& ctx) {
     ctx.exif_length = 0;
     ctx.stored_width = 0;
     ctx.stored_height = 0;
+    ctx.dc_only = false;
+}
+
+// A progressive picture reduced by 8 from the scans its transform reads (jpeg_dc.h). False, with nothing in
+// `job`, when the file does not qualify or the library refuses the copy: the caller decodes the file
+// whole, so a failure here costs time but never a picture.
+bool RunDcOnlyDecode(const JpegContext& ctx, DecodeJob* job) {
+    if (!ctx.reduce || !ctx.allow_dc_only)
+        return false;
+    JpegDcStream dc;
+    if (BuildJpegDcStream(job->data, job->size, ctx.box_width, ctx.box_height, &dc) != JpegDcRefusal::None)
+        return false;
+    DecodeJob attempt = *job;
+    attempt.data = dc.block.Get();
+    attempt.size = dc.size;
+    attempt.dc_only = true;
+    DecodeState state;
+    if (!RunDecode(&attempt, &state)) {
+        platform::PageFree(attempt.pixels);
+        return false;
+    }
+    *job = attempt;
+    job->data = ctx.src.begin;
+    job->size = SourceSize(ctx.src);
+    return true;
 }
 
 bool DecodeJpeg(JpegContext& ctx, DecodedImage& out) {
@@ -283,8 +310,13 @@ bool DecodeJpeg(JpegContext& ctx, DecodedImage& out) {
         src.status = status::kCannotRead;
         return false;
     }
-    DecodeState state;
-    const bool ok = RunDecode(&job, &state);
+    const bool dcOnly = RunDcOnlyDecode(ctx, &job);
+    bool ok = dcOnly;
+    if (!dcOnly && !DecodeCancelled(src)) {
+        DecodeState state;
+        ok = RunDecode(&job, &state);
+    }
+    ctx.dc_only = dcOnly;
     ctx.stored_width = job.stored_width;
     ctx.stored_height = job.stored_height;
     if (!ok || DecodeCancelled(src)) {
@@ -387,6 +419,15 @@ bool RunEncode(EncodeJob* job, EncodeState* state) {
 
 } // namespace
 
+uint32_t JpegScaleDenominator(uint32_t box_width, uint32_t box_height, uint32_t width, uint32_t height) {
+    if (box_width == 0 || box_height == 0)
+        return 1;
+    const uint32_t qw = width / box_width;
+    const uint32_t qh = height / box_height;
+    const uint32_t q = qw < qh ? qw : qh;
+    return q >= 8 ? 8 : (q >= 4 ? 4 : (q >= 2 ? 2 : 1));
+}
+
 void JpegSetFit(JpegContext& ctx, uint32_t fit_size) {
     ctx.reduce = fit_size != 0;
     ctx.box_width = fit_size;
@@ -417,6 +458,7 @@ bool JpegLoad(const DecodeInput& in, const DecodeRequest& request, DecodedImage&
     if (request.options) {
         ctx.src.limits = request.options->limits;
         ctx.src.cancel = request.options->cancel;
+        ctx.allow_dc_only = request.options->jpeg_dc_only;
     }
     JpegSetFit(ctx, request.fit_size);
     const bool ok = in.path ? JpegDecodeFromFile(ctx, *in.path, out) : JpegDecodeFromMemory(ctx, in.data, in.size, out);
@@ -428,6 +470,7 @@ bool JpegLoad(const DecodeInput& in, const DecodeRequest& request, DecodedImage&
         report.facts.push_back(DecoderFact{"comments", ctx.comment_count});
         report.facts.push_back(DecoderFact{"stored_width", ctx.stored_width});
         report.facts.push_back(DecoderFact{"stored_height", ctx.stored_height});
+        report.facts.push_back(DecoderFact{"dc_only", ctx.dc_only ? 1u : 0u});
     }
     return ok;
 }

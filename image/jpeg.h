@@ -41,7 +41,13 @@ struct JpegContext {
     uint32_t box_height = 0;
     uint32_t comment_count = 0; // COM segments before the scan
     uint32_t orientation = 1;   // Exif orientation: 1, 3, 6 or 8
+    bool dc_only = false;       // the picture came from the DC scans (and low chroma terms) alone, jpeg_dc.h
+    bool allow_dc_only = true;  // false: progressive files are always decoded whole
 };
+
+// The scale rule of reduced decoding: 8, 4, 2 or 1 by how many times the box fits into the picture
+// (the smaller of the two directions); 1 without a box.
+uint32_t JpegScaleDenominator(uint32_t box_width, uint32_t box_height, uint32_t width, uint32_t height);
 
 // Asks for a reduced decode towards a square box of `fit_size`; 0 decodes at full size.
 void JpegSetFit(JpegContext& ctx, uint32_t fit_size);
@@ -52,7 +58,7 @@ bool JpegDecodeFromMemory(JpegContext& ctx, const uint8_t* data, size_t length, 
 bool JpegDecodeFromFile(JpegContext& ctx, const std::wstring& path, DecodedImage& out);
 
 // Registry entry of the format (see load.h): reduced by the fit size; reports the orientation and
-// the facts progressive, exif and comments.
+// the facts progressive, exif, comments, stored_width, stored_height and dc_only.
 bool JpegLoad(const DecodeInput& in, const DecodeRequest& request, DecodedImage& out, LoadReport& report);
 
 // Mark E of the thumbnail engine: 1 for an Exif segment, plus 1 when its orientation is not 1.

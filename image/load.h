@@ -41,6 +41,9 @@ struct LoadOptions {
     // While it reads true, decoding stops at the next row band and the load fails without a picture
     // (and without trying the plug-ins). Owned by the caller; must outlive the load.
     const std::atomic<bool>* cancel = nullptr;
+    // A progressive JPEG reduced by 8 may be decoded from its DC scans alone (image/jpeg_dc.h);
+    // false decodes every scan.
+    bool jpeg_dc_only = true;
 };
 
 // One fact a decoder reports about the picture it read (for example "progressive").

@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
-# Fetches the public test pictures of three format libraries from Debian's source packages, through a
+# Fetches the public test pictures of four format libraries from Debian's source packages, through a
 # private apt configuration (the system's sources stay untouched), into a cache folder:
 #   scripts/fetch-test-suites.sh [CACHE]      (default: build/test-suites)
 # Results: CACHE/{pngsuite,pngsuite-interlaced,testpngs,png-crashers}/*.png, CACHE/{gif,gif-doc}/*.gif,
-# CACHE/tiff/*.tif*
-# Idempotent: a second run finds CACHE/.done and does nothing.
+# CACHE/tiff/*.tif*, CACHE/jpeg/*.jpg, CACHE/jpeg-scan/test.scan (the library's own progressive script)
+# Idempotent: a second run finds CACHE/.done (and each set's own .done) and does nothing.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 cache=${1:-"$here/build/test-suites"}
 mkdir -p "$cache"
 cache=$(cd "$cache" && pwd)
 
-[ -f "$cache/.done" ] && exit 0
+# A cache made before a set was added still fetches that set.
+[ -f "$cache/.done" ] && [ -f "$cache/jpeg/.done" ] && [ -f "$cache/jpeg-scan/.done" ] && exit 0
 
 apt_dir="$cache/apt"
 work="$cache/src"
@@ -64,4 +65,6 @@ fetch libpng1.6 '*.png' pngsuite=contrib/pngsuite pngsuite-interlaced=contrib/pn
   testpngs=contrib/testpngs png-crashers=contrib/testpngs/crashers
 fetch giflib '*.gif' gif=pic gif-doc=doc/whatsinagif
 fetch tiff '*.tif*' tiff=test/images
+fetch libjpeg-turbo '*.jpg' jpeg=testimages
+fetch libjpeg-turbo 'test.scan' jpeg-scan=testimages
 touch "$cache/.done"

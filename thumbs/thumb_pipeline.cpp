@@ -1,6 +1,7 @@
 #include "thumbs/thumb_pipeline.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <utility>
@@ -8,6 +9,7 @@
 #include "common/path.h"
 #include "folder/listing.h"
 #include "folder/pane_location.h"
+#include "thumbs/decode_pool.h"
 
 namespace thumbs {
 
@@ -241,62 +243,92 @@ ThumbOutcome ProcessThumbJob(const std::wstring& cacheFolder, const ThumbJob& ra
             EncodeThumbnail(item, settings.jpegQuality, scratch.Get(), slotSize, &record.stream);
     };
 
-    bool abandoned = false;
-    for (size_t i = 0; i < job.count; ++i) {
+    // Decodes may run on the pool; they watch the run's own flag, which a stop also raises.
+    std::atomic<bool> cancelRun{false};
+    ThumbSettings poolSettings = settings;
+    if (hooks.pool)
+        poolSettings.load.cancel = &cancelRun;
+    const ThumbSettings& decodeSettings = hooks.pool ? poolSettings : settings;
+    const size_t ahead = hooks.pool ? 2 * hooks.pool->Threads() : 0;
+    struct ItemWork {
+        bool got = false;
+        bool fresh = false;
+        bool made = true;
+    };
+    std::vector<ItemWork> work(job.count);
+    auto decodeFresh = [&](size_t i, image::Scaler& threadScaler) {
         folder::ThumbItem& item = job.items[i];
-        const folder::ArchiveEntry& entry = job.listing->entries[i];
-        PrepareItem(job, entry, item);
+        ItemWork& w = work[i];
         int orientation = 1;
         image::DecodedImage picture;
-        bool got = false;
-        if (cacheRead && LookupItem(cache, lookup, item, jpeg, picture)) {
-            item.fromCache = 1;
+        if (!DecodeSource(job, job.listing->entries[i], item, decodeSettings, &orientation, picture))
+            return;
+        w.got = w.fresh = true;
+        w.made = FitPicture(picture, item, orientation, false, settings, threadScaler);
+        if (w.made)
+            folder::AttachThumbnail(item, picture);
+    };
+
+    OrderedSteps first;
+    first.prepare = [&](size_t i) {
+        folder::ThumbItem& item = job.items[i];
+        PrepareItem(job, job.listing->entries[i], item);
+        image::DecodedImage picture;
+        if (!cacheRead || !LookupItem(cache, lookup, item, jpeg, picture))
+            return true;
+        item.fromCache = 1;
+        ItemWork& w = work[i];
+        w.got = true;
+        w.made = FitPicture(picture, item, 1, stale, settings, scaler);
+        if (w.made)
+            folder::AttachThumbnail(item, picture);
+        return false;
+    };
+    first.produce = [&](size_t i, image::Scaler& threadScaler) { decodeFresh(i, threadScaler); };
+    first.consume = [&](size_t i) {
+        folder::ThumbItem& item = job.items[i];
+        const ItemWork& w = work[i];
+        if (item.fromCache)
             ++outcome.fromCache;
-            got = true;
-        } else if (DecodeSource(job, entry, item, settings, &orientation, picture)) {
+        if (w.fresh) {
             dirty = true;
             ++outcome.decoded;
-            got = true;
         }
-        const bool made = !got || FitPicture(picture, item, orientation, item.fromCache && stale, settings, scaler);
-        if (got && made)
-            folder::AttachThumbnail(item, picture);
-        keep(i, made);
+        keep(i, !w.got || w.made);
         item.state = stale ? 0 : 1;
         ItemDone(hooks, i, item);
-        if (!KeepGoing(hooks)) {
-            abandoned = true;
-            break;
-        }
-    }
+        return KeepGoing(hooks);
+    };
+    bool abandoned = !RunInOrder(hooks.pool, job.count, ahead, first, cancelRun, settings.load.cancel, scaler);
     cache = CacheBlock();
 
     if (!abandoned && stale) {
         // The provisional thumbnails were drawn stretched; now replace each with one made for the box.
         dirty = true;
-        for (size_t i = 0; i < job.count; ++i) {
+        work.assign(job.count, ItemWork());
+        OrderedSteps second;
+        second.prepare = [&](size_t i) {
             folder::ThumbItem& item = job.items[i];
-            if (item.fromCache) {
-                int orientation = 1;
-                image::DecodedImage picture;
-                folder::FreeThumbnail(item);
-                item.fromCache = 0;
-                bool made = true;
-                if (DecodeSource(job, job.listing->entries[i], item, settings, &orientation, picture)) {
-                    ++outcome.decoded;
-                    made = FitPicture(picture, item, orientation, false, settings, scaler);
-                    if (made)
-                        folder::AttachThumbnail(item, picture);
-                }
-                keep(i, made);
-            }
+            if (!item.fromCache)
+                return false;
+            folder::FreeThumbnail(item);
+            item.fromCache = 0;
+            work[i].got = true; // a record is kept for it whatever the decode gives
+            return true;
+        };
+        second.produce = [&](size_t i, image::Scaler& threadScaler) { decodeFresh(i, threadScaler); };
+        second.consume = [&](size_t i) {
+            folder::ThumbItem& item = job.items[i];
+            const ItemWork& w = work[i];
+            if (w.fresh)
+                ++outcome.decoded;
+            if (w.got)
+                keep(i, w.made);
             item.state = 1;
             ItemDone(hooks, i, item);
-            if (!KeepGoing(hooks)) {
-                abandoned = true;
-                break;
-            }
-        }
+            return KeepGoing(hooks);
+        };
+        abandoned = !RunInOrder(hooks.pool, job.count, ahead, second, cancelRun, settings.load.cancel, scaler);
     }
 
     outcome.finished = !abandoned;

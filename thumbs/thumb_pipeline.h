@@ -21,6 +21,8 @@
 
 namespace thumbs {
 
+class DecodePool;
+
 struct ThumbSettings {
     int32_t boxWidth = 140;   // key 13, 32..800
     int32_t boxHeight = 105;  // key 14, 32..800
@@ -59,6 +61,9 @@ struct ThumbHooks {
     // The thread's scaler; method 3 needs the Windows one. Without it, or natively, method 3 falls
     // back to method 0.
     image::Scaler* scaler = nullptr;
+    // Fresh decodes of the items ahead run on these threads (decode_pool.h); the hooks above and the
+    // cache are still used on the calling thread only, in item order. Null: all on the caller's.
+    DecodePool* pool = nullptr;
 };
 
 struct ThumbOutcome {

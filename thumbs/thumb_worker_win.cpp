@@ -5,6 +5,7 @@
 #include "app/messages.h"
 #include "common/message_worker_win.h"
 #include "image/scale_gdi_win.h"
+#include "thumbs/decode_pool.h"
 
 namespace thumbs {
 
@@ -18,12 +19,16 @@ constexpr ULONGLONG kBatchMs = 40;
 constexpr size_t kBatchItems = 256;
 
 struct Worker {
-    app::Routing* routing;
-    int index;
-    CacheLock* cacheLock;
+    app::Routing* routing = nullptr;
+    int index = 0;
+    CacheLock* cacheLock = nullptr;
     // The last load a stop ended. The pane may already have asked for that load's production, and
     // the request can still be on its way here: it is dropped, as the stop has answered for it.
     uint32_t stoppedLoad = 0;
+    // The decode threads both workers share, taken at the first production; joined when the last
+    // worker record goes. Null on a single core.
+    std::shared_ptr<DecodePool> pool;
+    bool poolAsked = false;
 };
 
 HWND Broker(const Worker& w) { return w.routing->broker.load(); }
@@ -50,8 +55,9 @@ void Bounce(Worker& w, WPARAM flags, LPARAM lp) {
     PostIdle(w, msg::kPaneCancelled, request->load);
 }
 
-// The thread's drawing resources for one request: the memory DC that method 3 stretches through.
-class ThumbContext {
+// A thread's drawing resources: the memory DC that method 3 stretches through. The worker makes one
+// per request; each pool thread keeps one for its life.
+class ThumbContext : public PoolThreadState {
   public:
     ThumbContext() : dc_(nullptr) {
         if (!dc_.Get())
@@ -60,11 +66,11 @@ class ThumbContext {
         SetBrushOrgEx(dc_.Get(), 0, 0, nullptr);
         image::ScalerUseDc(scaler_, dc_.Get());
     }
-    ~ThumbContext() { image::ScalerUseDc(scaler_, nullptr); }
+    ~ThumbContext() override { image::ScalerUseDc(scaler_, nullptr); }
     ThumbContext(const ThumbContext&) = delete;
     ThumbContext& operator=(const ThumbContext&) = delete;
     bool Ok() const { return dc_.Get() != nullptr; }
-    image::Scaler& Scaler() { return scaler_; }
+    image::Scaler& Scaler() override { return scaler_; }
 
   private:
     win::MemoryDC dc_;
@@ -139,6 +145,14 @@ bool KeepGoing(Production& p) {
     return p.outcome == Outcome::Running;
 }
 
+DecodePool* PoolOf(Worker& w) {
+    if (!w.poolAsked) {
+        w.poolAsked = true;
+        w.pool = SharedDecodePool([] { return std::unique_ptr<PoolThreadState>(new ThumbContext()); });
+    }
+    return w.pool.get();
+}
+
 void Produce(Worker& w, HWND hwnd, WPARAM flags, std::unique_ptr<ThumbRequest> request) {
     HWND pane = PaneWindow(w);
     ThumbContext context;
@@ -168,13 +182,15 @@ void Produce(Worker& w, HWND hwnd, WPARAM flags, std::unique_ptr<ThumbRequest> r
     job.filter = request->filter;
     job.forced = request->forced;
 
-    // A decode under way when the program closes gives up at its next row band.
+    // A decode under way when the program closes gives up at its next row band; on the pool too, as
+    // the pipeline passes the stop on while the worker waits for an item.
     request->settings.load.cancel = win::ThisWorkerStopFlag();
     ThumbHooks hooks;
     hooks.itemDone = [&p](size_t index, folder::ThumbItem& item) { OnItemDone(p, index, item); };
     hooks.keepGoing = [&p] { return KeepGoing(p); };
     hooks.cacheLock = w.cacheLock;
     hooks.scaler = &context.Scaler();
+    hooks.pool = PoolOf(w);
 
     const ThumbOutcome outcome = ProcessThumbJob(request->cacheFolder, job, request->settings, hooks);
     FlushBatch(p);
@@ -251,7 +267,10 @@ void FreePanePayload(UINT message, WPARAM, LPARAM lp) {
 }
 
 bool StartThumbWorker(app::Routing* routing, int index, CacheLock* cacheLock, win::MessageWorker& worker) {
-    auto w = std::make_shared<Worker>(Worker{routing, index & 1, cacheLock});
+    auto w = std::make_shared<Worker>();
+    w->routing = routing;
+    w->index = index & 1;
+    w->cacheLock = cacheLock;
     win::MessageWorkerArgs args;
     args.className = kWorkerClass[w->index];
     args.threadName = w->index ? L"Quorle thumbnails 2" : L"Quorle thumbnails 1";

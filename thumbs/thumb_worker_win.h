@@ -6,6 +6,9 @@
 // item to the pane window (kPaneResults) with its thumbnail's pixels handed over, not copied: the
 // cache record was compressed when the thumbnail was made, so the private item keeps only its facts
 // for the cache write. The pane applies a batch only while its load generation still matches.
+//
+// Fresh decodes run on the process's decode pool (decode_pool.h), shared by both workers; the worker
+// itself still reports every item, checks its queue after each and writes the cache.
 #pragma once
 
 #include <windows.h>

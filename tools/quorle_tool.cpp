@@ -1,12 +1,14 @@
 // quorle-tool: command-line front end of the portable core, for tests, fuzzing, benchmarks and anyone
 // debugging a picture.
 //
-//   quorle-tool decode INPUT OUTPUT.bmp [--fit N] [--no-gamma] [--no-composite]
+//   quorle-tool decode INPUT OUTPUT.bmp [--fit N] [--whole] [--no-gamma] [--no-composite]
 //                      [--no-file-background] [--background RRGGBB]
 //       Decodes INPUT as the program would (24-bit result, optionally reduced towards an N x N box
-//       while decoding), writes it as a bitmap and prints key=value lines: format, width, height,
-//       source_bits, status, orientation and the decoder's own facts (progressive, exif, comments,
-//       interlaced, transparent, texts, description). The other options set the PNG and GIF
+//       while decoding, a progressive JPEG reduced by 8 from its DC scans as the thumbnails are),
+//       writes it as a bitmap and prints key=value lines: format, width, height, source_bits, status,
+//       orientation and the decoder's own facts (progressive, exif, comments, dc_only, interlaced,
+//       transparent, texts, description). --whole decodes every scan of a progressive JPEG, for
+//       comparing the two. The other options set the PNG and GIF
 //       transparency and gamma handling; their defaults are the settings' defaults. Exit code 0 when
 //       a picture was written, 1 otherwise.
 //
@@ -16,13 +18,17 @@
 //       file could be read, 1 otherwise.
 //
 //   quorle-tool thumbs FOLDER CACHE_FOLDER [--box W H] [--method M] [--quality Q] [--force]
+//                      [--threads N] [--whole]
 //       Runs the thumbnail pipeline of the running program over a file-system folder: lists it,
 //       reads and looks up the folder's cache in CACHE_FOLDER, decodes and fits what is missing
 //       (box W x H, default 140 x 105; scaling method M 0..3, default 0, where 3, the system's
 //       stretch, falls back to 0 without a device context; cache JPEG quality Q, default 80), then
 //       writes index.dat and the data file.
-//       --force ignores the cache and rewrites it. Prints items, decoded, from_cache and seconds
-//       lines. Exit code 0 when the folder held pictures and the cache could be written.
+//       --force ignores the cache and rewrites it. --threads N decodes on N threads (1: all on the
+//       calling thread; default: the program's rule, one per core, at most 4). Prints items, decoded,
+//       from_cache, threads and seconds lines; the items and the cache come out the same for any N.
+//       --whole decodes every scan of progressive JPEGs (the pipeline before the reduced path).
+//       Exit code 0 when the folder held pictures and the cache could be written.
 //
 //   quorle-tool zip-create FOLDER DESTINATION [--deflate]
 //       Packs FOLDER into a new ZIP (tools/pack_verb.cpp).
@@ -41,6 +47,7 @@
 // A new verb is one entry in kVerbs.
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -49,6 +56,7 @@
 #include "image/exif.h"
 #include "image/exif_strings_en.h"
 #include "image/load.h"
+#include "thumbs/decode_pool.h"
 #include "thumbs/thumb_pipeline.h"
 
 int ZipCreate(const std::vector<std::wstring>& args);
@@ -117,6 +125,8 @@ int Decode(const Args& args) {
                 return 1;
             }
             ++i;
+        } else if (args[i] == L"--whole") {
+            options.jpeg_dc_only = false;
         } else if (args[i] == L"--no-gamma") {
             options.background.display_gamma = 0;
         } else if (args[i] == L"--no-composite") {
@@ -180,6 +190,7 @@ int Thumbs(const Args& args) {
     std::vector<std::wstring> folders;
     thumbs::ProduceOptions options;
     options.settings.scaleMethod = image::kScaleAreaLinear;
+    uint32_t threads = static_cast<uint32_t>(thumbs::DefaultDecodeThreads());
     for (size_t i = 0; i < args.size(); ++i) {
         uint32_t a = 0, b = 0;
         if (args[i] == L"--box") {
@@ -206,6 +217,15 @@ int Thumbs(const Args& args) {
             ++i;
         } else if (args[i] == L"--force") {
             options.force = true;
+        } else if (args[i] == L"--whole") {
+            options.settings.load.jpeg_dc_only = false;
+        } else if (args[i] == L"--threads") {
+            if (i + 1 >= args.size() || !ParseCount(args[i + 1], &a) || a < 1 || a > 64) {
+                std::fprintf(stderr, "thumbs: --threads needs 1..64\n");
+                return 1;
+            }
+            threads = a;
+            ++i;
         } else {
             folders.push_back(args[i]);
         }
@@ -214,8 +234,14 @@ int Thumbs(const Args& args) {
         std::fprintf(stderr, "thumbs: expected FOLDER and CACHE_FOLDER\n");
         return 1;
     }
-    const thumbs::ProduceResult result = thumbs::ProduceThumbnails(folders[0], folders[1], options);
+    std::unique_ptr<thumbs::DecodePool> pool;
+    if (threads > 1)
+        pool = std::make_unique<thumbs::DecodePool>(threads);
+    thumbs::ThumbHooks hooks;
+    hooks.pool = pool.get();
+    const thumbs::ProduceResult result = thumbs::ProduceThumbnails(folders[0], folders[1], options, hooks);
     PrintValue("items", result.items);
+    PrintValue("threads", pool ? pool->Threads() : 1);
     PrintValue("decoded", result.decoded);
     PrintValue("from_cache", result.fromCache);
     std::printf("seconds=%.3f\n", result.seconds);
@@ -229,15 +255,17 @@ struct Verb {
 };
 
 const Verb kVerbs[] = {
-    {"decode", "decode INPUT OUTPUT.bmp [--fit N] [--no-gamma] [--no-composite] [--no-file-background] "
+    {"decode", "decode INPUT OUTPUT.bmp [--fit N] [--whole] [--no-gamma] [--no-composite] [--no-file-background] "
                "[--background RRGGBB]",
      Decode},
     {"exif", "exif INPUT", Exif},
-    {"thumbs", "thumbs FOLDER CACHE_FOLDER [--box W H] [--method M] [--quality Q] [--force]", Thumbs},
     {"zip-list", "zip-list ARCHIVE", tool::ZipList},
     {"zip-extract", "zip-extract ARCHIVE LOCATOR OUTPUT", tool::ZipExtract},
     {"extract", "extract ARCHIVE TARGET_FOLDER", tool::Extract},
     {"zip-create", "zip-create FOLDER DESTINATION [--deflate]", ZipCreate},
+    {"thumbs", "thumbs FOLDER CACHE_FOLDER [--box W H] [--method M] [--quality Q] [--force] [--threads N] "
+               "[--whole]",
+     Thumbs},
 };
 
 int Usage() {

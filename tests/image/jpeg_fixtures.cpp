@@ -35,6 +35,23 @@ std::vector<uint8_t> Make(const Picture& p) {
     jpeg_set_quality(&cinfo, p.quality, TRUE);
     if (p.progressive)
         jpeg_simple_progression(&cinfo);
+    std::vector<jpeg_scan_info> script;
+    for (const Scan& scan : p.scans) {
+        jpeg_scan_info info{};
+        info.comps_in_scan = static_cast<int>(scan.components.size());
+        for (size_t i = 0; i < scan.components.size(); ++i)
+            info.component_index[i] = scan.components[i];
+        info.Ss = scan.ss;
+        info.Se = scan.se;
+        info.Ah = scan.ah;
+        info.Al = scan.al;
+        script.push_back(info);
+    }
+    if (!script.empty()) {
+        cinfo.scan_info = script.data();
+        cinfo.num_scans = static_cast<int>(script.size());
+    }
+    cinfo.arith_code = p.arithmetic ? TRUE : FALSE;
     cinfo.write_JFIF_header = p.jfif ? TRUE : FALSE;
     cinfo.density_unit = p.density_unit;
     cinfo.X_density = p.x_density;
@@ -54,6 +71,19 @@ std::vector<uint8_t> Make(const Picture& p) {
     jpeg_destroy_compress(&cinfo);
     std::free(buffer);
     return out;
+}
+
+std::vector<Scan> DcFirstScript() {
+    return {{{0, 1, 2}, 0, 0, 0, 0}, {{0}, 1, 63, 0, 0}, {{1}, 1, 63, 0, 0}, {{2}, 1, 63, 0, 0}};
+}
+
+std::vector<Scan> LumaFirstScript() {
+    return {{{0}, 0, 0, 0, 0}, {{0}, 1, 63, 0, 0}, {{1, 2}, 0, 0, 0, 0}, {{1}, 1, 63, 0, 0}, {{2}, 1, 63, 0, 0}};
+}
+
+std::vector<Scan> DcRefinedLaterScript() {
+    return {{{0, 1, 2}, 0, 0, 0, 1}, {{1}, 1, 63, 0, 0}, {{2}, 1, 63, 0, 0}, {{0, 1, 2}, 0, 0, 1, 0},
+            {{0}, 1, 63, 0, 0}};
 }
 
 std::vector<uint8_t> ExifSegment(int orientation, bool little_endian) {
