@@ -312,6 +312,37 @@ bool ExtractZipEntry(File& file, uint32_t locator, platform::PageBlock* block, u
     return true;
 }
 
+bool ViewStoredZipEntry(const platform::MappedView& view, uint32_t locator, const uint8_t** data, uint32_t* size) {
+    *data = nullptr;
+    *size = 0;
+    if (!view.Data() || locator > kMaxPosition || locator > view.Size() || view.Size() - locator < kLocalSize)
+        return false;
+    bytes::ByteCursor c(view.Data() + locator, kLocalSize);
+    if (c.U32LE() != kLocalSignature)
+        return false;
+    c.Skip(2);
+    const uint16_t flags = c.U16LE();
+    const uint16_t method = c.U16LE();
+    c.Skip(4);
+    const uint32_t crc = c.U32LE();
+    c.Skip(4);
+    const uint32_t memberSize = c.U32LE();
+    const uint16_t nameLength = c.U16LE();
+    const uint16_t extraLength = c.U16LE();
+    // Sizes after the data are found through the directory: the copying path does that.
+    if (method != kMethodStored || (flags & kFlagDataDescriptor))
+        return false;
+    const uint64_t start = uint64_t{locator} + kLocalSize + nameLength + extraLength;
+    if (start > view.Size() || memberSize > view.Size() - start)
+        return false;
+    const uint8_t* bytes = view.Data() + start;
+    if (crc::Crc32(bytes, memberSize) != crc)
+        return false;
+    *data = bytes;
+    *size = memberSize;
+    return true;
+}
+
 bool ExtractZipEntry(const std::wstring& path, uint32_t locator, platform::PageBlock* block, uint32_t* size) {
     *block = platform::PageBlock();
     *size = 0;

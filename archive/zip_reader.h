@@ -34,4 +34,9 @@ bool ExtractZipEntry(const std::wstring& path, uint32_t locator, platform::PageB
 bool ExtractZipEntry(platform::File& file, uint32_t locator, platform::PageBlock* block, uint32_t* size,
                      platform::FileTime* time = nullptr);
 
+// A stored member read in place: `data` points into `view` (the whole archive mapped) at the member's
+// `size` bytes, once their CRC is checked. False for a deflated member, one whose sizes follow its data,
+// or any damage; ExtractZipEntry then reads it.
+bool ViewStoredZipEntry(const platform::MappedView& view, uint32_t locator, const uint8_t** data, uint32_t* size);
+
 } // namespace archive

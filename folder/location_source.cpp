@@ -96,6 +96,16 @@ class ZipSource : public ArchiveSource {
         return true;
     }
 
+    // Stored members, most pictures in archives, are decoded straight from the mapped archive.
+    bool ViewMember(const std::wstring& locationPath, const ArchiveEntry& entry, platform::MappedView* view,
+                    const uint8_t** data, size_t* length) const override {
+        uint32_t size = 0;
+        if (!view->Open(locationPath) || !archive::ViewStoredZipEntry(*view, entry.locator, data, &size))
+            return false;
+        *length = size;
+        return true;
+    }
+
   protected:
     bool ReadListing(PaneLocation& location, ArchiveListing* out) const override {
         return archive::ListZipArchive(location.path, out);

@@ -45,6 +45,12 @@ class LocationSource {
         return false;
     }
 
+    // The member's bytes in place, without a copy; false when they must be read with ReadMember.
+    virtual bool ViewMember(const std::wstring& /*locationPath*/, const ArchiveEntry& /*entry*/,
+                            platform::MappedView* /*view*/, const uint8_t** /*data*/, size_t* /*length*/) const {
+        return false;
+    }
+
     // Gives a fresh item its name, path, locator and (where the listing knows it) time.
     virtual void PrepareItem(const std::wstring& locationPath, const ArchiveEntry& entry, ThumbItem& item) const = 0;
     // Whether a decoded item keeps the listed time rather than its file's.
@@ -101,6 +107,9 @@ class LocationMember : public image::ArchiveMemberSource {
         : source_(source), path_(std::move(locationPath)), entry_(std::move(entry)) {}
     bool ReadMember(platform::PageBlock* block, size_t* length) override {
         return source_.ReadMember(path_, entry_, block, length);
+    }
+    bool ViewMember(platform::MappedView* view, const uint8_t** data, size_t* length) override {
+        return source_.ViewMember(path_, entry_, view, data, length);
     }
     std::wstring MemberName() const override { return entry_.name; }
 

@@ -48,6 +48,21 @@ bool HasEndSignature(const uint8_t* data, size_t size) {
     return false;
 }
 
+// A member read in place lies inside the mapped archive and holds what the copying read gives.
+void CheckView(const platform::MappedView& view, platform::File& file, uint32_t locator) {
+    const uint8_t* data = nullptr;
+    uint32_t size = 0;
+    if (!archive::ViewStoredZipEntry(view, locator, &data, &size)) {
+        Check(data == nullptr && size == 0);
+        return;
+    }
+    Check(data >= view.Data() && size <= view.Size() && data - view.Data() <= static_cast<ptrdiff_t>(view.Size() - size));
+    platform::PageBlock block;
+    uint32_t copied = 0;
+    Check(archive::ExtractZipEntry(file, locator, &block, &copied));
+    Check(copied == size && std::memcmp(block.Get(), data, size) == 0);
+}
+
 void CheckExtract(platform::File& file, uint32_t locator) {
     platform::PageBlock block;
     uint32_t size = 0;
@@ -99,6 +114,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     platform::File file;
     Check(file.Open(path, platform::OpenMode::ReadShared));
+    platform::MappedView view;
+    view.Open(path); // an empty file is refused; the view then holds nothing
     location::ArchiveListing listing;
     if (archive::ListZipArchive(file, &listing)) {
         Check(!listing.entries.empty() && listing.entries.size() <= 65535);
@@ -108,6 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             Check(entry.folder.find(L'/') == std::wstring::npos);
             Check(entry.folder.empty() || entry.folder.back() == L'\\');
             CheckExtract(file, entry.locator);
+            CheckView(view, file, entry.locator);
             CheckCleaned(archive::CleanRelativePath(entry.folder));
             const std::wstring name = archive::CleanPathComponent(entry.name);
             CheckCleaned(name);
@@ -120,6 +138,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         uint32_t locator = 0;
         std::memcpy(&locator, data + size - 4, 4);
         CheckExtract(file, locator % (input.size() + 1));
+        CheckView(view, file, locator % (input.size() + 1));
     }
     return 0;
 }

@@ -116,18 +116,25 @@ ImagePtr LoadImageFromArchiveMember(ArchiveMemberSource& member, int* orientatio
     r = LoadReport();
     if (orientation)
         *orientation = 1;
+    platform::MappedView view;
     platform::PageBlock block;
+    const uint8_t* data = nullptr;
     size_t length = 0;
-    if (!member.ReadMember(&block, &length) || !block || length > block.Size()) {
-        r.status = status::kCannotRead;
-        return nullptr;
+    if (!member.ViewMember(&view, &data, &length)) {
+        view.Close();
+        if (!member.ReadMember(&block, &length) || !block || length > block.Size()) {
+            r.status = status::kCannotRead;
+            return nullptr;
+        }
+        data = block.Get();
     }
     DecodeInput in;
-    in.data = block.Get();
+    in.data = data;
     in.size = length;
-    ImagePtr img = Load(in, DetectFormatFromMemory(block.Get(), length), fit_size, options, member.MemberName(), r);
+    ImagePtr img = Load(in, DetectFormatFromMemory(data, length), fit_size, options, member.MemberName(), r);
     // The member's bytes are no longer needed once the picture exists.
     block = platform::PageBlock();
+    view.Close();
     img = Finish(std::move(img));
     if (img && orientation)
         *orientation = static_cast<int>(r.orientation);

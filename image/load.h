@@ -75,6 +75,11 @@ class ArchiveMemberSource {
   public:
     virtual ~ArchiveMemberSource() = default;
     virtual bool ReadMember(platform::PageBlock* block, size_t* length) = 0;
+    // The member's bytes where they lie, without a copy (a stored member of a mapped archive):
+    // `data` stays valid while `view` is open. False when the member must be read.
+    virtual bool ViewMember(platform::MappedView* /*view*/, const uint8_t** /*data*/, size_t* /*length*/) {
+        return false;
+    }
     virtual std::wstring MemberName() const = 0;
 };
 

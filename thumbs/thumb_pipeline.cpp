@@ -9,6 +9,7 @@
 #include "common/path.h"
 #include "folder/listing.h"
 #include "folder/pane_location.h"
+#include "folder/shell_tree_rules.h"
 #include "thumbs/decode_pool.h"
 
 namespace thumbs {
@@ -70,6 +71,9 @@ class MemberAdapter : public image::ArchiveMemberSource {
     MemberAdapter(const ThumbJob& job, const folder::ArchiveEntry& entry) : job_(job), entry_(entry) {}
     bool ReadMember(platform::PageBlock* block, size_t* length) override {
         return SourceOf(job_).ReadMember(job_.path, entry_, block, length);
+    }
+    bool ViewMember(platform::MappedView* view, const uint8_t** data, size_t* length) override {
+        return SourceOf(job_).ViewMember(job_.path, entry_, view, data, length);
     }
     std::wstring MemberName() const override { return entry_.name; }
 
@@ -385,7 +389,9 @@ ProduceResult ProduceThumbnails(const std::wstring& folderPath, const std::wstri
     folder::ThumbItemArray local;
     folder::ThumbItemArray& items = itemsOut ? *itemsOut : local;
     folder::ReleaseItems(items);
-    if (folder::SetLocation(location, folder::kFileSystemFolder, {}, folderPath, false)) {
+    // A ZIP file is shown as a folder of its pictures, as a pane would show it.
+    const folder::PaneTarget target = folder::ClassifyPanePath(folderPath, folder::ArchiveRules());
+    if (folder::SetLocation(location, target.kind, {}, target.path, false)) {
         folder::ListRequest request;
         request.filter = options.filter;
         request.hiddenMask = options.hiddenMask;
@@ -399,6 +405,7 @@ ProduceResult ProduceThumbnails(const std::wstring& folderPath, const std::wstri
         ThumbJob job;
         job.kind = location.kind;
         job.path = location.path;
+        job.locationTime = location.archiveTime;
         job.listing = &listing;
         job.items = items.items.data();
         job.count = items.items.size();

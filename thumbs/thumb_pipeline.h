@@ -114,7 +114,7 @@ struct ProduceResult {
     double seconds = 0; // listing, thumbnails and cache write
 };
 
-// A file-system folder from listing to cache write. `itemsOut` (may be null) receives the items.
+// A file-system folder (or a ZIP archive, given its path) from listing to cache write. `itemsOut` (may be null) receives the items.
 ProduceResult ProduceThumbnails(const std::wstring& folderPath, const std::wstring& cacheFolder,
                                 const ProduceOptions& options, const ThumbHooks& hooks = ThumbHooks(),
                                 folder::ThumbItemArray* itemsOut = nullptr);

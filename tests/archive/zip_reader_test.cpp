@@ -292,6 +292,38 @@ TEST_F(ZipReader, DamagedMembersExtractToNothing) {
     EXPECT_TRUE(Extract(path, zip.locators[3], &out));
 }
 
+// Stored members are read in place from the mapped archive; everything else, and any damage, is left
+// to the copying read.
+TEST_F(ZipReader, StoredMembersAreViewedInPlace) {
+    Member descriptor = Stored("d.jpg", "after");
+    descriptor.descriptor = true;
+    Member badCrc = Stored("c.jpg", "abc");
+    badCrc.crcXor = 1;
+    testzip::Zip zip = testzip::Make(
+        {Stored("s.jpg", "in place"), Deflated("z.jpg", Pattern(3000)), descriptor, badCrc, Stored("e.jpg", "")});
+    platform::MappedView view;
+    ASSERT_TRUE(view.Open(Save(zip.bytes)));
+    const uint8_t* data = nullptr;
+    uint32_t size = 0;
+    ASSERT_TRUE(archive::ViewStoredZipEntry(view, zip.locators[0], &data, &size));
+    EXPECT_EQ(Bytes(data, data + size), Text("in place"));
+    EXPECT_TRUE(data > view.Data() && data + size <= view.Data() + view.Size());
+    EXPECT_FALSE(archive::ViewStoredZipEntry(view, zip.locators[1], &data, &size)) << "deflated";
+    EXPECT_FALSE(archive::ViewStoredZipEntry(view, zip.locators[2], &data, &size)) << "sizes after the data";
+    EXPECT_FALSE(archive::ViewStoredZipEntry(view, zip.locators[3], &data, &size)) << "CRC mismatch";
+    EXPECT_EQ(data, nullptr);
+    ASSERT_TRUE(archive::ViewStoredZipEntry(view, zip.locators[4], &data, &size));
+    EXPECT_EQ(size, 0u);
+    EXPECT_FALSE(archive::ViewStoredZipEntry(view, static_cast<uint32_t>(view.Size()) - 10, &data, &size));
+
+    // A size that runs past the end of the file.
+    testzip::Zip cut = testzip::Make({Stored("s.jpg", "in place")});
+    cut.bytes.PatchU32LE(cut.locators[0] + 22, 1u << 20);
+    platform::MappedView cutView;
+    ASSERT_TRUE(cutView.Open(Save(cut.bytes)));
+    EXPECT_FALSE(archive::ViewStoredZipEntry(cutView, 0, &data, &size));
+}
+
 TEST_F(ZipReader, TruncatedArchivesFail) {
     testzip::Zip zip = testzip::Make({Deflated("d.jpg", Pattern(20000)), Stored("s.jpg", std::string(5000, 's'))});
     for (size_t keep : {size_t{zip.locators[1]} - 100, size_t{zip.locators[1]} + 1000}) {

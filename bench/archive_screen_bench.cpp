@@ -1,0 +1,107 @@
+// The first screen of a pane: the listing and the first 15 thumbnails, made afresh, of 200
+// twelve-megapixel photographs in a folder, and of the same photographs stored in a ZIP archive (the
+// members read into memory instead of mapped from their files). The ratio is printed after the run,
+// never asserted: the archive should stay within 1.15 x the folder.
+#include <benchmark/benchmark.h>
+
+#include "bench/jpeg_baseline.h"
+#include "bench/ratio_reporter.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "archive/job_progress.h"
+#include "archive/zip_writer.h"
+#include "common/platform.h"
+#include "thumbs/thumb_pipeline.h"
+
+namespace {
+
+constexpr int kPhotos = 200;
+constexpr int kDistinct = 20; // photographs repeat, so making the corpus stays quick
+constexpr size_t kFirstScreen = 15;
+
+struct Corpus {
+    std::wstring base = platform::MakeTempFile();
+    std::wstring pictures = base + L".pictures";
+    std::wstring zip = base + L".zip";
+    std::wstring cache = base + L".cache";
+    bool ok = true;
+
+    Corpus() {
+        ok = platform::CreateFolder(pictures) && platform::CreateFolder(cache);
+        std::vector<std::vector<uint8_t>> photos;
+        for (int i = 0; ok && i < kDistinct; ++i)
+            photos.push_back(bench::MakePhotoJpeg(2000u + static_cast<uint32_t>(i)));
+        for (int i = 0; ok && i < kPhotos; ++i) {
+            wchar_t name[32];
+            std::swprintf(name, 32, L"photo%03d.jpg", i);
+            const std::vector<uint8_t>& jpeg = photos[static_cast<size_t>(i % kDistinct)];
+            platform::File f;
+            ok = f.Open(pictures + L"\\" + name, platform::OpenMode::CreateAlways) &&
+                 f.Write(jpeg.data(), jpeg.size()) == jpeg.size();
+        }
+        archive::SilentProgress progress;
+        std::wstring written;
+        ok = ok && archive::PackFolderToZip(pictures, zip, archive::ZipMethod::Stored, progress, &written) &&
+             written == zip;
+    }
+    ~Corpus() {
+        for (const std::wstring& dir : {pictures, cache}) {
+            platform::ListFolder(dir, L"*", [&dir](const platform::FolderEntry& e) {
+                platform::DeleteFileAt(dir + L"\\" + e.name);
+                return true;
+            });
+            platform::RemoveFolder(dir);
+        }
+        platform::DeleteFileAt(zip);
+        platform::DeleteFileAt(base);
+    }
+    Corpus(const Corpus&) = delete;
+    Corpus& operator=(const Corpus&) = delete;
+};
+
+Corpus& TheCorpus() {
+    static Corpus corpus;
+    return corpus;
+}
+
+void FirstScreen(benchmark::State& state, bool archive) {
+    Corpus& corpus = TheCorpus();
+    if (!corpus.ok) {
+        state.SkipWithError("cannot make the photographs");
+        return;
+    }
+    thumbs::ProduceOptions options;
+    options.settings.scaleMethod = image::kScaleAreaLinear;
+    options.force = true;
+    for (auto _ : state) {
+        size_t done = 0;
+        thumbs::ThumbHooks hooks;
+        hooks.itemDone = [&](size_t, folder::ThumbItem&) { ++done; };
+        hooks.keepGoing = [&] { return done < kFirstScreen; };
+        const thumbs::ProduceResult r =
+            thumbs::ProduceThumbnails(archive ? corpus.zip : corpus.pictures, corpus.cache, options, hooks);
+        if (r.items != static_cast<size_t>(kPhotos) || done < kFirstScreen)
+            state.SkipWithError("the first screen was not made");
+    }
+}
+
+void BM_FolderFirstScreen(benchmark::State& state) { FirstScreen(state, false); }
+void BM_ArchiveFirstScreen(benchmark::State& state) { FirstScreen(state, true); }
+
+BENCHMARK(BM_FolderFirstScreen)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ArchiveFirstScreen)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    bench::RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    bench::PrintRatio(reporter, "archive first screen / folder first screen", "BM_ArchiveFirstScreen",
+                      "BM_FolderFirstScreen", 1.15);
+    benchmark::Shutdown();
+    return 0;
+}
