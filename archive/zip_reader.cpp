@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "archive/zip_format.h"
 #include "common/byte_cursor.h"
 #include "common/crc32.h"
 
@@ -14,13 +15,8 @@ namespace archive {
 namespace {
 
 using platform::File;
+using namespace zipformat;
 
-constexpr uint32_t kEndSignature = 0x06054B50;
-constexpr uint32_t kDirectorySignature = 0x02014B50;
-constexpr uint32_t kLocalSignature = 0x04034B50;
-constexpr size_t kEndSize = 22;
-constexpr size_t kDirectorySize = 46;
-constexpr size_t kLocalSize = 30;
 // The end record plus the longest comment it can carry.
 constexpr uint64_t kEndSearchSpan = kEndSize + 65535;
 // The search window stops here before the end of the file: a record found by searching is followed
@@ -33,11 +29,6 @@ constexpr uint64_t kMaxPosition = 0x7FFFFFFF;
 // Deflate cannot expand by more than about 1032:1, so a larger claim is damage: refused before the
 // output block is allocated, which keeps a few bytes of header from asking for gigabytes.
 constexpr uint64_t kMaxDeflateRatio = 1032;
-
-constexpr uint16_t kFlagDataDescriptor = 0x0008;
-constexpr uint16_t kFlagUtf8 = 0x0800;
-constexpr uint16_t kMethodStored = 0;
-constexpr uint16_t kMethodDeflate = 8;
 
 bool ReadAt(File& file, uint64_t pos, void* buffer, size_t bytes) {
     return file.Seek(pos) && file.ReadExact(buffer, bytes);

@@ -24,6 +24,8 @@
 #include <memory>
 #include <vector>
 
+#include "archive/zip_format.h"
+#include "common/crc32.h"
 #include "common/path.h"
 #include "common/platform.h"
 #include "common/unique_name.h"
@@ -32,14 +34,9 @@ namespace archive {
 
 namespace {
 
-constexpr uint32_t kLocalSignature = 0x04034B50;
-constexpr uint32_t kCentralSignature = 0x02014B50;
-constexpr uint32_t kEndSignature = 0x06054B50;
+using namespace zipformat;
+
 constexpr uint16_t kVersion = 20;
-constexpr uint16_t kUtf8Names = 0x0800;
-constexpr size_t kLocalHeaderBytes = 30;
-constexpr size_t kCentralHeaderBytes = 46;
-constexpr size_t kEndRecordBytes = 22;
 constexpr size_t kMaxNameBytes = 260;
 constexpr size_t kMaxEntries = 0xFFFF;    // the end record counts in 16 bits
 constexpr uint64_t kMaxField = 0xFFFFFFFF; // sizes and offsets are 32-bit without ZIP64
@@ -72,7 +69,7 @@ void Put32(uint8_t* p, uint32_t v) {
 void FillLocalHeader(uint8_t* h, const Entry& e) {
     Put32(h, kLocalSignature);
     Put16(h + 4, kVersion);
-    Put16(h + 6, kUtf8Names);
+    Put16(h + 6, kFlagUtf8);
     Put16(h + 8, e.method);
     Put16(h + 10, e.time);
     Put16(h + 12, e.date);
@@ -84,9 +81,9 @@ void FillLocalHeader(uint8_t* h, const Entry& e) {
 }
 
 void FillCentralHeader(uint8_t* h, const Entry& e) {
-    uint8_t local[kLocalHeaderBytes];
+    uint8_t local[kLocalSize];
     FillLocalHeader(local, e);
-    Put32(h, kCentralSignature);
+    Put32(h, kDirectorySignature);
     Put16(h + 4, kVersion);
     std::copy(local + 4, local + 28, h + 6);
     Put16(h + 30, 0);
@@ -261,7 +258,7 @@ PackFailure WriteHeader(Output& out, Entry* e) {
     if (out.Offset() > kMaxField)
         return PackFailure::ArchiveTooLarge;
     e->offset = static_cast<uint32_t>(out.Offset());
-    uint8_t header[kLocalHeaderBytes];
+    uint8_t header[kLocalSize];
     FillLocalHeader(header, *e);
     return out.Write(header, sizeof header) && out.Write(e->name.data(), e->name.size())
                ? PackFailure::None
@@ -289,7 +286,7 @@ PackFailure WriteFile(Job& job, Entry* e) {
     e->method = static_cast<uint16_t>(job.method);
     const bool deflated = job.method == ZipMethod::Deflated;
     // A stored file that cannot end below 4 GiB fails before it is copied.
-    if (!deflated && job.out.Offset() + kLocalHeaderBytes + e->name.size() + size > kMaxField + 1)
+    if (!deflated && job.out.Offset() + kLocalSize + e->name.size() + size > kMaxField + 1)
         return PackFailure::ArchiveTooLarge;
     PackFailure failure = WriteHeader(job.out, e);
     if (failure != PackFailure::None || (size == 0 && !deflated))
@@ -301,7 +298,7 @@ PackFailure WriteFile(Job& job, Entry* e) {
         if (!job.out.Write(kEmptyStream, sizeof kEmptyStream))
             return PackFailure::TempFileFailed;
         e->packedSize = sizeof kEmptyStream;
-        uint8_t header[kLocalHeaderBytes];
+        uint8_t header[kLocalSize];
         FillLocalHeader(header, *e);
         return job.out.Patch(uint64_t{e->offset} + 14, header + 14, 12) ? PackFailure::None
                                                                            : PackFailure::TempFileFailed;
@@ -314,9 +311,7 @@ PackFailure WriteFile(Job& job, Entry* e) {
         if (!job.deflater.Start())
             return PackFailure::DeflateFailed;
     }
-    // zlib's CRC-32 (the same polynomial as crc::Crc32) runs about three times as fast here, and
-    // packing stored files is mostly this sum.
-    uLong crc = crc32(0, nullptr, 0);
+    uint32_t crc = crc::kCrc32Init;
     // The size read at opening is what is packed: a file that grows meanwhile is cut there, one
     // that shrinks fails.
     for (uint64_t left = size; left > 0;) {
@@ -324,7 +319,7 @@ PackFailure WriteFile(Job& job, Entry* e) {
         if (!in.ReadExact(job.piece.get(), bytes))
             return PackFailure::FileUnreadable;
         left -= bytes;
-        crc = crc32(crc, job.piece.get(), static_cast<uInt>(bytes));
+        crc = crc::Crc32Update(crc, job.piece.get(), bytes);
         if (deflated)
             failure = job.deflater.Feed(job.piece.get(), bytes, left == 0, job.packed.get(), kPieceBytes, job.out);
         else if (!job.out.Write(job.piece.get(), bytes))
@@ -337,10 +332,10 @@ PackFailure WriteFile(Job& job, Entry* e) {
     const uint64_t packedSize = job.out.Offset() - dataStart;
     if (packedSize > kMaxField)
         return PackFailure::ArchiveTooLarge;
-    e->crc = static_cast<uint32_t>(crc);
+    e->crc = crc::Crc32Final(crc);
     e->size = static_cast<uint32_t>(size);
     e->packedSize = static_cast<uint32_t>(packedSize);
-    uint8_t header[kLocalHeaderBytes];
+    uint8_t header[kLocalSize];
     FillLocalHeader(header, *e);
     return job.out.Patch(uint64_t{e->offset} + 14, header + 14, 12) ? PackFailure::None : PackFailure::TempFileFailed;
 }
@@ -353,7 +348,7 @@ PackFailure WriteDirectory(Output& out, const std::vector<Entry>& entries) {
     std::vector<uint8_t> batch;
     batch.reserve(64 * 1024);
     for (const Entry& e : entries) {
-        uint8_t header[kCentralHeaderBytes];
+        uint8_t header[kDirectorySize];
         FillCentralHeader(header, e);
         batch.insert(batch.end(), header, header + sizeof header);
         batch.insert(batch.end(), e.name.begin(), e.name.end());
@@ -364,7 +359,7 @@ PackFailure WriteDirectory(Output& out, const std::vector<Entry>& entries) {
         }
     }
     const uint64_t directoryBytes = out.Offset() + batch.size() - directoryOffset;
-    uint8_t end[kEndRecordBytes];
+    uint8_t end[kEndSize];
     Put32(end, kEndSignature);
     Put16(end + 4, 0);
     Put16(end + 6, 0);

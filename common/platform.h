@@ -57,6 +57,8 @@ class File {
     bool Flush();
 
   private:
+    // The POSIX copy hands both descriptors to the kernel.
+    friend bool CopyOver(const std::wstring& from, const std::wstring& to);
     intptr_t handle_ = -1; // HANDLE on Windows, file descriptor on POSIX
 };
 

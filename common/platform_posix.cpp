@@ -275,44 +275,28 @@ bool MoveOver(const std::wstring& from, const std::wstring& to) {
 
 namespace {
 
-// The kernel copies without the data passing through this process, as CopyFileW does; -1 when it
-// cannot here (another file system, an old kernel), so the caller copies itself.
-int KernelCopy(const std::wstring& from, const std::wstring& to) {
-    const int in = open(NativePath(from).c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0)
-        return 0;
-    const int out = open(NativePath(to).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (out < 0) {
-        close(in);
-        return 0;
-    }
-    int result = 1;
+// The kernel copies without the data passing through this process, as CopyFileW does. 1 copied, 0
+// failed, -1 when it cannot here (another file system, an old kernel) and nothing was copied.
+int KernelCopy(int in, int out) {
     for (bool first = true;; first = false) {
         const ssize_t n = copy_file_range(in, nullptr, out, nullptr, size_t{1} << 30, 0);
         if (n == 0)
-            break;
-        if (n < 0) {
-            result = first && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP) ? -1 : 0;
-            break;
-        }
+            return 1;
+        if (n < 0)
+            return first && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP) ? -1 : 0;
     }
-    close(out);
-    close(in);
-    return result;
 }
 
 } // namespace
 
 bool CopyOver(const std::wstring& from, const std::wstring& to) {
-    const int kernel = KernelCopy(from, to);
+    File in, out;
+    if (!in.Open(from, OpenMode::ReadShared) || !out.Open(to, OpenMode::CreateAlways))
+        return false;
+    const int kernel = KernelCopy(static_cast<int>(in.handle_), static_cast<int>(out.handle_));
     if (kernel == 0)
         return false;
-    File in, out;
-    if (!in.Open(from, OpenMode::ReadShared))
-        return false;
     if (kernel < 0) {
-        if (!out.Open(to, OpenMode::CreateAlways))
-            return false;
         char buffer[65536];
         for (;;) {
             size_t n = in.Read(buffer, sizeof buffer);
@@ -321,8 +305,6 @@ bool CopyOver(const std::wstring& from, const std::wstring& to) {
             if (out.Write(buffer, n) != n)
                 return false;
         }
-    } else if (!out.Open(to, OpenMode::ReadWrite)) {
-        return false;
     }
     // CopyFileW carries the time along; extraction relies on that to date its members. Times this
     // side cannot hold (before 1970) are left as they fall.

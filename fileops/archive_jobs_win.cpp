@@ -5,6 +5,7 @@
 #include "app/language_win.h"
 #include "app/messages.h"
 #include "app/program_state_win.h"
+#include "app/shortcut_table.h"
 #include "archive/extract.h"
 #include "archive/zip_writer.h"
 #include "common/path.h"
@@ -21,16 +22,7 @@ constexpr UINT kCancelText = 20801;
 HWND Broker() { return app::TheProgram().routing.broker.load(); }
 
 // A menu caption as a window title: without its "&" marks.
-std::wstring TitleOf(UINT id) {
-    std::wstring text = lang::Text(id);
-    std::wstring title;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == L'&' && i + 1 < text.size())
-            ++i;
-        title.push_back(text[i]);
-    }
-    return title;
-}
+std::wstring TitleOf(UINT id) { return shortcuts::StripMnemonics(lang::Text(id)); }
 
 // The worker threads' bodies. The window lives and dies on the worker's thread.
 uint32_t RunExtract(broker::FileOpJob& job) {

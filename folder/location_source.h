@@ -7,7 +7,6 @@
 
 #include <functional>
 #include <string>
-#include <utility>
 
 #include "common/platform.h"
 #include "image/load.h"
@@ -100,11 +99,12 @@ class ShellSource : public LocationSource {
     std::wstring DisplayName(const PaneLocation& location) const override { return location.path; }
 };
 
-// One member of an archive location, for decodes outside the thumbnail pipeline (the popup preview).
+// One member of an archive location as the decoders read it (thumbnails, the popup preview).
+// The path and the entry must outlive it.
 class LocationMember : public image::ArchiveMemberSource {
   public:
-    LocationMember(const LocationSource& source, std::wstring locationPath, ArchiveEntry entry)
-        : source_(source), path_(std::move(locationPath)), entry_(std::move(entry)) {}
+    LocationMember(const LocationSource& source, const std::wstring& locationPath, const ArchiveEntry& entry)
+        : source_(source), path_(locationPath), entry_(entry) {}
     bool ReadMember(platform::PageBlock* block, size_t* length) override {
         return source_.ReadMember(path_, entry_, block, length);
     }
@@ -115,8 +115,8 @@ class LocationMember : public image::ArchiveMemberSource {
 
   private:
     const LocationSource& source_;
-    std::wstring path_;
-    ArchiveEntry entry_;
+    const std::wstring& path_;
+    const ArchiveEntry& entry_;
 };
 
 // The implementation of a kind.

@@ -66,22 +66,6 @@ const folder::LocationSource& SourceOf(const ThumbJob& job) {
     return job.source ? *job.source : folder::SourceFor(job.kind);
 }
 
-class MemberAdapter : public image::ArchiveMemberSource {
-  public:
-    MemberAdapter(const ThumbJob& job, const folder::ArchiveEntry& entry) : job_(job), entry_(entry) {}
-    bool ReadMember(platform::PageBlock* block, size_t* length) override {
-        return SourceOf(job_).ReadMember(job_.path, entry_, block, length);
-    }
-    bool ViewMember(platform::MappedView* view, const uint8_t** data, size_t* length) override {
-        return SourceOf(job_).ViewMember(job_.path, entry_, view, data, length);
-    }
-    std::wstring MemberName() const override { return entry_.name; }
-
-  private:
-    const ThumbJob& job_;
-    const folder::ArchiveEntry& entry_;
-};
-
 // A fresh decode of the item's source, fitted size aside. `picture` receives the 24-bit result.
 bool DecodeSource(const ThumbJob& job, const folder::ArchiveEntry& entry, folder::ThumbItem& item,
                   const ThumbSettings& settings, int* orientation, image::DecodedImage& picture) {
@@ -91,7 +75,7 @@ bool DecodeSource(const ThumbJob& job, const folder::ArchiveEntry& entry, folder
     image::ImagePtr decoded;
     const folder::LocationSource& source = SourceOf(job);
     if (source.HoldsMembers()) {
-        MemberAdapter member(job, entry);
+        folder::LocationMember member(SourceOf(job), job.path, entry);
         decoded = image::LoadImageFromArchiveMember(member, orientation, target, settings.load, &report);
     } else {
         decoded = image::LoadImageFromFile(item.path, orientation, target, settings.load, &report);
