@@ -64,6 +64,8 @@ shelltree::TreeOptions TreeOptionsOfProgram() {
 }
 
 constexpr UINT_PTR kHoverSubclassId = 2;
+constexpr UINT_PTR kFillTreeTimer = 1;
+constexpr UINT kFillTreeBoundMs = 2500;
 
 app::Program& P() { return app::TheProgram(); }
 
@@ -162,8 +164,11 @@ bool CreateTreeAreaChildren(HWND area, MainWindow& w) {
     ShowTab(area, 0);
     SetWindowSubclass(tree, HoverFocusSubclass, kHoverSubclassId, reinterpret_cast<DWORD_PTR>(&w));
     SetWindowSubclass(list, HoverFocusSubclass, kHoverSubclassId, reinterpret_cast<DWORD_PTR>(&w));
-    // Without a tree object (its worker could not start) the control stays empty.
-    shelltree::CreateRoots(tree, TreeOptionsOfProgram(), TreeHostOfProgram());
+    // Without a tree object (its worker could not start) the control stays empty. The roots are
+    // filled after the first screen of thumbnails (or at once when nothing loads); the timer is the
+    // bound should neither come.
+    shelltree::BindRoots(tree, TreeOptionsOfProgram(), TreeHostOfProgram());
+    SetTimer(area, kFillTreeTimer, kFillTreeBoundMs, nullptr);
     return true;
 }
 
@@ -175,6 +180,12 @@ LRESULT CALLBACK TreeAreaProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
     }
     case WM_SIZE:
         LayoutTreeArea(hwnd, LOWORD(lp), HIWORD(lp));
+        return 0;
+    case WM_TIMER:
+        if (wp == kFillTreeTimer) {
+            KillTimer(hwnd, kFillTreeTimer);
+            shelltree::FillRoots();
+        }
         return 0;
     case WM_NOTIFY: {
         NMHDR* hdr = reinterpret_cast<NMHDR*>(lp);
