@@ -145,8 +145,9 @@ TEST_F(ExternalE2e, AFolderPaneHandsOverQuotedPathsAndTheViewerClosesAtExit) {
     EXPECT_EQ(Recorded(cmd::kStartViewer, viewer_), L"/o");
     EXPECT_EQ(Recorded(cmd::kToolFirst, tool_), std::wstring(kToolText) + L" " + Q(a) + L" " + Q(b) + L" " + Q(c));
     EXPECT_EQ(Recorded(cmd::kToolFirst + 1, viewerEx_), Q(a) + L" " + Q(b) + L" " + Q(c));
+    // Six doubles of the first class (the tool is one under another name) and one of the second.
     ASSERT_TRUE(harness::PumpUntil([] { return FindWindowW(kViewerExClass, nullptr) != nullptr; }, 10000));
-    EXPECT_GE(e2e::CountTopWindows(kViewerClass), 6);
+    ASSERT_TRUE(harness::PumpUntil([] { return e2e::CountTopWindows(kViewerClass) >= 6; }, 10000));
 
     EXPECT_EQ(QuorleCopy::Close(process_, main_), 0u);
     main_ = nullptr;
