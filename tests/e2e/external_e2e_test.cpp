@@ -106,6 +106,9 @@ class ExternalE2e : public ::testing::Test {
         PostMessageW(cell, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
         PostMessageW(cell, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
         ASSERT_TRUE(harness::PumpUntil([&] { return RemoteStatusText(status_, 4).rfind(L"1/", 0) == 0; }, 10000));
+        // Select-all toggles: with one item the click has selected everything already.
+        if (RemoteStatusText(status_, 4) == allSelected)
+            return;
         PostMessageW(main_, WM_COMMAND, cmd::kSelectAll, 0);
         ASSERT_TRUE(harness::PumpUntil([&] { return RemoteStatusText(status_, 4) == allSelected; }, 10000));
     }
