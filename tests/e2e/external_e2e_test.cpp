@@ -103,6 +103,11 @@ class ExternalE2e : public ::testing::Test {
                 static_cast<size_t>(GetWindowLongPtrW(c.hwnd, GWLP_USERDATA)) == index)
                 cell = c.hwnd;
         ASSERT_NE(cell, nullptr);
+        // A click inside a selection keeps it (it may start a drag): clear it first.
+        if (RemoteStatusText(status_, 4) == allSelected) {
+            PostMessageW(main_, WM_COMMAND, cmd::kSelectAll, 0);
+            ASSERT_TRUE(harness::PumpUntil([&] { return RemoteStatusText(status_, 4).rfind(L"0/", 0) == 0; }, 10000));
+        }
         PostMessageW(cell, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
         PostMessageW(cell, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
         ASSERT_TRUE(harness::PumpUntil([&] { return RemoteStatusText(status_, 4).rfind(L"1/", 0) == 0; }, 10000));
@@ -231,6 +236,12 @@ class DesktopRestorer {
     std::wstring tile_, style_, wallpaper_;
 };
 
+std::wstring CurrentWallpaper() {
+    wchar_t path[MAX_PATH] = {};
+    SystemParametersInfoW(SPI_GETDESKWALLPAPER, MAX_PATH, path, 0);
+    return path;
+}
+
 TEST_F(ExternalE2e, ThePortraitPhotographBecomesTheStretchedWallpaperTurnedUpright) {
     DesktopRestorer restore;
     // A two-character style does not fit the dialog's one-character read: centred is preset.
@@ -271,7 +282,8 @@ TEST_F(ExternalE2e, ThePortraitPhotographBecomesTheStretchedWallpaperTurnedUprig
             return paths::EqualFold(path, saved);
         },
         20000))
-        << "the system's wallpaper is not the program's file";
+        << "the system's wallpaper is not the program's file: " << platform::WideToUtf8(CurrentWallpaper())
+        << (platform::FileExists(saved) ? " (the file was written)" : " (no file written)");
     EXPECT_EQ(DesktopRestorer::Read(L"TileWallpaper"), L"0");
     EXPECT_EQ(DesktopRestorer::Read(L"WallpaperStyle"), L"2");
 
