@@ -236,11 +236,7 @@ class DesktopRestorer {
     std::wstring tile_, style_, wallpaper_;
 };
 
-std::wstring CurrentWallpaper() {
-    wchar_t path[MAX_PATH] = {};
-    SystemParametersInfoW(SPI_GETDESKWALLPAPER, MAX_PATH, path, 0);
-    return path;
-}
+std::wstring CurrentWallpaper() { return DesktopRestorer::Read(L"Wallpaper"); }
 
 TEST_F(ExternalE2e, ThePortraitPhotographBecomesTheStretchedWallpaperTurnedUpright) {
     DesktopRestorer restore;
@@ -275,13 +271,9 @@ TEST_F(ExternalE2e, ThePortraitPhotographBecomesTheStretchedWallpaperTurnedUprig
     PostMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
 
     const std::wstring saved = copy_.Folder() + L"\\save_wp.bmp";
-    ASSERT_TRUE(harness::PumpUntil(
-        [&] {
-            wchar_t path[MAX_PATH] = {};
-            SystemParametersInfoW(SPI_GETDESKWALLPAPER, MAX_PATH, path, 0);
-            return paths::EqualFold(path, saved);
-        },
-        20000))
+    // The system keeps the setting in the desktop's "Wallpaper" value (SPIF_UPDATEINIFILE); another
+    // process's SPI_GETDESKWALLPAPER may answer from what it read before.
+    ASSERT_TRUE(harness::PumpUntil([&] { return paths::EqualFold(DesktopRestorer::Read(L"Wallpaper"), saved); }, 20000))
         << "the system's wallpaper is not the program's file: " << platform::WideToUtf8(CurrentWallpaper())
         << (platform::FileExists(saved) ? " (the file was written)" : " (no file written)");
     EXPECT_EQ(DesktopRestorer::Read(L"TileWallpaper"), L"0");
