@@ -12,6 +12,8 @@ namespace shelltree {
 
 namespace {
 
+constexpr UINT kLaunchFailed = 30006;
+
 bool AddRoot(ItemData& d) {
     Tree& t = *g_tree;
     if (!t.options.roots || !t.rootsItem || d.itemClass != folder::kShellItem || d.path.empty())
@@ -54,6 +56,29 @@ bool Explore(const ItemData& d) {
     return ShellExecuteExW(&sei) != FALSE;
 }
 
+// Explorer opens a folder by its ID list. An archive, which Explorer may not open as a folder, is
+// shown selected in the folder that holds it.
+void ShowInExplorer(const ItemData& d) {
+    bool started = false;
+    if (!folder::IsArchiveKind(d.location.kind)) {
+        started = Explore(d);
+    } else {
+        started = d.location.kind == folder::kZipArchive && d.idList && Explore(d);
+        if (!started) {
+            const std::wstring parameters = L"/e,/select,\"" + d.location.path + L"\"";
+            SHELLEXECUTEINFOW sei = {};
+            sei.cbSize = sizeof sei;
+            sei.fMask = SEE_MASK_FLAG_NO_UI;
+            sei.lpFile = L"explorer.exe";
+            sei.lpParameters = parameters.c_str();
+            sei.nShow = SW_SHOW;
+            started = ShellExecuteExW(&sei) != FALSE;
+        }
+    }
+    if (!started)
+        lang::ShowError(GetAncestor(g_tree->tree, GA_ROOT), kLaunchFailed);
+}
+
 // Caption of a menu item: string `id` followed by string `id` + 10000.
 std::wstring Caption(int id) { return lang::Text(static_cast<UINT>(id)) + lang::Text(static_cast<UINT>(id + 10000)); }
 
@@ -93,7 +118,7 @@ POINT MenuPoint(HWND control, POINT screen, HTREEITEM item) {
 
 const std::vector<int>& TreeMenuLayout() {
     // Commands whose owners are not part of this build stay grey: new folder, rename and delete
-    // (5520..5522), show in the file manager (5530).
+    // (5520..5522).
     static const std::vector<int> layout = {
         cmd::kOpenInPane1,  cmd::kOpenInPane2, 0, cmd::kAddRootFolder, cmd::kRemoveRootFolder, 0,
         cmd::kNewFolder,    cmd::kRenameFolder, cmd::kDeleteFolder, 0, cmd::kExpandAtStart, cmd::kShowArchives, 0,
@@ -137,6 +162,9 @@ bool TreeCommandEnabled(int command, HTREEITEM item, bool* checked) {
         return true;
     case cmd::kExploreFolder:
         return d && d->itemClass != folder::kRootFoldersItem && d->idList;
+    case cmd::kShowInExplorer:
+        return d && d->itemClass != folder::kRootFoldersItem &&
+               (folder::IsArchiveKind(d->location.kind) ? !d->location.path.empty() : static_cast<bool>(d->idList));
     case cmd::kExtractArchive:
         return d && t.host.archiveJob && folder::IsArchiveKind(d->location.kind) && !d->location.path.empty() &&
                (!t.host.archiveJobPossible || t.host.archiveJobPossible());
@@ -177,6 +205,9 @@ bool RunTreeCommand(int command, HTREEITEM item) {
         return true;
     case cmd::kExploreFolder:
         return Explore(*d);
+    case cmd::kShowInExplorer:
+        ShowInExplorer(*d);
+        return true;
     case cmd::kExtractArchive:
     case cmd::kZipStored:
     case cmd::kZipDeflated: {

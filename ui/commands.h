@@ -7,26 +7,17 @@
 namespace cmd {
 
 // Whether this build carries the command out. Commands whose subsystem is not built yet (file
-// operations, the companion viewer and external programs, wallpaper, printing, options, the version
-// box) are shown greyed instead of doing nothing when chosen.
+// operations, printing, options) are shown greyed instead of doing nothing when chosen.
 constexpr bool CarriedOut(int command) {
     switch (command) {
     case kEditComment:
     case kDelete:
     case kRename:
-    case kWallpaper:
     case kPrint:
-    case kViewerView:
-    case kViewerSlideShow:
-    case kViewerFullScreen:
-    case kReader:
-    case kOpenAssociated:
     case kOptions:
-    case kStartViewer:
-    case kAbout:
         return false;
     default:
-        return !(command >= kToolFirst && command < kToolFirst + 8);
+        return true;
     }
 }
 

@@ -14,6 +14,7 @@
 #include "image/decoded_image.h"
 #include "thumbs/thumb_view_win.h"
 #include "ui/commands.h"
+#include "ui/handover_win.h"
 #include "ui/help_win.h"
 #include "ui/menu_bar_win.h"
 #include "ui/menu_states.h"
@@ -24,6 +25,7 @@
 #include "ui/popup_preview_win.h"
 #include "ui/size_box_win.h"
 #include "ui/toolbars_win.h"
+#include "ui/version_box_win.h"
 
 namespace ui {
 
@@ -241,10 +243,15 @@ void OnCommand(MainWindow& w, int id, bool byAccelerator) {
     case cmd::kSwitchTreeTab:
         SwitchTreeTab(w);
         break;
+    case cmd::kAbout:
+        ShowVersionBox(w.hwnd, w.font.Get());
+        break;
     case cmd::kCaptionLines:
         OpenToolbarDropDown(w, cmd::kCaptionLines);
         break;
     default:
+        if (RunHandoverCommand(w, id))
+            break;
         if (id >= cmd::kSortFirst && id < cmd::kSortFirst + 6)
             SortBothPanes(w, id - cmd::kSortFirst);
         else if (id >= cmd::kFilterFirst && id < cmd::kFilterFirst + 6)

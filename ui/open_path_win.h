@@ -6,7 +6,8 @@
 namespace ui {
 
 // Navigates the active pane there. A folder opens as itself, an archive as a folder of its members,
-// any other file opens the folder that holds it. Dropped when the pane already shows that location.
+// any other file opens the folder that holds it; a shortcut file stands for its target. Dropped when
+// the pane already shows that location.
 void OpenPath(const std::wstring& path);
 
 } // namespace ui
