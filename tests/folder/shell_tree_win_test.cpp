@@ -446,8 +446,8 @@ TEST_F(ShellTreeUi, TreeMenuOffersOnlyWhatThisBuildCarriesOut) {
         HTREEITEM item;
         std::vector<int> enabled;
     } cases[] = {
-        {Child(rootItem, L"pick"), {5500, 5501, 5510, 5540, 5570}},
-        {rootItem, {5500, 5501, 5511, 5535, 5540, 5570}},
+        {Child(rootItem, L"pick"), {5500, 5501, 5510, 5540, 5570, 5530}},
+        {rootItem, {5500, 5501, 5511, 5535, 5540, 5570, 5530}},
         {shelltree::RootFoldersItem(), {5540}},
     };
     const std::vector<int> layout = {5500, 5501, 9900, 5510, 5511, 9900, 5520, 5521, 5522, 9900, 5535, 5540, 9900,
