@@ -6,14 +6,11 @@
 
 namespace cmd {
 
-// Whether this build carries the command out. Commands whose subsystem is not built yet (file
-// operations, the companion viewer and external programs, wallpaper, printing, options, the version
+// Whether this build carries the command out. Commands whose subsystem is not built yet (the
+// companion viewer and external programs, wallpaper, printing, options, the version
 // box) are shown greyed instead of doing nothing when chosen.
 constexpr bool CarriedOut(int command) {
     switch (command) {
-    case kEditComment:
-    case kDelete:
-    case kRename:
     case kWallpaper:
     case kPrint:
     case kViewerView:
