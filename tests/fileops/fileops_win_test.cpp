@@ -145,7 +145,7 @@ TEST_F(FileOps, TheTreeGuardRefusesDriveRootsSystemFoldersTheDesktopAndMissingPa
     wchar_t desktop[MAX_PATH] = {};
     ASSERT_TRUE(SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, desktop)));
     CreateDirectoryW(desktop, nullptr);
-    for (const std::wstring path : {std::wstring(L"C:\\"), std::wstring(L"C:"), std::wstring(desktop),
+    for (const std::wstring& path : {std::wstring(L"C:\\"), std::wstring(L"C:"), std::wstring(desktop),
                                     std::wstring(desktop) + L"\\", folder_ / L"missing"}) {
         EXPECT_EQ(fileops::RenameTreeItem(nullptr, path, false, Answer(L"x", &asked), &renamed).error, 30013u)
             << platform::WideToUtf8(path);
