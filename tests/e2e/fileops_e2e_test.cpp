@@ -110,6 +110,9 @@ class FileOpsE2e : public ::testing::Test {
     }
     // Starts with `folder` in pane 1 and, with `both`, in pane 2 as well; pane 1 is active after.
     void Start(const std::wstring& folder, size_t count, bool both) {
+        settings::Settings s;
+        s.clickOpensPreview = false; // clicks only select
+        ASSERT_TRUE(copy_.WriteSettings(s));
         main_ = copy_.Start(process_, L"\"" + folder + L"\"");
         ASSERT_NE(main_, nullptr);
         const std::wstring idle = L"0/" + std::to_wstring(count);
