@@ -142,10 +142,12 @@ TEST_F(FileOpsE2e, DeleteOnTwoSelectedPicturesRecyclesThemAndTakesThemOutOfBothP
     std::vector<HWND> cells = Cells(main_, 0);
     ASSERT_EQ(cells.size(), 4u);
     Click(cells[0]);
+    ASSERT_TRUE(WaitCount(0, L"1/4")) << platform::WideToUtf8(RemoteStatusText(Status(0), 4));
     Key(VK_CONTROL, false);
     Click(cells[2]);
     Key(VK_CONTROL, true);
-    ASSERT_TRUE(WaitCount(0, L"2/4"));
+    ASSERT_TRUE(WaitCount(0, L"2/4")) << platform::WideToUtf8(RemoteStatusText(Status(0), 4)) << " "
+                                      << platform::WideToUtf8(harness::SaveNamedScreenshot(L"delete_selection"));
     Press(VK_DELETE);
 
     EXPECT_TRUE(WaitCount(0, L"0/2")) << platform::WideToUtf8(RemoteStatusText(Status(0), 4));

@@ -162,17 +162,11 @@ TEST_F(FileOps, TheTreeGuardRefusesDriveRootsSystemFoldersTheDesktopAndMissingPa
     EXPECT_TRUE(platform::FolderExists(system));
     SetFileAttributesW(system.c_str(), FILE_ATTRIBUTE_NORMAL);
 
-    // An ordinary folder is offered, unless the broker holds it for another operation.
+    // An ordinary folder is offered, and deleted.
     const std::wstring plain = folder_ / L"plain";
     ASSERT_TRUE(CreateDirectoryW(plain.c_str(), nullptr));
     EXPECT_TRUE(fileops::TreeItemOffersChanges(plain));
-    {
-        fileops::Admission held(fileops::FolderCode(), &folder_.Path());
-        ASSERT_TRUE(held.Granted());
-        EXPECT_EQ(fileops::DeleteTreeItem(nullptr, plain).error, 30013u);
-        EXPECT_TRUE(platform::FolderExists(plain));
-    }
-    EXPECT_TRUE(fileops::DeleteTreeItem(nullptr, plain).done) << "the admission was released";
+    EXPECT_TRUE(fileops::DeleteTreeItem(nullptr, plain).done);
     EXPECT_FALSE(platform::FolderExists(plain));
 }
 
