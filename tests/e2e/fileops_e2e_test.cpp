@@ -1,10 +1,13 @@
 // File commands in the real program, with real keyboard and mouse input: Delete on two selected
 // pictures recycles them and takes them out of both panes showing the folder, the rename dialog
-// renames the picture it opened on, and a comment typed into the comment dialog is stored in the file
+// renames the picture it opened on, the tree renames an archive and makes a folder, and a comment typed into the comment dialog is stored in the file
 // with the picture unchanged.
 #include <gtest/gtest.h>
 
 #include "tests/e2e/quorle_copy.h"
+#include "tests/e2e/remote_buffer.h"
+
+#include <commctrl.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -240,6 +243,77 @@ TEST_F(FileOpsE2e, ACommentTypedInTheDialogIsStoredInTheFileAndThePictureStaysTh
         return true;
     });
     EXPECT_EQ(files, 1u) << "no temporary or old file left beside the picture";
+}
+
+// The tree's name dialog opens beside the tree; an archive keeps its extension.
+TEST_F(FileOpsE2e, TheTreeRenamesAnArchiveKeepingItsExtensionAndMakesANewFolder) {
+    fixtures::TempFolder root;
+    const std::vector<uint8_t> emptyZip = {'P', 'K', 5, 6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    {
+        platform::File f;
+        ASSERT_TRUE(f.Open(root / L"album.zip", platform::OpenMode::CreateAlways));
+        ASSERT_EQ(f.Write(emptyZip.data(), emptyZip.size()), emptyZip.size());
+    }
+    ASSERT_TRUE(CreateDirectoryW((root / L"trip").c_str(), nullptr));
+    settings::Settings s;
+    s.treeRoots = {{root.Path(), 1}};
+    ASSERT_TRUE(copy_.WriteSettings(s));
+    main_ = copy_.Start(process_);
+    ASSERT_NE(main_, nullptr);
+    HWND tree = nullptr;
+    ASSERT_TRUE(harness::PumpUntil([&] { return (tree = ChildById(main_, 402)) != nullptr; }, 10000));
+    e2e::RemoteBuffer remote(tree);
+    auto child = [&](const std::wstring& name) {
+        HTREEITEM item = nullptr;
+        harness::PumpUntil(
+            [&] {
+                HTREEITEM roots = e2e::NextItem(tree, e2e::NextItem(tree, nullptr, TVGN_ROOT), TVGN_NEXT);
+                item = e2e::ChildNamed(tree, remote, e2e::NextItem(tree, roots, TVGN_CHILD), name);
+                return item != nullptr;
+            },
+            10000);
+        return item;
+    };
+    // The tree menu on `item`, one command chosen by its mnemonic; the name dialog it opens.
+    auto nameDialog = [&](HTREEITEM item, wchar_t mnemonic) -> HWND {
+        SetForegroundWindow(main_);
+        const RECT r = remote.ItemRect(tree, item, true);
+        const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        PostMessageW(tree, WM_RBUTTONDOWN, MK_RBUTTON, at);
+        PostMessageW(tree, WM_RBUTTONUP, 0, at);
+        HWND menu = harness::FindTopWindow(L"#32768", 5000, process_.Id());
+        if (!menu)
+            return nullptr;
+        harness::PumpFor(300);
+        PostMessageW(menu, WM_CHAR, mnemonic, 1);
+        return harness::FindTopWindow(L"#32770", 10000, process_.Id());
+    };
+
+    HTREEITEM album = child(L"album.zip");
+    ASSERT_NE(album, nullptr);
+    HWND dialog = nameDialog(album, L'r');
+    ASSERT_NE(dialog, nullptr) << "no rename dialog";
+    HWND edit = GetDlgItem(dialog, 2120);
+    EXPECT_EQ(harness::WindowText(edit), L"album");
+    EXPECT_LE(std::abs(e2e::ScreenRect(dialog).left - e2e::ScreenRect(ChildById(main_, 400)).right), 2)
+        << "at the tree's right edge";
+    harness::PumpFor(200);
+    EXPECT_FALSE(harness::SaveNamedScreenshot(L"tree_rename_dialog").empty());
+    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"holiday"));
+    PostMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    EXPECT_TRUE(harness::PumpUntil([&] { return platform::FileExists(root / L"holiday.zip"); }, 10000));
+    EXPECT_FALSE(platform::PathExists(root / L"album.zip"));
+    EXPECT_EQ(fixtures::ReadWholeFile(root / L"holiday.zip"), emptyZip);
+    ASSERT_TRUE(harness::PumpUntil([&] { return !IsWindow(dialog); }, 10000));
+
+    HTREEITEM trip = child(L"trip");
+    ASSERT_NE(trip, nullptr);
+    dialog = nameDialog(trip, L'f');
+    ASSERT_NE(dialog, nullptr) << "no new-folder dialog";
+    EXPECT_EQ(harness::WindowText(dialog), L"trip - New folder");
+    SendMessageW(GetDlgItem(dialog, 2120), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Summer"));
+    PostMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    EXPECT_TRUE(harness::PumpUntil([&] { return platform::FolderExists(root / L"trip\\Summer"); }, 10000));
 }
 
 } // namespace
