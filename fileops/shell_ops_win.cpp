@@ -3,6 +3,7 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include "common/path.h"
 #include "common/platform.h"
 #include "folder/shell_tree_rules.h"
 
@@ -43,9 +44,10 @@ bool PassesTreeGuard(const std::wstring& path) {
         return false;
     if (PathIsSystemFolderW(path.c_str(), 0))
         return false;
+    // "Desktop\" names the desktop as well as "Desktop" does.
     wchar_t desktop[MAX_PATH] = {};
     if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, desktop)) &&
-        lstrcmpiW(desktop, path.c_str()) == 0)
+        lstrcmpiW(paths::TrimTrailingSeparators(desktop).c_str(), paths::TrimTrailingSeparators(path).c_str()) == 0)
         return false;
     return true;
 }

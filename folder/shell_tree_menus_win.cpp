@@ -117,8 +117,6 @@ POINT MenuPoint(HWND control, POINT screen, HTREEITEM item) {
 } // namespace
 
 const std::vector<int>& TreeMenuLayout() {
-    // Commands whose owners are not part of this build stay grey: new folder, rename and delete
-    // (5520..5522).
     static const std::vector<int> layout = {
         cmd::kOpenInPane1,  cmd::kOpenInPane2, 0, cmd::kAddRootFolder, cmd::kRemoveRootFolder, 0,
         cmd::kNewFolder,    cmd::kRenameFolder, cmd::kDeleteFolder, 0, cmd::kExpandAtStart, cmd::kShowArchives, 0,
@@ -165,6 +163,16 @@ bool TreeCommandEnabled(int command, HTREEITEM item, bool* checked) {
     case cmd::kShowInExplorer:
         return d && d->itemClass != folder::kRootFoldersItem &&
                (folder::IsArchiveKind(d->location.kind) ? !d->location.path.empty() : static_cast<bool>(d->idList));
+    case cmd::kNewFolder:
+        return d && t.host.fileCommand && d->itemClass != folder::kRootFoldersItem &&
+               d->location.kind == folder::kFileSystemFolder && !d->location.path.empty();
+    case cmd::kRenameFolder:
+    case cmd::kDeleteFolder:
+        // Virtual folders have no path to change; a root folder or the desktop would leave the tree
+        // pointing at nothing.
+        return d && t.host.fileCommand && t.host.offersChanges && d->itemClass == folder::kShellItem &&
+               d->location.kind != folder::kShellFolder && !d->location.path.empty() &&
+               t.host.offersChanges(d->location.path);
     case cmd::kExtractArchive:
         return d && t.host.archiveJob && folder::IsArchiveKind(d->location.kind) && !d->location.path.empty() &&
                (!t.host.archiveJobPossible || t.host.archiveJobPossible());
@@ -208,6 +216,18 @@ bool RunTreeCommand(int command, HTREEITEM item) {
     case cmd::kShowInExplorer:
         ShowInExplorer(*d);
         return true;
+    case cmd::kNewFolder:
+    case cmd::kRenameFolder:
+    case cmd::kDeleteFolder: {
+        // The dialog is modal and the item may go meanwhile: its record is not used after.
+        RECT r = {};
+        TreeView_GetItemRect(t.tree, d->item, &r, TRUE);
+        MapWindowPoints(t.tree, nullptr, reinterpret_cast<POINT*>(&r), 2);
+        const folder::LocationKind kind = d->location.kind;
+        const std::wstring path = d->location.path;
+        t.host.fileCommand(command, kind, path, r);
+        return true;
+    }
     case cmd::kExtractArchive:
     case cmd::kZipStored:
     case cmd::kZipDeflated: {

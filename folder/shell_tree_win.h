@@ -42,6 +42,11 @@ struct TreeHost {
     // they stay grey. `archiveJobPossible` tells whether no such job runs now.
     std::function<void(int command, folder::LocationKind kind, const std::wstring& path)> archiveJob;
     std::function<bool()> archiveJobPossible;
+    // The file commands (new folder, rename, delete) on an item's location; `item` is its rectangle on
+    // the screen, for placing the name dialog. Without it they stay grey. `offersChanges` tells
+    // whether rename and delete may be offered for a path (the guard and the broker's admission).
+    std::function<void(int command, folder::LocationKind kind, const std::wstring& path, const RECT& item)> fileCommand;
+    std::function<bool(const std::wstring& path)> offersChanges;
 };
 
 struct TreeOptions {

@@ -560,6 +560,11 @@ folder::PaneLocation* PaneLocationOf(HWND pane) {
     return p ? &p->location : nullptr;
 }
 
+thumbs::ThumbView* PaneViewOf(HWND pane) {
+    Pane* p = PaneOf(pane);
+    return p ? p->view : nullptr;
+}
+
 void ReloadPane(HWND pane, uintptr_t flags) {
     Pane* p = PaneOf(pane);
     if (!p)

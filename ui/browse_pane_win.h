@@ -11,6 +11,10 @@
 #include "ui/layout.h"
 #include "ui/main_window_win.h"
 
+namespace thumbs {
+struct ThumbView;
+}
+
 namespace ui {
 
 bool RegisterBrowsePaneClasses(HINSTANCE instance); // with the thumbnail view's classes
@@ -53,6 +57,8 @@ void StopPane(HWND pane);
 // Releases the pane's items and cells (shutdown, after its worker has ended).
 void ReleasePaneView(HWND pane);
 folder::PaneLocation* PaneLocationOf(HWND pane);
+// The thumbnail view of a pane, or null for any other window.
+thumbs::ThumbView* PaneViewOf(HWND pane);
 // Drops the selected items after their files were deleted or moved, in both panes when they show
 // the same location (the other pane only while it is idle). Refused (false) while the pane's own load
 // runs.

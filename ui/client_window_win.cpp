@@ -14,6 +14,7 @@
 #include "ui/menus_win.h"
 #include "ui/browse_pane_win.h"
 #include "ui/client_window_win.h"
+#include "ui/file_commands_win.h"
 
 namespace ui {
 
@@ -48,6 +49,11 @@ shelltree::TreeHost TreeHostOfProgram() {
             fileops::PackFolderToZip(owner, path, command == cmd::kZipDeflated);
     };
     host.archiveJobPossible = [] { return fileops::ArchiveJobPossible(); };
+    host.fileCommand = [](int command, folder::LocationKind kind, const std::wstring& path, const RECT& item) {
+        if (MainWindow* w = TheMainWindow())
+            RunTreeFileCommand(*w, command, kind, path, item);
+    };
+    host.offersChanges = [](const std::wstring& path) { return TreeOffersChanges(path); };
     return host;
 }
 

@@ -22,6 +22,7 @@
 #include "ui/open_path_win.h"
 #include "ui/browse_pane_win.h"
 #include "ui/client_window_win.h"
+#include "ui/file_commands_win.h"
 #include "ui/popup_preview_win.h"
 #include "ui/size_box_win.h"
 #include "ui/toolbars_win.h"
@@ -227,6 +228,15 @@ void OnCommand(MainWindow& w, int id, bool byAccelerator) {
         break;
     case cmd::kSelectAll:
         ToggleSelectAll(ActivePane(w));
+        break;
+    case cmd::kDelete:
+        DeleteSelectedItems(w);
+        break;
+    case cmd::kRename:
+        RenameFocusedItem(w);
+        break;
+    case cmd::kEditComment:
+        EditFocusedComment(w);
         break;
     case cmd::kProperties: {
         const PaneFacts f = PaneFactsOf(ActivePane(w));
