@@ -33,7 +33,8 @@ struct VersionBox {
 VersionBox MakeRecord(HFONT font) {
     VersionBox box;
     box.nameLine = std::wstring(L"Quorle") + L" version " + L"3.6.0.2 (64-bit)";
-    box.noticeLine = std::wstring(L"Copyright (C)") + L" " + L"2024-2025" + L" " + L"the Quorle developers";
+    // It must fit the line's 250 pixels (the control ends a longer text with an ellipsis).
+    box.noticeLine = L"(C) 2026 the Quorle developers";
     box.link = L"https://quorle.example/";
     box.font = font;
     return box;
