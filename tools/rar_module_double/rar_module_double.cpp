@@ -157,7 +157,8 @@ __declspec(dllexport) void* RAROpenArchiveEx(rarabi::OpenArchiveDataEx* data) {
         for (size_t i = 1; i < h->volumes.size(); ++i) {
             std::vector<wchar_t> name(h->volumes[i].begin(), h->volumes[i].end());
             name.resize(1024, 0);
-            if (Call(h.get(), rarabi::kChangeVolumeW, reinterpret_cast<intptr_t>(name.data()), rarabi::kVolNotify) == -1)
+            if (h->callback &&
+                Call(h.get(), rarabi::kChangeVolumeW, reinterpret_cast<intptr_t>(name.data()), rarabi::kVolNotify) == -1)
                 h->opened = false;
         }
     }
