@@ -4,6 +4,10 @@
 #include <archive_entry.h>
 
 #include <algorithm>
+#ifndef _WIN32
+#include <clocale>
+#include <locale.h>
+#endif
 
 #include "common/platform.h"
 
@@ -82,6 +86,27 @@ std::wstring EntryPath(struct archive_entry* entry) {
     return raw ? platform::AnsiToWide(raw) : std::wstring();
 }
 
+// The library converts names through the C library's locale. Natively a program runs in the "C"
+// locale, where no name outside ASCII survives; the calls run in a UTF-8 locale on their thread
+// only. Windows converts through its own code-page calls.
+class NameLocale {
+  public:
+#ifndef _WIN32
+    NameLocale() {
+        static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+        if (utf8)
+            previous_ = uselocale(utf8);
+    }
+    ~NameLocale() {
+        if (previous_)
+            uselocale(previous_);
+    }
+
+  private:
+    locale_t previous_ = static_cast<locale_t>(0);
+#endif
+};
+
 } // namespace
 
 struct Reader::State {
@@ -97,6 +122,7 @@ Reader::Reader() : state_(new State) {}
 Reader::~Reader() = default;
 
 bool Reader::Open(const std::vector<std::wstring>& volumes) {
+    NameLocale names;
     state_.reset(new State);
     for (const std::wstring& name : volumes) {
         state_->volumes.push_back(std::make_unique<Volume>());
@@ -118,6 +144,7 @@ bool Reader::Open(const std::vector<std::wstring>& volumes) {
 }
 
 bool Reader::Next(Entry* out) {
+    NameLocale names;
     struct archive_entry* entry = nullptr;
     const int r = state_->a ? archive_read_next_header(state_->a, &entry) : ARCHIVE_FATAL;
     if (r != ARCHIVE_OK && r != ARCHIVE_WARN)
@@ -135,6 +162,7 @@ bool Reader::Next(Entry* out) {
 }
 
 int64_t Reader::Read(void* out, size_t size) {
+    NameLocale names;
     return state_->a ? archive_read_data(state_->a, out, size) : -1;
 }
 
