@@ -104,6 +104,9 @@ class NameLocale {
 
   private:
     locale_t previous_ = static_cast<locale_t>(0);
+#else
+    NameLocale() {}
+    ~NameLocale() {}
 #endif
 };
 
