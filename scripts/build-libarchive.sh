@@ -45,7 +45,7 @@ build_one() {  # name, extra cmake arguments...
   local name=$1; shift
   local out="$deps/archive-$name" bld="$deps/archive-$name-build"
   cmake -S "$src" -B "$bld" "${common[@]}" "$@" > "$deps/archive-$name.log"
-  cmake --build "$bld" -j"$(nproc)" --target archive_static >> "$deps/archive-$name.log"
+  cmake --build "$bld" -j"$(nproc)" --target archive_static >> "$deps/archive-$name.log" 2>&1
   mkdir -p "$out/include" "$out/lib"
   cp "$src/libarchive/archive.h" "$src/libarchive/archive_entry.h" "$out/include/"
   cp "$bld/libarchive/libarchive.a" "$out/lib/libarchive.a" 2>/dev/null \
