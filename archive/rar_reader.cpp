@@ -6,6 +6,7 @@
 
 #include "archive/extract.h"
 #include "archive/rar_libarchive.h"
+#include "common/crc32.h"
 #include "common/path.h"
 
 namespace archive {
@@ -22,15 +23,29 @@ class RarSet {
     bool Open(const std::wstring& path) {
         const RarProbe probe = ProbeRarFile(path);
         first_ = FirstRarVolume(path, probe);
-        return reader_.Open(RarVolumeSet(first_, probe, &complete_));
+        const std::vector<std::wstring> volumes = RarVolumeSet(first_, probe, &complete_);
+        records_ = RarRecords(volumes);
+        return reader_.Open(volumes);
+    }
+
+    // Whether `data` is what the headers record for member `ordinal`. The library checks compressed
+    // data but not stored data, so every member is checked here; a member the headers walk did not
+    // reach (or whose size disagrees) keeps the library's word alone.
+    bool MatchesRecord(uint32_t ordinal, const uint8_t* data, uint64_t size) const {
+        return MatchesCrc(ordinal, size, crc::Crc32(data, static_cast<size_t>(size)));
+    }
+    bool MatchesCrc(uint32_t ordinal, uint64_t size, uint32_t crc) const {
+        if (ordinal >= records_.size() || records_[ordinal].size != size || !records_[ordinal].hasCrc)
+            return true;
+        return crc == records_[ordinal].crc;
     }
 
     // The next header, or false at the end or on damage.
     bool Next(rarlib::Entry* entry) { return reader_.Next(entry); }
 
     // The current entry's `size` bytes into `out`, never asking past the entry's end (the RAR 4
-    // reader can lose its last block when asked for more); then one more read, where the stored-data
-    // check of the RAR 4 reader speaks. False when the bytes run short or a check fails.
+    // reader can lose its last block when asked for more). False when the bytes run short or the
+    // library's own check fails.
     bool ReadAll(uint8_t* out, uint64_t size) {
         uint64_t left = size;
         int64_t got = 0;
@@ -39,12 +54,10 @@ class RarSet {
         return got == 0 && left == 0;
     }
 
-    // Up to `capacity` bytes, at most `left`; 0 after the last byte once the check passed.
+    // Up to `capacity` bytes, at most `left`; 0 once `left` is 0.
     int64_t ReadSome(uint8_t* out, size_t capacity, uint64_t* left) {
-        if (*left == 0) {
-            uint8_t spare[16];
-            return reader_.Read(spare, sizeof spare) == 0 ? 0 : -1;
-        }
+        if (*left == 0)
+            return 0;
         const size_t ask = static_cast<size_t>(std::min<uint64_t>(*left, capacity));
         const int64_t got = reader_.Read(out, ask);
         if (got <= 0)
@@ -58,6 +71,7 @@ class RarSet {
   private:
     std::wstring first_;
     bool complete_ = true;
+    std::vector<RarRecord> records_;
     rarlib::Reader reader_;
 };
 
@@ -90,12 +104,13 @@ bool Fetchable(const rarlib::Entry& entry) {
            !entry.encrypted;
 }
 
-bool ReadMemberInto(RarSet& set, const rarlib::Entry& entry, platform::PageBlock* block, uint32_t* size) {
+bool ReadMemberInto(RarSet& set, uint32_t ordinal, const rarlib::Entry& entry, platform::PageBlock* block,
+                    uint32_t* size) {
     if (!Fetchable(entry))
         return false;
     const uint64_t length = static_cast<uint64_t>(entry.size);
     platform::PageBlock data(static_cast<size_t>(length) + 4);
-    if (!data || !set.ReadAll(data.Get(), length))
+    if (!data || !set.ReadAll(data.Get(), length) || !set.MatchesRecord(ordinal, data.Get(), length))
         return false;
     *block = std::move(data);
     *size = static_cast<uint32_t>(length);
@@ -106,9 +121,11 @@ bool ReadMemberInto(RarSet& set, const rarlib::Entry& entry, platform::PageBlock
 
 struct RarSequence::State {
     RarSet set;
+    uint64_t size = 0;
     uint64_t left = 0;
+    uint32_t crc = crc::kCrc32Init;
     bool readable = false;
-    uint32_t ordinal = 0;
+    uint32_t ordinal = 0; // of the next member
 };
 
 RarSequence::RarSequence() = default;
@@ -129,7 +146,8 @@ bool RarSequence::Next(location::ArchiveEntry* entry, uint64_t* size, bool* fold
     *folder = e.folder;
     *encrypted = e.encrypted;
     *size = e.sizeKnown && e.size > 0 ? static_cast<uint64_t>(e.size) : 0;
-    state_->left = *size;
+    state_->size = state_->left = *size;
+    state_->crc = crc::kCrc32Init;
     state_->readable = !*folder && !*encrypted;
     return true;
 }
@@ -137,7 +155,12 @@ bool RarSequence::Next(location::ArchiveEntry* entry, uint64_t* size, bool* fold
 int64_t RarSequence::Read(uint8_t* buffer, size_t capacity) {
     if (!state_ || !state_->readable)
         return -1;
-    return state_->set.ReadSome(buffer, capacity, &state_->left);
+    const int64_t got = state_->set.ReadSome(buffer, capacity, &state_->left);
+    if (got > 0)
+        state_->crc = crc::Crc32Update(state_->crc, buffer, static_cast<size_t>(got));
+    if (got == 0 && !state_->set.MatchesCrc(state_->ordinal - 1, state_->size, crc::Crc32Final(state_->crc)))
+        return -1;
+    return got;
 }
 
 RarProbe ProbeRarArchive(const std::wstring& path) { return ProbeRarFile(path); }
@@ -172,7 +195,7 @@ bool FetchRarMember(const std::wstring& path, uint32_t ordinal, platform::PageBl
         if (!set.Next(&entry))
             return false;
         if (i == ordinal)
-            return ReadMemberInto(set, entry, block, size);
+            return ReadMemberInto(set, i, entry, block, size);
     }
 }
 
@@ -202,7 +225,7 @@ bool ExtractRarToFolder(const std::wstring& archivePath, const std::wstring& tar
         progress.Step();
         platform::PageBlock block;
         uint32_t size = 0;
-        if (!plan.targets[i].empty() && ReadMemberInto(set, entry, &block, &size))
+        if (!plan.targets[i].empty() && ReadMemberInto(set, static_cast<uint32_t>(i), entry, &block, &size))
             WriteFileViaTemp(plan.targets[i], block.Get(), size, listing.entries[i].time);
         if (progress.Cancelled())
             break;

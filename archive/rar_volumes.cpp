@@ -61,6 +61,10 @@ bool ReadVint(const uint8_t* data, size_t size, size_t* pos, uint64_t* value) {
     return false;
 }
 
+uint32_t U32At(const uint8_t* p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
 // Reads `size` bytes at `offset`; false when the file is shorter.
 bool ReadAt(platform::File& file, uint64_t offset, void* out, size_t size) {
     return file.Seek(offset) && file.ReadExact(out, size);
@@ -92,14 +96,27 @@ int FindMarker(platform::File& file, uint64_t* at) {
 
 // RAR 4: main header flags at marker + 7 (type 0x73). `more`: the end block of this volume says
 // another follows. The blocks are walked by their sizes only.
-bool WalkRar4(platform::File& file, uint64_t pos, uint32_t* flags, bool* more) {
-    uint8_t h[11];
+// A member's record: a new one for its first part, the CRC of its last part (the whole member's).
+void Record(std::vector<RarRecord>* records, bool continued, bool continues, uint64_t size, uint32_t crc, bool hasCrc) {
+    if (!records)
+        return;
+    if (!continued)
+        records->push_back(RarRecord{size, 0, false});
+    if (!continues && !records->empty()) {
+        records->back().crc = crc;
+        records->back().hasCrc = hasCrc;
+    }
+}
+
+bool WalkRar4(platform::File& file, uint64_t pos, uint32_t* flags, bool* more, std::vector<RarRecord>* records) {
+    uint8_t h[40];
     if (!ReadAt(file, pos, h, 7) || h[2] != 0x73)
         return false;
     *flags = static_cast<uint32_t>(h[3] | (h[4] << 8)) & 0x1FF;
-    if (!more)
+    if (!more && !records)
         return true;
-    *more = false;
+    if (more)
+        *more = false;
     uint64_t size = 0;
     if (!file.Size(&size))
         return false;
@@ -112,20 +129,24 @@ bool WalkRar4(platform::File& file, uint64_t pos, uint32_t* flags, bool* more) {
         if (headSize < 7)
             return false;
         if (h[2] == 0x7B) {
-            *more = (blockFlags & 0x0001) != 0;
+            if (more)
+                *more = (blockFlags & 0x0001) != 0;
             return true;
         }
         uint64_t add = 0;
         if (blockFlags & 0x8000) {
-            if (!ReadAt(file, pos + 7, h + 7, 4))
+            const bool fileBlock = h[2] == 0x74;
+            const size_t fixed = fileBlock ? ((blockFlags & 0x0100) ? 40 : 32) : 11;
+            if (headSize < fixed || !ReadAt(file, pos + 7, h + 7, fixed - 7))
                 return false;
-            add = static_cast<uint32_t>(h[7] | (h[8] << 8) | (h[9] << 16) | (static_cast<uint32_t>(h[10]) << 24));
-            if (h[2] == 0x74 && (blockFlags & 0x0100)) {
-                uint8_t high[4];
-                if (!ReadAt(file, pos + 32, high, 4))
-                    return false;
-                add |= static_cast<uint64_t>(high[0] | (high[1] << 8) | (high[2] << 16) |
-                                             (static_cast<uint32_t>(high[3]) << 24)) << 32;
+            add = U32At(h + 7);
+            if (fileBlock) {
+                uint64_t unpacked = U32At(h + 11);
+                if (blockFlags & 0x0100) {
+                    add |= static_cast<uint64_t>(U32At(h + 32)) << 32;
+                    unpacked |= static_cast<uint64_t>(U32At(h + 36)) << 32;
+                }
+                Record(records, (blockFlags & 0x0001) != 0, (blockFlags & 0x0002) != 0, unpacked, U32At(h + 16), true);
             }
         }
         pos += headSize + add;
@@ -135,7 +156,7 @@ bool WalkRar4(platform::File& file, uint64_t pos, uint32_t* flags, bool* more) {
 
 // RAR 5: the main header (type 1) follows the marker; its archive flags give volume (0x1) and
 // "volume number present", which only later volumes carry (0x2). RAR 5 names volumes the new way.
-bool WalkRar5(platform::File& file, uint64_t pos, uint32_t* flags, bool* more) {
+bool WalkRar5(platform::File& file, uint64_t pos, uint32_t* flags, bool* more, std::vector<RarRecord>* records) {
     uint64_t size = 0;
     if (!file.Size(&size))
         return false;
@@ -168,14 +189,26 @@ bool WalkRar5(platform::File& file, uint64_t pos, uint32_t* flags, bool* more) {
             *flags = 0;
             if (archiveFlags & 1)
                 *flags |= rarflags::kVolume | rarflags::kNewNumbering | ((archiveFlags & 2) ? 0 : rarflags::kFirstVolume);
-            if (!more)
+            if (!more && !records)
                 return true;
         } else if (type == 5) {
             uint64_t endFlags = 0;
             if (!ReadVint(h, n, &p, &endFlags))
                 return false;
-            *more = (endFlags & 1) != 0;
+            if (more)
+                *more = (endFlags & 1) != 0;
             return true;
+        } else if (type == 2) {
+            // File header: flags, unpacked size, attributes, [time], [data CRC].
+            uint64_t fileFlags = 0, unpacked = 0, attributes = 0;
+            if (!ReadVint(h, n, &p, &fileFlags) || !ReadVint(h, n, &p, &unpacked) || !ReadVint(h, n, &p, &attributes))
+                return false;
+            if (fileFlags & 0x2)
+                p += 4;
+            const bool hasCrc = (fileFlags & 0x4) != 0;
+            if (hasCrc && p + 4 > n)
+                return false;
+            Record(records, (headFlags & 0x08) != 0, (headFlags & 0x10) != 0, unpacked, hasCrc ? U32At(h + p) : 0, hasCrc);
         }
         if (headSize > size || data > size)
             return false;
@@ -184,14 +217,14 @@ bool WalkRar5(platform::File& file, uint64_t pos, uint32_t* flags, bool* more) {
     return sawMain;
 }
 
-bool ReadFlags(const std::wstring& path, uint32_t* flags, bool* more) {
+bool ReadFlags(const std::wstring& path, uint32_t* flags, bool* more, std::vector<RarRecord>* records = nullptr) {
     platform::File file;
     uint64_t at = 0;
     if (!file.Open(path, platform::OpenMode::ReadShared))
         return false;
     switch (FindMarker(file, &at)) {
-    case 4: return WalkRar4(file, at + 7, flags, more);
-    case 5: return WalkRar5(file, at + 8, flags, more);
+    case 4: return WalkRar4(file, at + 7, flags, more, records);
+    case 5: return WalkRar5(file, at + 8, flags, more, records);
     default: return false;
     }
 }
@@ -287,6 +320,17 @@ std::vector<std::wstring> RarVolumeSet(const std::wstring& first, RarProbe probe
     if (complete)
         *complete = !more;
     return volumes;
+}
+
+std::vector<RarRecord> RarRecords(const std::vector<std::wstring>& volumes) {
+    std::vector<RarRecord> records;
+    for (const std::wstring& volume : volumes) {
+        uint32_t flags = 0;
+        bool more = false;
+        if (!ReadFlags(volume, &flags, &more, &records))
+            break;
+    }
+    return records;
 }
 
 std::wstring RarBaseName(const std::wstring& path, RarProbe probe) {

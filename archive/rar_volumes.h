@@ -45,6 +45,17 @@ std::wstring NextRarVolume(const std::wstring& path, bool newNumbering);
 // is false when the last one found says that more follow.
 std::vector<std::wstring> RarVolumeSet(const std::wstring& first, RarProbe probe, bool* complete);
 
+// What the headers record of a member (one per member, split parts joined), in archive order.
+struct RarRecord {
+    uint64_t size = 0;
+    uint32_t crc = 0;    // of the whole member
+    bool hasCrc = false; // RAR 5 may record a BLAKE2 hash instead
+};
+
+// The members recorded in `volumes`, read from the headers alone (stopping at anything unreadable,
+// such as encrypted headers). Service blocks are not members.
+std::vector<RarRecord> RarRecords(const std::vector<std::wstring>& volumes);
+
 // The archive's name for a folder: "photos" for photos.rar and, with a probe above 1, for
 // photos.part3.rar as well.
 std::wstring RarBaseName(const std::wstring& path, RarProbe probe);

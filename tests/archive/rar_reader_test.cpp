@@ -269,7 +269,10 @@ TEST(RarSuite, EveryMemberFetchesWithItsRecordedCrc) {
         for (const rarsuite::Recorded& r : recorded) {
             const auto found = std::find_if(listing.entries.begin(), listing.entries.end(),
                                             [&](const location::ArchiveEntry& e) { return e.folder + e.name == r.path; });
-            ASSERT_NE(listing.entries.end(), found) << platform::WideToUtf8(r.path);
+            std::wstring listed;
+            for (const location::ArchiveEntry& e : listing.entries)
+                listed += e.folder + e.name + L" | ";
+            ASSERT_NE(listing.entries.end(), found) << platform::WideToUtf8(r.path) << " not in " << platform::WideToUtf8(listed);
             EXPECT_EQ(static_cast<uint32_t>(r.size), found->size);
             bool ok = false;
             const std::vector<uint8_t> data = Fetch(volumes.back(), found->locator, &ok);
