@@ -181,7 +181,13 @@ class RarE2e : public ::testing::Test {
         ASSERT_NO_FATAL_FAILURE(ExtractFromTree(root.Path(), paths::LastComponent(set.back())));
         // The set's own top folder "photos" supplies the level: photos\photoN.jpg, no photos\photos.
         const std::wstring made = root / L"photos";
-        EXPECT_TRUE(harness::PumpUntil([&] { return CountFiles(made) == kPhotos; }, 20000)) << CountFiles(made);
+        const bool extracted = harness::PumpUntil([&] { return CountFiles(made) == kPhotos; }, 20000);
+        std::wstring found;
+        platform::ListFolder(root.Path(), L"*", [&](const platform::FolderEntry& e) {
+            found += e.name + L" ";
+            return true;
+        });
+        EXPECT_TRUE(extracted) << CountFiles(made) << " files; the folder holds " << platform::WideToUtf8(found);
         EXPECT_TRUE(harness::WaitWindowGone(kProgressClass, 10000));
         for (int i = 0; i < kPhotos; ++i)
             EXPECT_EQ(fixtures::ReadWholeFile(made + L"\\photo" + std::to_wstring(i + 1) + L".jpg"),
