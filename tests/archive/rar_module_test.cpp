@@ -281,7 +281,7 @@ TEST_F(RarModuleTest, SuiteArchivesMatchTheRecordedCrcs) {
         ASSERT_TRUE(archive::ListRarWithModule(module_, volumes.back(), context, &listing));
         for (const rarsuite::Recorded& r : rarsuite::RecordedMembers(volumes)) {
             const auto found = std::find_if(listing.entries.begin(), listing.entries.end(),
-                                            [&](const location::ArchiveEntry& e) { return e.folder + e.name == r.path; });
+                                            [&](const location::ArchiveEntry& e) { return rarsuite::SamePath(r, e.folder + e.name); });
             ASSERT_NE(listing.entries.end(), found) << platform::WideToUtf8(r.path);
             bool ok = false;
             const std::vector<uint8_t> data = Fetch(volumes.back(), found->locator, context, &ok);

@@ -268,7 +268,7 @@ TEST(RarSuite, EveryMemberFetchesWithItsRecordedCrc) {
         size_t matched = 0;
         for (const rarsuite::Recorded& r : recorded) {
             const auto found = std::find_if(listing.entries.begin(), listing.entries.end(),
-                                            [&](const location::ArchiveEntry& e) { return e.folder + e.name == r.path; });
+                                            [&](const location::ArchiveEntry& e) { return rarsuite::SamePath(r, e.folder + e.name); });
             std::wstring listed;
             for (const location::ArchiveEntry& e : listing.entries)
                 listed += e.folder + e.name + L" | ";

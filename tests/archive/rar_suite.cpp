@@ -108,8 +108,10 @@ void Rar4(const std::vector<uint8_t>& d, size_t pos, std::vector<Recorded>* out)
                 const size_t nameSize = U16(h + 26);
                 std::string name(reinterpret_cast<const char*>(h + nameAt), nameSize);
                 const size_t zero = std::strlen(name.c_str());
-                if (!(flags & 0x0200))
+                if (!(flags & 0x0200)) {
                     r.path = platform::AnsiToWide(name.substr(0, zero));
+                    r.altPath = Slashes(platform::Utf8ToWide(name.substr(0, zero)));
+                }
                 else if (zero == nameSize)
                     r.path = platform::Utf8ToWide(name);
                 else

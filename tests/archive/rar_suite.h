@@ -16,11 +16,17 @@ std::wstring SuiteFolder();
 bool Decode(const std::string& name, const std::wstring& folder);
 
 struct Recorded {
-    std::wstring path; // "\" between folders
+    std::wstring path;    // "\" between folders
+    std::wstring altPath; // a name without the Unicode flag read as UTF-8 (readers differ there)
     uint64_t size = 0;
     uint32_t crc = 0;
     bool hasCrc = false; // RAR 5 may carry a BLAKE2 hash instead
 };
+
+// Whether a listed path is the recorded one.
+inline bool SamePath(const Recorded& r, const std::wstring& listed) {
+    return listed == r.path || (!r.altPath.empty() && listed == r.altPath);
+}
 
 // The file members (not folders, links or service blocks) recorded in the volumes, in order; a
 // member split across volumes once, with the CRC of its last part (the whole member's).
