@@ -110,7 +110,8 @@ void Rar4(const std::vector<uint8_t>& d, size_t pos, std::vector<Recorded>* out)
                 const size_t zero = std::strlen(name.c_str());
                 if (!(flags & 0x0200)) {
                     r.path = platform::AnsiToWide(name.substr(0, zero));
-                    r.altPath = Slashes(platform::Utf8ToWide(name.substr(0, zero)));
+                    r.codePageName = std::any_of(name.begin(), name.begin() + static_cast<std::ptrdiff_t>(zero),
+                                                 [](char c) { return (c & 0x80) != 0; });
                 }
                 else if (zero == nameSize)
                     r.path = platform::Utf8ToWide(name);

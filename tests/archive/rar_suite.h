@@ -17,7 +17,9 @@ bool Decode(const std::string& name, const std::wstring& folder);
 
 struct Recorded {
     std::wstring path;    // "\" between folders
-    std::wstring altPath; // a name without the Unicode flag read as UTF-8 (readers differ there)
+    // A name without the Unicode flag is in a code page the readers may each guess differently:
+    // only its ASCII start and end are compared.
+    bool codePageName = false;
     uint64_t size = 0;
     uint32_t crc = 0;
     bool hasCrc = false; // RAR 5 may carry a BLAKE2 hash instead
@@ -25,7 +27,15 @@ struct Recorded {
 
 // Whether a listed path is the recorded one.
 inline bool SamePath(const Recorded& r, const std::wstring& listed) {
-    return listed == r.path || (!r.altPath.empty() && listed == r.altPath);
+    if (!r.codePageName)
+        return listed == r.path;
+    size_t head = 0, tail = 0;
+    while (head < r.path.size() && r.path[head] < 0x80)
+        ++head;
+    while (tail < r.path.size() - head && r.path[r.path.size() - 1 - tail] < 0x80)
+        ++tail;
+    return listed.size() >= head + tail && listed.compare(0, head, r.path, 0, head) == 0 &&
+           listed.compare(listed.size() - tail, tail, r.path, r.path.size() - tail, tail) == 0;
 }
 
 // The file members (not folders, links or service blocks) recorded in the volumes, in order; a
