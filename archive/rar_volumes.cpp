@@ -249,9 +249,16 @@ RarProbe ProbeRarFile(const std::wstring& path) {
 std::wstring FirstRarVolume(const std::wstring& path, RarProbe probe) {
     size_t start = 0, count = 0;
     if (probe == kRarLaterVolume && FindPartDigits(path, &start, &count)) {
-        // The set's own width: part07 of a set of ten starts at part01.
+        // The set's own width: part07 of a set of ten starts at part01. A set numbered without
+        // padding (part1 ... part18) has no part01: its first volume is part1.
         std::wstring first = path;
         first.replace(start, count, std::wstring(count - 1, L'0') + L"1");
+        if (count > 1 && !platform::FileExists(first)) {
+            std::wstring plain = path;
+            plain.replace(start, count, L"1");
+            if (platform::FileExists(plain))
+                return plain;
+        }
         return first;
     }
     wchar_t letter = 0;

@@ -33,7 +33,8 @@ bool ReadRarMainFlags(const std::wstring& path, uint32_t* flags);
 RarProbe ProbeRarFile(const std::wstring& path);
 
 // The first volume's name for a later new-style volume: photos.part3.rar -> photos.part1.rar and
-// photos.part07.rar -> photos.part01.rar (the digit width is kept). Old-style photos.r02 ->
+// photos.part07.rar -> photos.part01.rar (the digit width is kept, unless only photos.part1.rar
+// exists: photos.part18.rar of an unpadded set). Old-style photos.r02 ->
 // photos.rar. Anything else, and any other probe answer, is returned unchanged.
 std::wstring FirstRarVolume(const std::wstring& path, RarProbe probe);
 

@@ -113,6 +113,13 @@ TEST(RarReader, PaddedAndOldStyleSetsReadFromAnyVolume) {
     bool ok = false;
     EXPECT_EQ(members[0].data, Fetch(set[6], 0, &ok));
     EXPECT_TRUE(ok);
+    // Unpadded, the tenth volume still finds part1.
+    RarSetOptions plain;
+    plain.volumeData = 1000;
+    const std::vector<std::wstring> plainSet = fixtures::WriteStoredRar(dir / L"plain", members, plain);
+    ASSERT_EQ(dir / L"plain.part10.rar", plainSet.back());
+    EXPECT_EQ(members[0].data, Fetch(plainSet.back(), 0, &ok));
+    EXPECT_TRUE(ok);
 
     RarSetOptions old;
     old.volumeData = 4000;
