@@ -4,6 +4,7 @@
 #include <archive_entry.h>
 
 #include <algorithm>
+#include <cstring>
 #ifndef _WIN32
 #include <clocale>
 #include <locale.h>
@@ -115,6 +116,11 @@ class NameLocale {
 struct Reader::State {
     std::vector<std::unique_ptr<Volume>> volumes; // outlive the handle (destroyed after it)
     struct archive* a = nullptr;
+    // The library's current block of the entry's data, as the archiver's own tools read it.
+    const uint8_t* block = nullptr;
+    size_t blockLeft = 0;
+    int64_t position = 0; // entry offset of the next byte handed out
+    bool ended = false;
     ~State() {
         if (a)
             archive_read_free(a);
@@ -161,12 +167,43 @@ bool Reader::Next(Entry* out) {
     out->timeKnown = archive_entry_mtime_is_set(entry) != 0;
     out->seconds = archive_entry_mtime(entry);
     out->nanoseconds = archive_entry_mtime_nsec(entry);
+    state_->block = nullptr;
+    state_->blockLeft = 0;
+    state_->position = 0;
+    state_->ended = false;
     return true;
 }
 
 int64_t Reader::Read(void* out, size_t size) {
     NameLocale names;
-    return state_->a ? archive_read_data(state_->a, out, size) : -1;
+    State& s = *state_;
+    if (!s.a)
+        return -1;
+    while (s.blockLeft == 0 && !s.ended) {
+        const void* data = nullptr;
+        size_t length = 0;
+        la_int64_t offset = 0;
+        const int r = archive_read_data_block(s.a, &data, &length, &offset);
+        if (r == ARCHIVE_EOF) {
+            s.ended = true;
+            break;
+        }
+        // Blocks come in order; the RAR 4 reader counts their offsets per volume, so they are
+        // not checked against the position.
+        if (r != ARCHIVE_OK && r != ARCHIVE_WARN)
+            return -1;
+        (void)offset;
+        s.block = static_cast<const uint8_t*>(data);
+        s.blockLeft = length;
+    }
+    if (s.blockLeft == 0)
+        return 0;
+    const size_t n = std::min(size, s.blockLeft);
+    std::memcpy(out, s.block, n);
+    s.block += n;
+    s.blockLeft -= n;
+    s.position += static_cast<int64_t>(n);
+    return static_cast<int64_t>(n);
 }
 
 } // namespace rarlib

@@ -32,7 +32,8 @@ class Reader {
     bool Open(const std::vector<std::wstring>& volumes);
     // The next header; false at the end or on damage.
     bool Next(Entry* entry);
-    // The library's read of the current entry: bytes read, 0 at its end, negative on failure.
+    // Up to `size` bytes of the current entry from the library's own blocks: bytes read, 0 at its
+    // end, negative on failure.
     int64_t Read(void* out, size_t size);
 
   private:
