@@ -273,6 +273,9 @@ TEST(RarSuite, EveryMemberFetchesWithItsRecordedCrc) {
         ASSERT_TRUE(archive::ListRarArchive(volumes.back(), &listing));
         size_t matched = 0;
         for (const rarsuite::Recorded& r : recorded) {
+            if (r.path == L"ppmd_lzss_conversion_test.txt")
+                continue; // decoded wrong by the library: AMemberDecodedWrongGivesNothing
+
             const auto found = std::find_if(listing.entries.begin(), listing.entries.end(),
                                             [&](const location::ArchiveEntry& e) { return rarsuite::SamePath(r, e.folder + e.name); });
             std::wstring listed;
@@ -294,16 +297,20 @@ TEST(RarSuite, EveryMemberFetchesWithItsRecordedCrc) {
     EXPECT_GT(checked, 40u);
 }
 
-// The library's LZSS decoder gives this 20 MB member bytes that fail the CRC its header records
-// (the library's own check would only speak on a read past the end): it is refused, not handed out.
+// The library's LZSS/PPMd decoder gives two large members of its own suite (20 MB in one archive,
+// 241 MB split over a four-volume set) bytes that fail the CRC their headers record (the library's
+// own check would only speak on a read past the end): they are refused, not handed out.
 TEST(RarSuite, AMemberDecodedWrongGivesNothing) {
-    fixtures::TempFolder dir;
-    const SuiteSet multi = {"test_read_format_rar_multi_lzss_blocks", "", 0, 0};
-    const std::vector<std::wstring> volumes = DecodeSet(multi, dir.Path());
-    ASSERT_EQ(1u, volumes.size());
-    bool ok = true;
-    Fetch(volumes[0], 0, &ok);
-    EXPECT_FALSE(ok);
+    for (const SuiteSet& set : {SuiteSet{"test_read_format_rar_multi_lzss_blocks", "", 0, 0},
+                                SuiteSet{"test_read_format_rar_multivolume", "", 4, 4}}) {
+        SCOPED_TRACE(set.stem);
+        fixtures::TempFolder dir;
+        const std::vector<std::wstring> volumes = DecodeSet(set, dir.Path());
+        ASSERT_FALSE(volumes.empty());
+        bool ok = true;
+        Fetch(volumes.back(), 0, &ok);
+        EXPECT_FALSE(ok);
+    }
 }
 
 } // namespace
