@@ -27,7 +27,8 @@ std::wstring ModulePath(const std::wstring& folder, const std::wstring& name) {
 // The template copied out of the module with the program's point size, on the private heap.
 class TemplateCopy {
   public:
-    explicit TemplateCopy(UINT id) {
+    // `points` 0: the program's size (9, or 11 with the large font).
+    explicit TemplateCopy(UINT id, uint16_t points = 0) {
         HMODULE module = Current();
         HRSRC res = module ? FindResourceW(module, MAKEINTRESOURCEW(id), reinterpret_cast<LPCWSTR>(RT_DIALOG)) : nullptr;
         HGLOBAL loaded = res ? LoadResource(module, res) : nullptr;
@@ -40,7 +41,7 @@ class TemplateCopy {
         if (!copy_)
             return;
         std::memcpy(copy_, bytes, facts.size);
-        dlgtemplate::SetPointSize(copy_, facts, dlgtemplate::PointSize(g_largeFont));
+        dlgtemplate::SetPointSize(copy_, facts, points ? points : dlgtemplate::PointSize(g_largeFont));
     }
     ~TemplateCopy() {
         if (copy_)
@@ -133,8 +134,8 @@ HWND CreateDialogFromModule(UINT templateId, HWND owner, DLGPROC proc, LPARAM pa
     return CreateDialogIndirectParamW(GetModuleHandleW(nullptr), copy.Get(), owner, proc, param);
 }
 
-INT_PTR DialogBoxFromModule(UINT templateId, HWND owner, DLGPROC proc, LPARAM param) {
-    TemplateCopy copy(templateId);
+INT_PTR DialogBoxFromModule(UINT templateId, HWND owner, DLGPROC proc, LPARAM param, uint16_t points) {
+    TemplateCopy copy(templateId, points);
     if (!copy.Get())
         return -1;
     return DialogBoxIndirectParamW(GetModuleHandleW(nullptr), copy.Get(), owner, proc, param);

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -38,8 +39,9 @@ bool ErrorTexts(UINT id, std::wstring* caption, std::wstring* text);
 // Dialogs from the module's extended templates with the font set to 9 or 11 points. The copy of
 // the template lives on the private heap until the dialog exists (modeless) or has ended (modal).
 HWND CreateDialogFromModule(UINT templateId, HWND owner, DLGPROC proc, LPARAM param);
-// -1 when the template is missing or not extended.
-INT_PTR DialogBoxFromModule(UINT templateId, HWND owner, DLGPROC proc, LPARAM param);
+// -1 when the template is missing or not extended. `points`, when not 0, is the font size whatever
+// the large-font option says.
+INT_PTR DialogBoxFromModule(UINT templateId, HWND owner, DLGPROC proc, LPARAM param, uint16_t points = 0);
 
 // Names of the language modules in `folder`: the current one unopened, others after a signature
 // check, in directory order.

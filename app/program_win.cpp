@@ -12,6 +12,7 @@
 
 #include "app/broker_win.h"
 #include "app/language_win.h"
+#include "app/rar_password_win.h"
 #include "app/messages.h"
 #include "app/startup_rules.h"
 #include "common/path.h"
@@ -140,6 +141,7 @@ HWND BuildWindowSystem(Program& p, const settings::SettingsReader& reader) {
     p.settings = settings::LoadSettings(reader, env);
     p.screenBound = env.screenBound;
     lang::SetDialogOptions(p.heap, p.settings.largeDialogFont);
+    InstallRarHooks(p.settings.pluginFolder);
     p.shortcuts = shortcuts::LoadShortcuts(p.settings.accelerators);
     BuildAccelerators(p);
     ui::BuildProgramMenus(p);

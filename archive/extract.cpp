@@ -159,6 +159,32 @@ bool WriteFileViaTemp(const std::wstring& target, const uint8_t* data, size_t si
     return copied;
 }
 
+bool PlanExtraction(const std::vector<location::ArchiveEntry>& entries, const std::wstring& base,
+                    const std::wstring& targetFolder, ExtractionPlan* plan) {
+    *plan = ExtractionPlan();
+    const std::wstring cleanBase = CleanPathComponent(base);
+    if (cleanBase.empty())
+        return false;
+    const std::wstring root = paths::MakeUniqueName(paths::Join(targetFolder, cleanBase), false);
+    if (root.empty() || !platform::CreateFolder(root))
+        return false;
+    plan->root = root;
+    const std::vector<Placement> placed = PlaceEntries(entries, cleanBase);
+    CreateFolders(root, placed);
+    platform::AnnounceFolderCreated(root);
+    plan->targets.reserve(placed.size());
+    for (const Placement& p : placed) {
+        std::wstring target;
+        if (!p.name.empty()) {
+            target = paths::Join(paths::Join(root, p.folder), p.name);
+            if (!Fits(target))
+                target.clear();
+        }
+        plan->targets.push_back(std::move(target));
+    }
+    return true;
+}
+
 bool ExtractZipToFolder(const std::wstring& archivePath, const std::wstring& targetFolder, JobProgress& progress,
                         std::wstring* createdFolder) {
     if (createdFolder)
@@ -168,34 +194,26 @@ bool ExtractZipToFolder(const std::wstring& archivePath, const std::wstring& tar
     if (!file.Open(archivePath, platform::OpenMode::ReadShared) || !ListZipArchive(file, &listing))
         return false;
 
-    const std::wstring base = BaseName(archivePath);
-    if (base.empty())
-        return false;
-    const std::wstring root = paths::MakeUniqueName(paths::Join(targetFolder, base), false);
-    if (root.empty() || !platform::CreateFolder(root))
+    ExtractionPlan plan;
+    if (!PlanExtraction(listing.entries, BaseName(archivePath), targetFolder, &plan))
         return false;
     if (createdFolder)
-        *createdFolder = root;
+        *createdFolder = plan.root;
 
-    const std::vector<Placement> placed = PlaceEntries(listing.entries, base);
-    CreateFolders(root, placed);
-    platform::AnnounceFolderCreated(root);
-
-    progress.SetRange(static_cast<uint32_t>(placed.size()) + 1);
+    progress.SetRange(static_cast<uint32_t>(plan.targets.size()) + 1);
     progress.Step();
     // A directory that names one local header many times would write its data as often as it likes;
     // a member is extracted once.
     std::unordered_set<uint32_t> seen;
-    for (size_t i = 0; i < placed.size(); ++i) {
-        const Placement& p = placed[i];
+    for (size_t i = 0; i < plan.targets.size(); ++i) {
+        const std::wstring& target = plan.targets[i];
         progress.Step();
-        if (p.name.empty())
+        if (target.empty())
             continue;
-        const std::wstring target = paths::Join(paths::Join(root, p.folder), p.name);
         platform::PageBlock block;
         uint32_t size = 0;
         platform::FileTime time = 0;
-        if (Fits(target) && seen.insert(listing.entries[i].locator).second &&
+        if (seen.insert(listing.entries[i].locator).second &&
             ExtractZipEntry(file, listing.entries[i].locator, &block, &size, &time))
             WriteFileViaTemp(target, block.Get(), size, time);
         if (progress.Cancelled())

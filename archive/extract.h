@@ -31,6 +31,18 @@ std::wstring CleanRelativePath(const std::wstring& path);
 // target that did not exist before is not left half written.
 bool WriteFileViaTemp(const std::wstring& target, const uint8_t* data, size_t size, platform::FileTime time);
 
+// The new folder an archive unpacks into and where each listed member goes below it.
+struct ExtractionPlan {
+    std::wstring root;                 // the folder created
+    std::vector<std::wstring> targets; // per listed entry: the file to write, empty when none
+};
+
+// Creates the folder `base` (cleaned; "+1", "+2" ... when taken) below `targetFolder` and every
+// folder the members need. When every member lies under one top folder named `base`, that level is
+// dropped. Targets are built from cleaned components, so none lies outside the root.
+bool PlanExtraction(const std::vector<location::ArchiveEntry>& entries, const std::wstring& base,
+                    const std::wstring& targetFolder, ExtractionPlan* plan);
+
 // Extracts every member of the ZIP at `archivePath` into a new folder below `targetFolder` named after
 // the archive ("Photos.zip" -> "Photos", or "Photos+1" when taken). When every member lies under one
 // top folder of that same name, that level is dropped. Members that cannot be extracted or written

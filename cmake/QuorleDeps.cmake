@@ -44,3 +44,22 @@ set(ZLIB_USE_STATIC_LIBS ON)
 find_package(ZLIB REQUIRED)
 add_library(quorle_zlib INTERFACE)
 target_link_libraries(quorle_zlib INTERFACE ZLIB::ZLIB)
+
+# libarchive (scripts/build-libarchive.sh): the built-in RAR reader.
+if(WIN32)
+  set(_archive_dir "${QUORLE_DEPS_DIR}/archive-win64")
+else()
+  set(_archive_dir "${QUORLE_DEPS_DIR}/archive-native")
+endif()
+if(NOT EXISTS "${_archive_dir}/lib/libarchive.a")
+  message(FATAL_ERROR "libarchive not found in ${_archive_dir}: run scripts/bootstrap.sh first")
+endif()
+add_library(quorle_libarchive STATIC IMPORTED GLOBAL)
+set_target_properties(quorle_libarchive PROPERTIES
+  IMPORTED_LOCATION "${_archive_dir}/lib/libarchive.a"
+  INTERFACE_INCLUDE_DIRECTORIES "${_archive_dir}/include"
+  INTERFACE_COMPILE_DEFINITIONS LIBARCHIVE_STATIC)
+target_link_libraries(quorle_libarchive INTERFACE ZLIB::ZLIB)
+if(WIN32)
+  target_link_libraries(quorle_libarchive INTERFACE advapi32)
+endif()

@@ -7,6 +7,7 @@
 #include "app/program_state_win.h"
 #include "app/shortcut_table.h"
 #include "archive/extract.h"
+#include "archive/rar_access.h"
 #include "archive/zip_writer.h"
 #include "common/path.h"
 #include "fileops/folder_chooser_win.h"
@@ -28,7 +29,10 @@ std::wstring TitleOf(UINT id) { return shortcuts::StripMnemonics(lang::Text(id))
 uint32_t RunExtract(broker::FileOpJob& job) {
     ProgressWindow progress(job.title, job.cancelText, &job.progressWindow);
     std::wstring created;
-    // Only ZIP archives have a reader here; the other kinds fail over to the job's retry.
+    // Plug-in archives have no reader here; they fail over to the job's retry.
+    if (job.kind == location::kRarArchive)
+        return archive::ExtractRar(job.firstFolder, job.secondFolder, progress,
+                                   reinterpret_cast<intptr_t>(progress.Window()), &created) ? 1 : 0;
     if (job.kind != location::kZipArchive)
         return 0;
     return archive::ExtractZipToFolder(job.firstFolder, job.secondFolder, progress, &created) ? 1 : 0;

@@ -1,5 +1,6 @@
 #include "folder/location_source.h"
 
+#include "archive/rar_access.h"
 #include "archive/zip_reader.h"
 #include "common/path.h"
 #include "folder/listing.h"
@@ -112,16 +113,36 @@ class ZipSource : public ArchiveSource {
     }
 };
 
+// RAR archives through the external module when present, else the built-in reader; members are
+// found by their ordinal and always copied out (solid and compressed data cannot be read in place).
+class RarSource : public ArchiveSource {
+  public:
+    bool ReadMember(const std::wstring& locationPath, const ArchiveEntry& entry, platform::PageBlock* block,
+                    size_t* length) const override {
+        uint32_t size = 0;
+        if (!archive::FetchRar(locationPath, entry.locator, block, &size))
+            return false;
+        *length = size;
+        return true;
+    }
+
+  protected:
+    bool ReadListing(PaneLocation& location, ArchiveListing* out) const override {
+        return archive::ListRar(location.path, out);
+    }
+};
+
 } // namespace
 
 const LocationSource& SourceFor(LocationKind kind) {
     static const ArchiveSource noReader;
     static const ZipSource zip;
+    static const RarSource rar;
     switch (kind) {
     case kFileSystemFolder: return FolderSource();
     case kShellFolder: return ShellFolderSource();
     case kZipArchive: return zip;
-    case kRarArchive:
+    case kRarArchive: return rar;
     case kPluginArchive: break;
     }
     return noReader;

@@ -37,7 +37,7 @@ enum TreeItemClass : int32_t {
 // What decides which files count as archives.
 struct ArchiveRules {
     bool showArchives = true;  // archives are tree items at all
-    bool rarAvailable = false; // the RAR module is present
+    bool rarAvailable = true; // a RAR reader: the built-in one always, the module when present
     // Plug-in archive extensions, compared whole with the part of a name from its last dot.
     std::vector<std::wstring> pluginExtensions;
 };

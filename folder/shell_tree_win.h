@@ -55,7 +55,7 @@ struct TreeOptions {
     bool expandRootFolders = true;
     bool showHidden = false;
     bool showArchives = true;
-    bool rarAvailable = false;
+    bool rarAvailable = true;
     // The root-folder list (settings keys 101 and 104); it is the settings' own list, edited in place.
     // Null hides the root-folders item.
     std::vector<settings::TreeRoot>* roots = nullptr;

@@ -15,6 +15,7 @@
 #include "image/decoded_image.h"
 #include "tests/app/settings_fixture.h"
 #include "tests/archive/zip_fixtures.h"
+#include "tests/fixtures/rar_writer.h"
 #include "tests/fixtures/byte_writer.h"
 #include "tests/image/exif_fixtures.h"
 #include "tests/image/gif_fixtures.h"
@@ -262,6 +263,29 @@ void ZipSeeds(Corpus& corpus) {
 
 } // namespace
 
+// Stored RAR 4 and RAR 5 archives, and a volume of a RAR 4 set, made by the tests' writer.
+void RarSeeds(Corpus& corpus) {
+    const std::filesystem::path scratch = std::filesystem::temp_directory_path() / "quorle-rar-seeds";
+    std::error_code ec;
+    std::filesystem::create_directories(scratch, ec);
+    const std::wstring stem = (scratch / "seed").wstring();
+    const std::vector<fixtures::RarMember> members = {{L"photos\\a.jpg", Bytes(200, 'a')}, {L"b.txt", {'b'}}};
+    int n = 0;
+    for (const bool rar5 : {false, true}) {
+        for (const size_t volumeData : {size_t{0}, size_t{120}}) {
+            fixtures::RarSetOptions o;
+            o.rar5 = rar5;
+            o.volumeData = volumeData;
+            for (const std::wstring& file : fixtures::WriteStoredRar(stem, members, o)) {
+                corpus.Add("rar", "seed" + std::to_string(n++) + ".rar", fixtures::ReadWholeFile(file));
+                platform::DeleteFileAt(file);
+            }
+        }
+    }
+    std::filesystem::remove_all(scratch, ec);
+    corpus.AddTemplates("rar", 2);
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: fuzz_seeds OUTPUT_FOLDER\n");
@@ -281,6 +305,7 @@ int main(int argc, char** argv) {
     DialogSeeds(corpus);
     ThumbCacheSeeds(corpus);
     ZipSeeds(corpus);
+    RarSeeds(corpus);
     std::printf("%d seeds written\n", corpus.Written());
     return corpus.Ok() ? 0 : 1;
 }

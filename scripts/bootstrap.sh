@@ -33,3 +33,5 @@ fi
 
 # libjpeg-turbo from Debian's source package, built the same way for both targets.
 "$here/scripts/build-libjpeg.sh" "$build_root"
+# libarchive from Debian's source package (patches applied): the built-in RAR reader.
+"$here/scripts/build-libarchive.sh" "$build_root"

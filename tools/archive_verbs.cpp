@@ -1,10 +1,15 @@
-// The archive verbs of quorle-tool: list a ZIP, extract one member, extract a whole archive.
+// The archive verbs of quorle-tool: list a ZIP or a RAR, extract one member, extract a whole archive.
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "archive/extract.h"
+#include "archive/rar_reader.h"
+#ifdef _WIN32
+#include "archive/rar_module_win.h"
+#endif
 #include "archive/zip_reader.h"
+#include "common/path.h"
 #include "common/platform.h"
 #include "common/unique_name.h"
 
@@ -50,7 +55,109 @@ bool WriteOutput(const std::wstring& output, const uint8_t* data, size_t size) {
     return false;
 }
 
+void PrintListing(const location::ArchiveListing& listing) {
+    std::string out;
+    for (const location::ArchiveEntry& e : listing.entries) {
+        out += platform::WideToUtf8(e.folder);
+        out += '\t';
+        out += platform::WideToUtf8(e.name);
+        out += '\t' + std::to_string(e.locator) + '\t' + std::to_string(e.size) + '\t' + std::to_string(e.time) + '\n';
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+}
+
+// "--module FOLDER" (Windows): the RAR module looked for in FOLDER first, then where the program
+// looks; taken out of `args`. False when the option is malformed or the platform has no module.
+bool TakeModuleOption(Args* args, bool* useModule, std::wstring* folder) {
+    *useModule = false;
+    for (size_t i = 0; i < args->size(); ++i) {
+        if ((*args)[i] != L"--module")
+            continue;
+        if (i + 1 >= args->size())
+            return false;
+        *useModule = true;
+        *folder = (*args)[i + 1];
+        args->erase(args->begin() + static_cast<std::ptrdiff_t>(i), args->begin() + static_cast<std::ptrdiff_t>(i) + 2);
+        break;
+    }
+#ifdef _WIN32
+    return true;
+#else
+    return !*useModule;
+#endif
+}
+
+bool IsRarPath(const std::wstring& path) {
+    const std::wstring name = paths::LastComponent(path);
+    return name.size() > 4 && paths::EqualFold(name.substr(name.size() - 4), L".rar");
+}
+
 } // namespace
+
+int RarList(const Args& given) {
+    Args args = given;
+    bool useModule = false;
+    std::wstring folder;
+    if (!TakeModuleOption(&args, &useModule, &folder) || args.size() != 1) {
+        std::fprintf(stderr, "rar-list: expected ARCHIVE [--module FOLDER]\n");
+        return 1;
+    }
+    location::ArchiveListing listing;
+    bool listed = false;
+#ifdef _WIN32
+    if (useModule) {
+        archive::RarModule module;
+        archive::RarContext context;
+        if (!module.Load(folder)) {
+            std::fprintf(stderr, "rar-list: no RAR module\n");
+            return 1;
+        }
+        listed = archive::ListRarWithModule(module, args[0], context, &listing);
+    } else
+#endif
+        listed = archive::ListRarArchive(args[0], &listing);
+    if (!listed) {
+        std::fprintf(stderr, "rar-list: nothing listed\n");
+        return 1;
+    }
+    PrintListing(listing);
+    return 0;
+}
+
+int RarExtract(const Args& given) {
+    Args args = given;
+    bool useModule = false;
+    std::wstring folder;
+    uint32_t ordinal = 0;
+    if (!TakeModuleOption(&args, &useModule, &folder) || args.size() != 3 || !ParseLocator(args[1], &ordinal)) {
+        std::fprintf(stderr, "rar-extract: expected ARCHIVE ORDINAL OUTPUT [--module FOLDER]\n");
+        return 1;
+    }
+    platform::PageBlock block;
+    uint32_t size = 0;
+    bool fetched = false;
+#ifdef _WIN32
+    if (useModule) {
+        archive::RarModule module;
+        archive::RarContext context;
+        if (!module.Load(folder)) {
+            std::fprintf(stderr, "rar-extract: no RAR module\n");
+            return 1;
+        }
+        fetched = archive::FetchRarWithModule(module, args[0], ordinal, context, &block, &size);
+    } else
+#endif
+        fetched = archive::FetchRarMember(args[0], ordinal, &block, &size);
+    if (!fetched) {
+        std::fprintf(stderr, "rar-extract: the member could not be extracted\n");
+        return 1;
+    }
+    if (!WriteOutput(args[2], block.Get(), size)) {
+        std::fprintf(stderr, "rar-extract: OUTPUT could not be written\n");
+        return 1;
+    }
+    return 0;
+}
 
 int ZipList(const Args& args) {
     if (args.size() != 1) {
@@ -62,14 +169,7 @@ int ZipList(const Args& args) {
         std::fprintf(stderr, "zip-list: nothing listed\n");
         return 1;
     }
-    std::string out;
-    for (const location::ArchiveEntry& e : listing.entries) {
-        out += platform::WideToUtf8(e.folder);
-        out += '\t';
-        out += platform::WideToUtf8(e.name);
-        out += '\t' + std::to_string(e.locator) + '\t' + std::to_string(e.size) + '\t' + std::to_string(e.time) + '\n';
-    }
-    std::fwrite(out.data(), 1, out.size(), stdout);
+    PrintListing(listing);
     return 0;
 }
 
@@ -92,14 +192,31 @@ int ZipExtract(const Args& args) {
     return 0;
 }
 
-int Extract(const Args& args) {
-    if (args.size() != 2) {
-        std::fprintf(stderr, "extract: expected ARCHIVE TARGET_FOLDER\n");
+int Extract(const Args& given) {
+    Args args = given;
+    bool useModule = false;
+    std::wstring folder;
+    if (!TakeModuleOption(&args, &useModule, &folder) || args.size() != 2) {
+        std::fprintf(stderr, "extract: expected ARCHIVE TARGET_FOLDER [--module FOLDER]\n");
         return 1;
     }
     archive::SilentProgress progress;
     std::wstring created;
-    if (!archive::ExtractZipToFolder(args[0], args[1], progress, &created)) {
+    bool extracted = false;
+    if (!IsRarPath(args[0])) {
+        extracted = archive::ExtractZipToFolder(args[0], args[1], progress, &created);
+    } else {
+#ifdef _WIN32
+        if (useModule) {
+            archive::RarModule module;
+            archive::RarContext context;
+            extracted = module.Load(folder) &&
+                        archive::ExtractRarWithModule(module, args[0], args[1], progress, context, &created);
+        } else
+#endif
+            extracted = archive::ExtractRarToFolder(args[0], args[1], progress, &created);
+    }
+    if (!extracted) {
         std::fprintf(stderr, "extract: nothing extracted\n");
         return 1;
     }

@@ -40,9 +40,16 @@
 //       Writes the bytes of the member whose local header lies at LOCATOR. Exit code 1 when the member
 //       cannot be extracted.
 //
-//   quorle-tool extract ARCHIVE TARGET_FOLDER
-//       Extracts the whole archive into a new folder below TARGET_FOLDER, as the program's extraction
-//       command does, and prints the folder's path. Exit code 1 when nothing could be extracted.
+//   quorle-tool rar-list ARCHIVE [--module FOLDER]
+//   quorle-tool rar-extract ARCHIVE ORDINAL OUTPUT [--module FOLDER]
+//       As zip-list and zip-extract for a RAR archive or volume set (any volume may be named); the
+//       locator is the member's ordinal. The built-in reader serves unless --module (Windows only)
+//       asks for the RAR module, looked for in FOLDER first and then where the program looks.
+//
+//   quorle-tool extract ARCHIVE TARGET_FOLDER [--module FOLDER]
+//       Extracts the whole archive (ZIP, or RAR by its ".rar" name) into a new folder below
+//       TARGET_FOLDER, as the program's extraction command does, and prints the folder's path. Exit
+//       code 1 when nothing could be extracted.
 //
 // A new verb is one entry in kVerbs.
 #include <cstdio>
@@ -62,6 +69,8 @@
 int ZipCreate(const std::vector<std::wstring>& args);
 namespace tool {
 // archive_verbs.cpp
+int RarList(const std::vector<std::wstring>& args);
+int RarExtract(const std::vector<std::wstring>& args);
 int ZipList(const std::vector<std::wstring>& args);
 int ZipExtract(const std::vector<std::wstring>& args);
 int Extract(const std::vector<std::wstring>& args);
@@ -261,7 +270,9 @@ const Verb kVerbs[] = {
     {"exif", "exif INPUT", Exif},
     {"zip-list", "zip-list ARCHIVE", tool::ZipList},
     {"zip-extract", "zip-extract ARCHIVE LOCATOR OUTPUT", tool::ZipExtract},
-    {"extract", "extract ARCHIVE TARGET_FOLDER", tool::Extract},
+    {"rar-list", "rar-list ARCHIVE [--module FOLDER]", tool::RarList},
+    {"rar-extract", "rar-extract ARCHIVE ORDINAL OUTPUT [--module FOLDER]", tool::RarExtract},
+    {"extract", "extract ARCHIVE TARGET_FOLDER [--module FOLDER]", tool::Extract},
     {"zip-create", "zip-create FOLDER DESTINATION [--deflate]", ZipCreate},
     {"thumbs", "thumbs FOLDER CACHE_FOLDER [--box W H] [--method M] [--quality Q] [--force] [--threads N] "
                "[--whole]",
