@@ -415,12 +415,6 @@ LRESULT CALLBACK DragSubclass(HWND hwnd, UINT message, WPARAM wp, LPARAM lp, UIN
         if (!g_drag->ending)
             EndDrag();
         return 0;
-    case WM_KEYDOWN:
-        if (wp == VK_ESCAPE) {
-            EndDrag();
-            return 0;
-        }
-        break;
     }
     return DefSubclassProc(hwnd, message, wp, lp);
 }
