@@ -53,7 +53,6 @@ struct DragRecord {
     HWND lastWindow = nullptr;      // the window under the pointer outside the tree items
     int itemHeight = 0;
     bool treeShown = false; // the hidden tree panel was shown for this drag
-    bool ending = false;    // the capture is being released by the drag itself
 };
 
 std::unique_ptr<DragRecord> g_drag;
@@ -350,7 +349,7 @@ std::unique_ptr<DragRecord> EndDrag() {
     std::unique_ptr<DragRecord> d = std::move(g_drag);
     if (!d)
         return d;
-    d->ending = true;
+    // Unhooked first: the capture released below is no loss of the pointer to someone else.
     RemoveWindowSubclass(d->tree, DragSubclass, kDragSubclassId);
     KillTimer(d->tree, kExpandTimer);
     if (GetCapture() == d->tree)
@@ -412,8 +411,7 @@ LRESULT CALLBACK DragSubclass(HWND hwnd, UINT message, WPARAM wp, LPARAM lp, UIN
         return 0;
     case WM_CAPTURECHANGED:
         // Someone else took the pointer (a dialog, another program): the drag ends without a drop.
-        if (!g_drag->ending)
-            EndDrag();
+        EndDrag();
         return 0;
     }
     return DefSubclassProc(hwnd, message, wp, lp);

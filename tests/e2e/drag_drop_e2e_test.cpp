@@ -258,8 +258,8 @@ TEST_F(DragDropE2e, ADragFromAZipPaneOntoATreeFolderExtractsTheMembers) {
     PressAndMove(FirstCell(0), target, true);
     Release(target, true);
     EXPECT_TRUE(harness::PumpUntil([&] { return CountFiles(out) == 2; }, 10000)) << CountFiles(out);
-    EXPECT_EQ(fixtures::ReadWholeFile(out / L"photo1.jpg"), members[0].data);
-    EXPECT_EQ(fixtures::ReadWholeFile(out / L"photo2.jpg"), members[1].data);
+    EXPECT_EQ(fixtures::ReadWholeFile(paths::Join(out, L"photo1.jpg")), members[0].data);
+    EXPECT_EQ(fixtures::ReadWholeFile(paths::Join(out, L"photo2.jpg")), members[1].data);
     EXPECT_EQ(fixtures::ReadWholeFile(zip), made.bytes.Data()) << "the archive is left as it was";
     EXPECT_EQ(Count(0), L"2/2");
 }
