@@ -57,10 +57,14 @@ ShellOperation PlanShellTransfer(const Transfer& t, const std::wstring& moveTitl
             if (name.empty())
                 continue;
             op.targets.push_back(paths::Join(t.targetFolder, name));
+        } else if (move) {
+            // A move names each target: the same result as moving into the folder, and the form
+            // every shell engine carries out (Wine's refuses several files moved into one folder).
+            op.targets.push_back(paths::Join(t.targetFolder, paths::LastComponent(item.path)));
         }
         op.sources.push_back(item.path);
     }
-    if (t.source == TransferSource::Folder)
+    if (t.source == TransferSource::Folder && !move)
         op.targets.push_back(t.targetFolder);
     return op;
 }

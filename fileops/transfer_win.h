@@ -38,7 +38,8 @@ struct Transfer {
 
 // The shell operation of a folder or recycle-bin transfer; no sources for an archive or nothing to do.
 // Recycled files each get their own target: the folder joined with the cleaned displayed name (the
-// stored name when the bookkeeping gave nothing usable).
+// stored name when the bookkeeping gave nothing usable). Moved files each get the folder joined with
+// their own name; copies from a folder name the folder alone.
 ShellOperation PlanShellTransfer(const Transfer& t, const std::wstring& moveTitle, const std::wstring& copyTitle);
 
 // Carries the transfer out with `owner` over the shell's dialogs. True when the shell reported
