@@ -122,6 +122,7 @@ class DragDropE2e : public ::testing::Test {
         harness::PumpFor(1000);
     }
     HWND Pane(int i) { return ChildById(main_, 500 + i); }
+    HTREEITEM DropHighlight() { return NextItem(tree_, nullptr, TVGN_DROPHILITE); }
     HWND Status(int pane) { return GetDlgItem(Pane(pane), 503); }
     HWND Area(int pane) { return GetDlgItem(Pane(pane), 502); }
     std::wstring Count(int pane) { return remote_->StatusText(Status(pane), 4); }
@@ -214,18 +215,24 @@ TEST_F(DragDropE2e, ARightDragCopiesOntoATreeFolderButNotOntoItsOwn) {
     ASSERT_TRUE(WaitCount(0, L"0/2"));
     ASSERT_NO_FATAL_FAILURE(SelectAll(0, L"2/2"));
 
-    const POINT own = ItemCentre(Folder(L"one"));
+    HTREEITEM oneItem = Folder(L"one");
+    const POINT own = ItemCentre(oneItem);
     PressAndMove(FirstCell(0), own, false);
+    EXPECT_TRUE(harness::PumpUntil([&] { return DropHighlight() == oneItem; }, 5000));
     Release(own, false);
+    EXPECT_TRUE(harness::PumpUntil([&] { return DropHighlight() == nullptr; }, 5000));
     harness::PumpFor(1000);
     EXPECT_EQ(CountFiles(one), 2u);
     EXPECT_EQ(CountFiles(three), 0u);
     EXPECT_EQ(Count(0), L"2/2");
     EXPECT_EQ(harness::FindTopWindow(L"#32770", 0, process_.Id()), nullptr) << "no dialog of any kind";
 
-    const POINT target = ItemCentre(Folder(L"three"));
+    HTREEITEM threeItem = Folder(L"three");
+    const POINT target = ItemCentre(threeItem);
     PressAndMove(FirstCell(0), target, false);
     // The drag in progress: the tree folder under the pointer carries the drop highlight.
+    EXPECT_TRUE(harness::PumpUntil([&] { return DropHighlight() == threeItem; }, 5000));
+    harness::PumpFor(200);
     EXPECT_FALSE(harness::SaveNamedScreenshot(L"drag_over_tree_folder", main_).empty());
     Release(target, false);
     EXPECT_TRUE(harness::PumpUntil([&] { return CountFiles(three) == 2; }, 10000)) << CountFiles(three);
@@ -299,6 +306,8 @@ TEST_F(DragDropE2e, HoldingOnACollapsedFoldersButtonExpandsIt) {
         5000))
         << "still collapsed with the pointer held on its button";
     EXPECT_NE(ChildNamed(tree_, *remote_, nest, L"inner"), nullptr);
+    EXPECT_EQ(DropHighlight(), nest);
+    harness::PumpFor(200);
     EXPECT_FALSE(harness::SaveNamedScreenshot(L"drag_expanded_folder", main_).empty());
     // Let go over the window's own toolbar: no target, nothing moves.
     const POINT away = Centre(e2e::ScreenRect(ChildById(main_, 202)));
