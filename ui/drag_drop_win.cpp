@@ -140,12 +140,26 @@ void ShowImage(const DragRecord& d, bool show) {
         ImageList_DragShowNolock(show);
 }
 
+// Wine's control ignores a cleared drop highlight while no item is selected, so the item's own state
+// is cleared as well.
+void ClearDropState(HWND tree, HTREEITEM item) {
+    if (!item)
+        return;
+    TVITEMW tv = {};
+    tv.mask = TVIF_STATE;
+    tv.hItem = item;
+    tv.stateMask = TVIS_DROPHILITED;
+    SendMessageW(tree, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&tv));
+}
+
 void Highlight(DragRecord& d, HTREEITEM item) {
     if (d.hover == item)
         return;
     ShowImage(d, false);
+    const HTREEITEM old = d.hover;
     d.hover = item;
     SendMessageW(d.tree, TVM_SELECTITEM, TVGN_DROPHILITE, reinterpret_cast<LPARAM>(item));
+    ClearDropState(d.tree, old);
     ShowImage(d, true);
 }
 
@@ -361,6 +375,7 @@ std::unique_ptr<DragRecord> EndDrag() {
         d->image = nullptr;
     }
     SendMessageW(d->tree, TVM_SELECTITEM, TVGN_DROPHILITE, 0);
+    ClearDropState(d->tree, d->hover);
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));
     if (d->treeShown) {
         P().settings.treeHidden = true;

@@ -122,7 +122,10 @@ class DragDropE2e : public ::testing::Test {
         harness::PumpFor(1000);
     }
     HWND Pane(int i) { return ChildById(main_, 500 + i); }
-    HTREEITEM DropHighlight() { return NextItem(tree_, nullptr, TVGN_DROPHILITE); }
+    bool Highlighted(HTREEITEM item) {
+        return (SendMessageW(tree_, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item), TVIS_DROPHILITED) &
+                TVIS_DROPHILITED) != 0;
+    }
     HWND Status(int pane) { return GetDlgItem(Pane(pane), 503); }
     HWND Area(int pane) { return GetDlgItem(Pane(pane), 502); }
     std::wstring Count(int pane) { return remote_->StatusText(Status(pane), 4); }
@@ -200,7 +203,7 @@ TEST_F(DragDropE2e, ALeftDragOntoTheOtherPaneMovesTheFiles) {
 
     EXPECT_TRUE(harness::PumpUntil([&] { return CountFiles(two) == 3; }, 10000)) << CountFiles(two);
     EXPECT_EQ(CountFiles(one), 0u);
-    EXPECT_TRUE(WaitCount(0, L"0/0")) << "moved items leave pane 1: " << platform::WideToUtf8(Count(0));
+    EXPECT_TRUE(WaitCount(0, L"-")) << "moved items leave pane 1: " << platform::WideToUtf8(Count(0));
     EXPECT_TRUE(WaitCount(1, L"0/3")) << "pane 2 lists them: " << platform::WideToUtf8(Count(1));
     EXPECT_FALSE(harness::SaveNamedScreenshot(L"drag_moved_to_pane2", main_).empty());
 }
@@ -218,9 +221,9 @@ TEST_F(DragDropE2e, ARightDragCopiesOntoATreeFolderButNotOntoItsOwn) {
     HTREEITEM oneItem = Folder(L"one");
     const POINT own = ItemCentre(oneItem);
     PressAndMove(FirstCell(0), own, false);
-    EXPECT_TRUE(harness::PumpUntil([&] { return DropHighlight() == oneItem; }, 5000));
+    EXPECT_TRUE(harness::PumpUntil([&] { return Highlighted(oneItem); }, 5000));
     Release(own, false);
-    EXPECT_TRUE(harness::PumpUntil([&] { return DropHighlight() == nullptr; }, 5000));
+    EXPECT_TRUE(harness::PumpUntil([&] { return !Highlighted(oneItem); }, 5000));
     harness::PumpFor(1000);
     EXPECT_EQ(CountFiles(one), 2u);
     EXPECT_EQ(CountFiles(three), 0u);
@@ -231,7 +234,7 @@ TEST_F(DragDropE2e, ARightDragCopiesOntoATreeFolderButNotOntoItsOwn) {
     const POINT target = ItemCentre(threeItem);
     PressAndMove(FirstCell(0), target, false);
     // The drag in progress: the tree folder under the pointer carries the drop highlight.
-    EXPECT_TRUE(harness::PumpUntil([&] { return DropHighlight() == threeItem; }, 5000));
+    EXPECT_TRUE(harness::PumpUntil([&] { return Highlighted(threeItem); }, 5000));
     harness::PumpFor(200);
     EXPECT_FALSE(harness::SaveNamedScreenshot(L"drag_over_tree_folder", main_).empty());
     Release(target, false);
@@ -306,7 +309,7 @@ TEST_F(DragDropE2e, HoldingOnACollapsedFoldersButtonExpandsIt) {
         5000))
         << "still collapsed with the pointer held on its button";
     EXPECT_NE(ChildNamed(tree_, *remote_, nest, L"inner"), nullptr);
-    EXPECT_EQ(DropHighlight(), nest);
+    EXPECT_TRUE(Highlighted(nest));
     harness::PumpFor(200);
     EXPECT_FALSE(harness::SaveNamedScreenshot(L"drag_expanded_folder", main_).empty());
     // Let go over the window's own toolbar: no target, nothing moves.
