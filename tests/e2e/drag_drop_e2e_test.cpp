@@ -321,6 +321,41 @@ TEST_F(DragDropE2e, HoldingOnACollapsedFoldersButtonExpandsIt) {
     EXPECT_EQ(CountFiles(one), 1u);
 }
 
+// A tree folder goes into another folder, never into one of its own sub-folders.
+TEST_F(DragDropE2e, ATreeFolderMovesIntoAnotherButNotIntoItsOwnSubFolder) {
+    fixtures::TempFolder root;
+    const std::wstring one = e2e::WritePhotos(root, L"one", 1);
+    const std::wstring src = e2e::WritePhotos(root, L"src", 1);
+    ASSERT_TRUE(CreateDirectoryW((root / L"src\\sub").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((root / L"dst").c_str(), nullptr));
+    ASSERT_NO_FATAL_FAILURE(Start(root.Path(), one));
+    ASSERT_TRUE(WaitCount(0, L"0/1"));
+    HTREEITEM srcItem = Folder(L"src");
+    ASSERT_NE(srcItem, nullptr);
+    SendMessageW(tree_, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(srcItem));
+    HTREEITEM sub = nullptr;
+    ASSERT_TRUE(harness::PumpUntil([&] { return (sub = ChildNamed(tree_, *remote_, srcItem, L"sub")) != nullptr; },
+                                   10000));
+
+    const POINT from = ItemCentre(srcItem);
+    const POINT inside = ItemCentre(sub);
+    PressAndMove(from, inside, true);
+    EXPECT_TRUE(harness::PumpUntil([&] { return Highlighted(sub); }, 5000)) << "no folder drag under way";
+    Release(inside, true);
+    harness::PumpFor(1000);
+    EXPECT_TRUE(platform::PathExists(src + L"\\sub"));
+    EXPECT_EQ(CountFiles(src), 1u);
+    EXPECT_EQ(harness::FindTopWindow(L"#32770", 0, process_.Id()), nullptr) << "refused without any dialog";
+
+    const POINT target = ItemCentre(Folder(L"dst"));
+    PressAndMove(ItemCentre(Folder(L"src")), target, true);
+    EXPECT_FALSE(harness::SaveNamedScreenshot(L"drag_tree_folder", main_).empty());
+    Release(target, true);
+    EXPECT_TRUE(harness::PumpUntil([&] { return platform::PathExists(root / L"dst\\src\\sub"); }, 10000));
+    EXPECT_FALSE(platform::PathExists(src));
+    EXPECT_EQ(CountFiles(root / L"dst\\src"), 1u);
+}
+
 // A drop from outside hands over only the first path; the window comes to the front and shows it.
 TEST_F(DragDropE2e, DroppedFilesOpenTheFirstPathOnly) {
     fixtures::TempFolder root;
