@@ -401,6 +401,11 @@ LRESULT CALLBACK DragSubclass(HWND hwnd, UINT message, WPARAM wp, LPARAM lp, UIN
     const POINT at = {static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
     switch (message) {
     case WM_MOUSEMOVE:
+        // The release went elsewhere (another desktop, a lost message): the drag ends without a drop.
+        if (!(wp & (MK_LBUTTON | MK_RBUTTON))) {
+            EndDrag();
+            return 0;
+        }
         OnMove(*g_drag, at);
         return 0;
     case WM_LBUTTONUP:
