@@ -670,6 +670,11 @@ LRESULT CALLBACK TreeSubclass(HWND hwnd, UINT message, WPARAM wp, LPARAM lp, UIN
 
 } // namespace
 
+void LoadTreeItem(HTREEITEM item, int pane) {
+    if (const ItemData* d = g_tree ? DataOfItem(item) : nullptr)
+        LoadItem(*d, pane & 1);
+}
+
 HTREEITEM TargetOr(HTREEITEM item) { return item ? item : Next(nullptr, TVGN_CARET); }
 
 bool StartShellTree() {

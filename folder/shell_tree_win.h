@@ -122,6 +122,9 @@ std::wstring SelectedRootFolder();
 // The file-system path of the selected item; false for virtual folders and the two roots.
 bool SelectedPath(std::wstring* path);
 
+// Loads the item's location into `pane` (a tree folder dropped on a pane).
+void LoadTreeItem(HTREEITEM item, int pane);
+
 // A location request for kind 1 carrying the shell's item-ID list as bytes.
 std::unique_ptr<msg::LocationRequest> MakeShellLocationRequest(PCIDLIST_ABSOLUTE idList, const std::wstring& text,
                                                                int pane);

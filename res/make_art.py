@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes the program's pictures from the pixel art below: the command toolbar strip (bitmap 170,
 twelve 16 x 16 images, magenta for transparency), the program icon (100) and the cursors (150 for
-moving the preview, 158..161 for mouse gestures left, right, up, down).
+moving the preview, 158..161 for mouse gestures left, right, up, down, 110, 111 and 115 for drops).
 
     make_art.py OUTPUT_FOLDER
 """
@@ -325,6 +325,85 @@ ARROW_LEFT = """
 ................................
 """
 
+# Drop cursors: the pointer with a page under it (110 move), with a plus as well (111 copy), and with
+# a folder (115, a tree folder over a pane). Drawn on the 32 x 32 grid by overlay().
+POINTER = """
++...........
+kk..........
+kwk.........
+kwwk........
+kwwwk.......
+kwwwwk......
+kwwwwwk.....
+kwwwwwwk....
+kwwwwwwwk...
+kwwwwwwwwk..
+kwwwwwkkkkk.
+kwwkwwk.....
+kwk.kwwk....
+kk..kwwk....
+k....kwwk...
+.....kwwk...
+......kk....
+"""
+
+PAGE = """
+kkkkkkkkk...
+kwwwwwwwkk..
+kwwwwwwwkwk.
+kwkkkkwwkkkk
+kwwwwwwwwwwk
+kwkkkkkkkwwk
+kwwwwwwwwwwk
+kwkkkkkkkwwk
+kwwwwwwwwwwk
+kwkkkkkkkwwk
+kwwwwwwwwwwk
+kkkkkkkkkkkk
+"""
+
+PLUS = """
+..kkkkk..
+..kwwwk..
+kkkwwwkkk
+kwwwwwwwk
+kwwwwwwwk
+kwwwwwwwk
+kkkwwwkkk
+..kwwwk..
+..kkkkk..
+"""
+
+FOLDER = """
+kkkkkk..........
+kwwwwwk.........
+kwwwwwwkkkkkkkk.
+kwwwwwwwwwwwwwk.
+kkkkkkkkkkkkkkkk
+kwwwwwwwwwwwwwwk
+kwwwwwwwwwwwwwwk
+kwwwwwwwwwwwwwwk
+kwwwwwwwwwwwwwwk
+kwwwwwwwwwwwwwwk
+kkkkkkkkkkkkkkkk
+"""
+
+
+def overlay(*parts):
+    """Each part is (art, x, y); later parts cover earlier ones where they are not transparent."""
+    canvas = [['.'] * 32 for _ in range(32)]
+    for art, x0, y0 in parts:
+        for y, row in enumerate(art.strip('\n').split('\n')):
+            for x, ch in enumerate(row):
+                if ch != '.':
+                    canvas[y0 + y][x0 + x] = ch
+    return '\n'.join(''.join(r) for r in canvas)
+
+
+DROP_MOVE = overlay((POINTER, 0, 0), (PAGE, 9, 17))
+DROP_COPY = overlay((POINTER, 0, 0), (PAGE, 9, 17), (PLUS, 20, 10))
+DROP_FOLDER = overlay((POINTER, 0, 0), (FOLDER, 9, 18))
+
 
 def rotate(art, turns):
     rows = [r for r in art.strip('\n').split('\n')]
@@ -427,6 +506,9 @@ def main():
     write_cursor(os.path.join(out, 'gesture_right.cur'), mirror(ARROW_LEFT))
     write_cursor(os.path.join(out, 'gesture_up.cur'), rotate(ARROW_LEFT, 1))
     write_cursor(os.path.join(out, 'gesture_down.cur'), rotate(ARROW_LEFT, 3))
+    write_cursor(os.path.join(out, 'drop_move.cur'), DROP_MOVE)
+    write_cursor(os.path.join(out, 'drop_copy.cur'), DROP_COPY)
+    write_cursor(os.path.join(out, 'drop_folder.cur'), DROP_FOLDER)
 
 
 if __name__ == '__main__':

@@ -435,9 +435,13 @@ void OnMouseMove(ThumbView& v, LPARAM lp) {
         SetCursor(LoadCursorW(v.instance, MAKEINTRESOURCEW(kGestureCursorBase + dir)));
         return;
     }
-    if (v.pressWhere != Where::Area && v.host->ViewCanDrag())
+    if (v.pressWhere != Where::Area && v.host->ViewCanDrag()) {
         SelectForClick(v, v.pressItem);
-    // Dragging files out of the pane is not offered by this build, so a drag always ends blocked.
+        // The drag takes the capture elsewhere; the view has nothing more to do with this press.
+        v.mode = Mode::Idle;
+        if (v.host->ViewBeginDrag(left))
+            return;
+    }
     v.mode = Mode::Blocked;
     SetCursor(LoadCursorW(nullptr, IDC_NO));
 }

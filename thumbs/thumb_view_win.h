@@ -35,6 +35,9 @@ class ViewHost {
     virtual void ViewPreview(size_t item, const RECT& cell) = 0;
     // A drag may start from the pane (the broker is asked); false blocks it.
     virtual bool ViewCanDrag() = 0;
+    // The pointer left the threshold with the selection pressed: the pane's drag of its selected items
+    // starts (true) or is refused (false: the press ends blocked).
+    virtual bool ViewBeginDrag(bool /*leftButton*/) { return false; }
     // Files dropped on the area.
     virtual void ViewDropFiles(HDROP drop) = 0;
     // The context menu at `screen`: after a right click (the item under it already selected) or from

@@ -22,6 +22,7 @@
 #include "thumbs/thumb_view_win.h"
 #include "thumbs/thumb_worker_win.h"
 #include "ui/commands.h"
+#include "ui/drag_drop_win.h"
 #include "ui/main_window_win.h"
 #include "ui/menus_win.h"
 #include "ui/picture_info_win.h"
@@ -62,6 +63,7 @@ struct Pane : thumbs::ViewHost {
     void ViewCommand(int command, size_t) override { DispatchCommand(*main, command); }
     void ViewPreview(size_t item, const RECT& cell) override;
     bool ViewCanDrag() override { return SendMessageW(Broker(), msg::kBrokerPathInFileOp, 0, index) != 0; }
+    bool ViewBeginDrag(bool leftButton) override { return BeginItemDrag(*main, index, leftButton); }
     void ViewDropFiles(HDROP drop) override;
     void ViewContextMenu(POINT screen) override;
 };

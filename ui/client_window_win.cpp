@@ -15,6 +15,7 @@
 #include "ui/browse_pane_win.h"
 #include "ui/client_window_win.h"
 #include "ui/file_commands_win.h"
+#include "ui/drag_drop_win.h"
 
 namespace ui {
 
@@ -197,6 +198,11 @@ LRESULT CALLBACK TreeAreaProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
         NMHDR* hdr = reinterpret_cast<NMHDR*>(lp);
         if (hdr->idFrom == kIdTreeTabs && hdr->code == TCN_SELCHANGE)
             ShowTab(hwnd, static_cast<int>(SendMessageW(hdr->hwndFrom, TCM_GETCURSEL, 0, 0)));
+        if (hdr->idFrom == kIdFolderTree && hdr->code == TVN_BEGINDRAGW) {
+            if (MainWindow* w = TheMainWindow())
+                BeginTreeDrag(*w, *reinterpret_cast<const NMTREEVIEWW*>(hdr));
+            return 0;
+        }
         if (hdr->idFrom == kIdFolderTree) {
             bool handled = false;
             const LRESULT result = shelltree::OnTreeNotify(hdr, &handled);

@@ -21,6 +21,7 @@
 #include "ui/menus_win.h"
 #include "ui/open_path_win.h"
 #include "ui/browse_pane_win.h"
+#include "ui/drag_drop_win.h"
 #include "ui/client_window_win.h"
 #include "ui/file_commands_win.h"
 #include "ui/popup_preview_win.h"
@@ -149,6 +150,8 @@ void FitAcross(MainWindow& w, int n) {
 
 // A keyboard shortcut waits for no mouse work: it is dropped while a gesture or drag is under way.
 bool MouseBusy(const MainWindow& w) {
+    if (DragStateNow() != 0)
+        return true;
     for (HWND pane : w.panes)
         if (pane && PaneFactsOf(pane).mouseBusy)
             return true;
@@ -416,6 +419,7 @@ void OnDropFiles(MainWindow& w, HDROP drop) {
         std::wstring path(length + 1, L'\0');
         if (DragQueryFileW(drop, 0, &path[0], length + 1) == length) {
             path.resize(length);
+            SetForegroundWindow(w.hwnd);
             OpenPath(path);
         }
     }
