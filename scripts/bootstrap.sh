@@ -17,6 +17,7 @@ packages=(
   clang-14 libclang-rt-14-dev googletest libbenchmark-dev
   imagemagick zip unzip
   libpng-dev libgif-dev libtiff-dev
+  cups printer-driver-cups-pdf poppler-utils
 )
 
 missing=()

@@ -12,6 +12,7 @@ cd "$here"
 "$here/scripts/bootstrap.sh" "$build" || { echo "0 passed, 1 failed (bootstrap)"; exit 1; }
 source "$here/scripts/wine-env.sh"
 source "$here/scripts/display.sh"
+source "$here/scripts/print-spooler.sh"
 
 jobs=$(nproc)
 status=0
@@ -46,6 +47,7 @@ cleanup() {
     kill "$wineserver_pid" 2>/dev/null
     wait "$wineserver_pid" 2>/dev/null
   fi
+  quorle_stop_spooler
   quorle_stop_xvfb
 }
 trap cleanup EXIT
@@ -69,6 +71,9 @@ for tree in "${trees[@]}"; do
     wineserver -f -p >/dev/null 2>&1 &
     wineserver_pid=$!
     wine cmd /c exit >/dev/null 2>&1 </dev/null
+    # The printing tests print onto a private CUPS PDF printer; when it cannot start they fail and say
+    # why (QUORLE_PRINT_ERROR).
+    quorle_start_spooler "$build/spooler" || echo "print spooler: $QUORLE_PRINT_ERROR"
   fi
   echo "== testing $tree"
   ctest --test-dir "$build/$tree" -j"$jobs" --output-on-failure --no-tests=error \

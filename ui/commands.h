@@ -6,11 +6,10 @@
 
 namespace cmd {
 
-// Whether this build carries the command out. Commands whose subsystem is not built yet (printing,
-// options) are shown greyed instead of doing nothing when chosen.
+// Whether this build carries the command out. Commands whose subsystem is not built yet (options) are
+// shown greyed instead of doing nothing when chosen.
 constexpr bool CarriedOut(int command) {
     switch (command) {
-    case kPrint:
     case kOptions:
         return false;
     default:

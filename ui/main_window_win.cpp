@@ -15,6 +15,7 @@
 #include "thumbs/thumb_view_win.h"
 #include "ui/commands.h"
 #include "ui/handover_win.h"
+#include "ui/print_dialog_win.h"
 #include "ui/help_win.h"
 #include "ui/menu_bar_win.h"
 #include "ui/menu_states.h"
@@ -261,6 +262,9 @@ void OnCommand(MainWindow& w, int id, bool byAccelerator) {
         break;
     case cmd::kCaptionLines:
         OpenToolbarDropDown(w, cmd::kCaptionLines);
+        break;
+    case cmd::kPrint:
+        RunPrintCommand(w);
         break;
     default:
         if (RunHandoverCommand(w, id))
