@@ -15,7 +15,7 @@ packages=(
   fonts-liberation fonts-wine
   libz-mingw-w64-dev zlib1g-dev nasm
   clang-14 libclang-rt-14-dev googletest libbenchmark-dev
-  imagemagick zip unzip
+  imagemagick zip unzip python3-pil
   libpng-dev libgif-dev libtiff-dev
   cups printer-driver-cups-pdf poppler-utils
 )
