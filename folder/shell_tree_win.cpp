@@ -709,7 +709,7 @@ void StopShellTree() {
 
 HWND ShellTreeWindow() { return g_tree ? g_tree->tree : nullptr; }
 
-bool BindRoots(HWND treeView, const TreeOptions& options, TreeHost host) {
+bool CreateRoots(HWND treeView, const TreeOptions& options, TreeHost host) {
     if (!g_tree || !treeView)
         return false;
     Tree& t = *g_tree;
@@ -719,20 +719,6 @@ bool BindRoots(HWND treeView, const TreeOptions& options, TreeHost host) {
     t.options = options;
     t.host = std::move(host);
     SetWindowSubclass(treeView, TreeSubclass, kTreeSubclassId, 0);
-    return true;
-}
-
-bool CreateRoots(HWND treeView, const TreeOptions& options, TreeHost host) {
-    return BindRoots(treeView, options, std::move(host)) && FillRoots();
-}
-
-bool FillRoots() {
-    if (!g_tree || !g_tree->tree)
-        return false;
-    Tree& t = *g_tree;
-    if (t.desktop)
-        return true;
-    HWND treeView = t.tree;
 
     win::IdList desktop;
     if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOP, desktop.Out())) || !desktop)

@@ -74,11 +74,6 @@ HWND ShellTreeWindow();
 // Binds `treeView`, inserts the roots, expands the ones asked for and registers for shell changes.
 // The program hands in its host and options (app/program_win.h); tests hand in their own.
 bool CreateRoots(HWND treeView, const TreeOptions& options, TreeHost host);
-// The same in two steps: BindRoots only binds; FillRoots inserts and expands the roots (the shell's
-// enumeration, a few hundred milliseconds under load), once — later calls return at once. The program
-// binds at start-up and fills after the first screen of thumbnails, which the two would otherwise share.
-bool BindRoots(HWND treeView, const TreeOptions& options, TreeHost host);
-bool FillRoots();
 
 // WM_NOTIFY from the tree-view control, forwarded by its parent; `handled` tells whether the
 // result is the tree's answer.

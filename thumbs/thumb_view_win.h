@@ -84,8 +84,6 @@ void ViewRepaintItem(ThumbView& v, size_t index);
 // it; false (nothing changes) when that item has been removed.
 bool ViewApplyResult(ThumbView& v, size_t entry, folder::ThumbItem& result);
 // Repaints the cells of the items that still have no thumbnail.
-// Every cell on the screen shows a finished item (at least one cell).
-bool ViewScreenComplete(const ThumbView& v);
 void ViewRepaintMissing(ThumbView& v);
 // Frees the selected items and closes the gaps (after their files were deleted or moved).
 void ViewCompact(ThumbView& v);

@@ -249,9 +249,6 @@ void OnResults(Pane& p, std::unique_ptr<thumbs::ThumbResults> results) {
     for (thumbs::ThumbResult& r : results->results)
         thumbs::ViewApplyResult(*p.view, r.entry, r.item);
     SetPart(p, kPartLocation, std::to_wstring(results->done));
-    // The folder tree fills once the first screen of thumbnails is made: both want the same cores.
-    if (thumbs::ViewScreenComplete(*p.view))
-        shelltree::FillRoots();
 }
 
 void OnProgress(Pane& p, WPARAM count, LPARAM generation) {
@@ -262,7 +259,6 @@ void OnProgress(Pane& p, WPARAM count, LPARAM generation) {
 void OnDone(Pane& p, WPARAM resetBit, LPARAM cacheWillBeWritten) {
     InvalidateRect(p.hwnd, nullptr, TRUE);
     thumbs::ViewRepaintMissing(*p.view);
-    shelltree::FillRoots();
     SetPart(p, kPartLocation, folder::DisplayName(p.location), true);
     if (p.sortMode != 0)
         thumbs::ViewSort(*p.view, p.sortMode, p.location.kind);
@@ -472,11 +468,9 @@ LRESULT CALLBACK PaneProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
         return 0;
     case msg::kPaneCancelled:
         OnCancelled(*p);
-        shelltree::FillRoots();
         return 0;
     case msg::kPaneIdle:
         OnIdle(*p);
-        shelltree::FillRoots();
         return 0;
     case msg::kPaneMessage:
         lang::ShowError(p->main->hwnd, static_cast<UINT>(wp));

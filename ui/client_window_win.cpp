@@ -71,8 +71,6 @@ shelltree::TreeOptions TreeOptionsOfProgram() {
 }
 
 constexpr UINT_PTR kHoverSubclassId = 2;
-constexpr UINT_PTR kFillTreeTimer = 1;
-constexpr UINT kFillTreeBoundMs = 2500;
 
 app::Program& P() { return app::TheProgram(); }
 
@@ -171,11 +169,8 @@ bool CreateTreeAreaChildren(HWND area, MainWindow& w) {
     ShowTab(area, 0);
     SetWindowSubclass(tree, HoverFocusSubclass, kHoverSubclassId, reinterpret_cast<DWORD_PTR>(&w));
     SetWindowSubclass(list, HoverFocusSubclass, kHoverSubclassId, reinterpret_cast<DWORD_PTR>(&w));
-    // Without a tree object (its worker could not start) the control stays empty. The roots are
-    // filled after the first screen of thumbnails (or at once when nothing loads); the timer is the
-    // bound should neither come.
-    shelltree::BindRoots(tree, TreeOptionsOfProgram(), TreeHostOfProgram());
-    SetTimer(area, kFillTreeTimer, kFillTreeBoundMs, nullptr);
+    // Without a tree object (its worker could not start) the control stays empty.
+    shelltree::CreateRoots(tree, TreeOptionsOfProgram(), TreeHostOfProgram());
     return true;
 }
 
@@ -187,12 +182,6 @@ LRESULT CALLBACK TreeAreaProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
     }
     case WM_SIZE:
         LayoutTreeArea(hwnd, LOWORD(lp), HIWORD(lp));
-        return 0;
-    case WM_TIMER:
-        if (wp == kFillTreeTimer) {
-            KillTimer(hwnd, kFillTreeTimer);
-            shelltree::FillRoots();
-        }
         return 0;
     case WM_NOTIFY: {
         NMHDR* hdr = reinterpret_cast<NMHDR*>(lp);

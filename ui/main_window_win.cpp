@@ -306,8 +306,6 @@ void TakeCommandLine(MainWindow& w) {
     win::LocalMemory<LPWSTR*> argv(CommandLineToArgvW(GetCommandLineW(), &argc));
     if (argv.Get() && argc >= 2 && PathFileExistsW(argv.Get()[1]))
         OpenPath(argv.Get()[1]);
-    else
-        shelltree::FillRoots(); // no first screen to wait for
 }
 
 void OnWorkerReady(MainWindow& w, HWND worker, LPARAM index) {
