@@ -273,6 +273,9 @@ TEST(RarSuite, EveryMemberFetchesWithItsRecordedCrc) {
         ASSERT_TRUE(archive::ListRarArchive(volumes.back(), &listing));
         size_t matched = 0;
         for (const rarsuite::Recorded& r : recorded) {
+            if (r.size > (64u << 20))
+                continue; // decoded in MembersLongerThanTheWindowDecodeWhole (slow under Wine)
+
             const auto found = std::find_if(listing.entries.begin(), listing.entries.end(),
                                             [&](const location::ArchiveEntry& e) { return rarsuite::SamePath(r, e.folder + e.name); });
             std::wstring listed;
@@ -297,7 +300,7 @@ TEST(RarSuite, EveryMemberFetchesWithItsRecordedCrc) {
 // Members longer than the decoder's window (20 MB of LZSS in one archive; 241 MB, PPMd then LZSS,
 // split over four volumes): a match running past the end of one window-long stretch used to wrap
 // onto its first bytes before they were copied out. Both fetch whole, and a member streamed in odd
-// chunks gives the same bytes as one fetched whole.
+// chunks passes the same check.
 TEST(RarSuite, MembersLongerThanTheWindowDecodeWhole) {
     for (const SuiteSet& set : {SuiteSet{"test_read_format_rar_multi_lzss_blocks", "", 0, 0},
                                 SuiteSet{"test_read_format_rar_multivolume", "", 4, 4}}) {
@@ -309,11 +312,13 @@ TEST(RarSuite, MembersLongerThanTheWindowDecodeWhole) {
         ASSERT_FALSE(recorded.empty());
         ASSERT_TRUE(recorded[0].hasCrc);
         ASSERT_GT(recorded[0].size, 16u << 20);
-        bool ok = false;
-        const std::vector<uint8_t> data = Fetch(volumes.back(), 0, &ok);
-        ASSERT_TRUE(ok);
-        ASSERT_EQ(recorded[0].size, data.size());
-        EXPECT_EQ(recorded[0].crc, Crc32(data.data(), data.size()));
+        {
+            bool ok = false;
+            const std::vector<uint8_t> data = Fetch(volumes.back(), 0, &ok);
+            ASSERT_TRUE(ok);
+            ASSERT_EQ(recorded[0].size, data.size());
+            EXPECT_EQ(recorded[0].crc, Crc32(data.data(), data.size()));
+        }
 
         archive::RarSequence sequence;
         ASSERT_TRUE(sequence.Open(volumes[0]));
@@ -321,18 +326,18 @@ TEST(RarSuite, MembersLongerThanTheWindowDecodeWhole) {
         uint64_t size = 0;
         bool folder = false, encrypted = false;
         ASSERT_TRUE(sequence.Next(&entry, &size, &folder, &encrypted));
-        ASSERT_EQ(data.size(), size);
+        ASSERT_EQ(recorded[0].size, size);
         std::vector<uint8_t> chunk(40000 + 7);
         uint64_t at = 0;
-        bool same = true;
+        uint32_t crc = crc::kCrc32Init;
         int64_t got = 0;
-        while ((got = sequence.Read(chunk.data(), chunk.size())) > 0 && at + static_cast<uint64_t>(got) <= size) {
-            same = same && std::memcmp(chunk.data(), data.data() + at, static_cast<size_t>(got)) == 0;
+        while ((got = sequence.Read(chunk.data(), chunk.size())) > 0) {
+            crc = crc::Crc32Update(crc, chunk.data(), static_cast<size_t>(got));
             at += static_cast<uint64_t>(got);
         }
         EXPECT_EQ(0, got) << "the member's check passes at its end";
         EXPECT_EQ(size, at);
-        EXPECT_TRUE(same);
+        EXPECT_EQ(recorded[0].crc, crc::Crc32Final(crc));
     }
 }
 
