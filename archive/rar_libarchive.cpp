@@ -120,6 +120,7 @@ struct Reader::State {
     const uint8_t* block = nullptr;
     size_t blockLeft = 0;
     int64_t position = 0; // entry offset of the next byte handed out
+    uint64_t gapLeft = 0; // zeros still owed before `block`
     bool ended = false;
     ~State() {
         if (a)
@@ -170,6 +171,7 @@ bool Reader::Next(Entry* out) {
     state_->block = nullptr;
     state_->blockLeft = 0;
     state_->position = 0;
+    state_->gapLeft = 0;
     state_->ended = false;
     return true;
 }
@@ -179,7 +181,7 @@ int64_t Reader::Read(void* out, size_t size) {
     State& s = *state_;
     if (!s.a)
         return -1;
-    while (s.blockLeft == 0 && !s.ended) {
+    while (s.blockLeft == 0 && s.gapLeft == 0 && !s.ended) {
         const void* data = nullptr;
         size_t length = 0;
         la_int64_t offset = 0;
@@ -188,20 +190,28 @@ int64_t Reader::Read(void* out, size_t size) {
             s.ended = true;
             break;
         }
-        // Blocks come in order; the RAR 4 reader counts their offsets per volume, so they are
-        // not checked against the position.
         if (r != ARCHIVE_OK && r != ARCHIVE_WARN)
             return -1;
-        (void)offset;
+        // Each block says where it belongs in the entry: a block ahead of the position leaves a
+        // hole that reads as zeros (as archive_read_data fills it); one behind it would have to
+        // overwrite bytes already handed out, so the entry is refused rather than reordered.
+        if (offset < s.position)
+            return -1;
+        s.gapLeft = static_cast<uint64_t>(offset - s.position);
         s.block = static_cast<const uint8_t*>(data);
         s.blockLeft = length;
     }
-    if (s.blockLeft == 0)
-        return 0;
-    const size_t n = std::min(size, s.blockLeft);
-    std::memcpy(out, s.block, n);
-    s.block += n;
-    s.blockLeft -= n;
+    size_t n = 0;
+    if (s.gapLeft > 0) {
+        n = static_cast<size_t>(std::min<uint64_t>(size, s.gapLeft));
+        std::memset(out, 0, n);
+        s.gapLeft -= n;
+    } else if (s.blockLeft > 0) {
+        n = std::min(size, s.blockLeft);
+        std::memcpy(out, s.block, n);
+        s.block += n;
+        s.blockLeft -= n;
+    }
     s.position += static_cast<int64_t>(n);
     return static_cast<int64_t>(n);
 }

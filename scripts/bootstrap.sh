@@ -8,7 +8,7 @@ build_root=${1:-"$here/build"}
 mkdir -p "$build_root"
 
 packages=(
-  cmake ninja-build pkg-config dpkg-dev python3
+  cmake ninja-build pkg-config dpkg-dev patch python3
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
   wine wine64 xvfb xauth x11-utils
   libxcomposite1 libxcursor1 libxfixes3 libxi6 libxinerama1 libxrandr2 libxrender1 libxxf86vm1

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Fetches libarchive's Debian source package (with Debian's patches applied by dpkg-source, several of
 # which fix the RAR readers) through a private apt configuration and builds it static, zlib only, for
-# Windows and for the native core. Only the reading side of the library is used.
+# Windows and for the native core. Only the reading side of the library is used. Our own fixes in
+# scripts/libarchive-patches/ go on top; a change to them rebuilds both libraries.
 #   scripts/build-libarchive.sh BUILD_ROOT
 # Results: BUILD_ROOT/deps/archive-{win64,native}/{include,lib}; the source tree (with the library's
 # own uuencoded test archives) stays in BUILD_ROOT/deps/src/libarchive-VERSION.
@@ -12,7 +13,10 @@ deps="$build_root/deps"
 version=3.6.2
 mkdir -p "$deps"
 
-if [ -f "$deps/archive-win64/.done" ] && [ -f "$deps/archive-native/.done" ]; then
+patches="$here/scripts/libarchive-patches"
+stamp=$(cat "$patches"/*.patch | sha256sum | cut -d' ' -f1)
+if [ "$(cat "$deps/archive-win64/.done" 2>/dev/null)" = "$stamp" ] &&
+   [ "$(cat "$deps/archive-native/.done" 2>/dev/null)" = "$stamp" ]; then
   exit 0
 fi
 
@@ -32,6 +36,12 @@ if [ ! -f "$src/CMakeLists.txt" ]; then
   dpkg-source --no-check -x "$dsc" "$src" > /dev/null
   [ -f "$src/CMakeLists.txt" ] || { echo "build-libarchive: source not found at $src" >&2; exit 1; }
 fi
+for p in "$patches"/*.patch; do
+  # Applied once: a patch that reverses cleanly is already in the tree.
+  if ! patch -d "$src" -p0 -R -s -f --dry-run < "$p" > /dev/null 2>&1; then
+    patch -d "$src" -p0 -s -f < "$p" || { echo "build-libarchive: $p does not apply" >&2; exit 1; }
+  fi
+done
 
 off=()
 for f in OPENSSL MBEDTLS NETTLE LIBB2 LZ4 LZO LZMA ZSTD BZip2 LIBXML2 EXPAT PCREPOSIX LIBGCC CNG TAR CPIO \
@@ -50,13 +60,13 @@ build_one() {  # name, extra cmake arguments...
   cp "$src/libarchive/archive.h" "$src/libarchive/archive_entry.h" "$out/include/"
   cp "$bld/libarchive/libarchive.a" "$out/lib/libarchive.a" 2>/dev/null \
     || cp "$bld/libarchive/libarchive_static.a" "$out/lib/libarchive.a"
-  touch "$out/.done"
+  echo "$stamp" > "$out/.done"
 }
 
-if [ ! -f "$deps/archive-native/.done" ]; then
+if [ "$(cat "$deps/archive-native/.done" 2>/dev/null)" != "$stamp" ]; then
   build_one native -DCMAKE_C_COMPILER=clang-14 -DZLIB_LIBRARY=/usr/lib/x86_64-linux-gnu/libz.a
 fi
-if [ ! -f "$deps/archive-win64/.done" ]; then
+if [ "$(cat "$deps/archive-win64/.done" 2>/dev/null)" != "$stamp" ]; then
   mingw_z=/usr/x86_64-w64-mingw32/lib/libz.a
   build_one win64 -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-x86_64.cmake" -DZLIB_LIBRARY="$mingw_z" \
     -DZLIB_WINAPI=OFF -DZLIB_WINAPI_WITH_LIB="$mingw_z"
