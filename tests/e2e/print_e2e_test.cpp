@@ -59,13 +59,14 @@ size_t PdfPages(const std::wstring& path) {
     return pages;
 }
 
-// A dialog of process `pid` other than `except`.
-HWND OtherDialog(DWORD pid, HWND except) {
+// A dialog of process `pid` other than `except`, with a control `withId` when that is not 0.
+HWND OtherDialog(DWORD pid, HWND except, int withId = 0) {
     struct Search {
         DWORD pid;
         HWND except;
+        int withId;
         HWND found;
-    } search = {pid, except, nullptr};
+    } search = {pid, except, withId, nullptr};
     EnumWindows(
         [](HWND hwnd, LPARAM lp) -> BOOL {
             auto* q = reinterpret_cast<Search*>(lp);
@@ -73,7 +74,8 @@ HWND OtherDialog(DWORD pid, HWND except) {
             DWORD owner = 0;
             GetWindowThreadProcessId(hwnd, &owner);
             if (hwnd != q->except && owner == q->pid && IsWindowVisible(hwnd) &&
-                GetClassNameW(hwnd, cls, 16) && std::wstring(cls) == L"#32770") {
+                GetClassNameW(hwnd, cls, 16) && std::wstring(cls) == L"#32770" &&
+                (!q->withId || GetDlgItem(hwnd, q->withId))) {
                 q->found = hwnd;
                 return FALSE;
             }
@@ -238,17 +240,24 @@ class PrintE2e : public ::testing::Test {
     bool WaitCount(const std::wstring& text) {
         return harness::PumpUntil([&] { return e2e::RemoteStatusText(Status(), 4) == text; }, 30000);
     }
-    // Opens the program's print dialog and waits for its page count.
+    // Opens the program's print dialog and waits for its page count. The dialog is told from any
+    // other window of its class by its page count control.
     HWND OpenDialog(const std::wstring& pages) {
         PostMessageW(main_, WM_COMMAND, cmd::kPrint, 0);
-        HWND dialog = harness::FindTopWindow(L"#32770", 15000, process_.Id());
-        if (!dialog) {
-            ADD_FAILURE() << "the print dialog did not open";
+        HWND dialog = nullptr;
+        std::wstring shown;
+        const bool opened = harness::PumpUntil(
+            [&] {
+                dialog = OtherDialog(process_.Id(), nullptr, kPageCount);
+                shown = dialog ? harness::WindowText(GetDlgItem(dialog, kPageCount)) : L"";
+                return shown == pages;
+            },
+            15000);
+        if (!opened) {
+            ADD_FAILURE() << (dialog ? "pages in the print dialog: " + platform::WideToUtf8(shown)
+                                     : std::string("the print dialog did not open"));
             return nullptr;
         }
-        HWND count = GetDlgItem(dialog, kPageCount);
-        EXPECT_TRUE(harness::PumpUntil([&] { return harness::WindowText(count) == pages; }, 5000))
-            << platform::WideToUtf8(harness::WindowText(count));
         return dialog;
     }
     // Print in `dialog`, then OK in the system's dialog after `choose` set it up; waits for the PDF of
