@@ -1,16 +1,25 @@
 // Printing in the real program onto a real spooler: a private CUPS with a PDF printer (started by
 // scripts/print-spooler.sh, which exports where each job's PDF lands). A pane of 25 photographs in
-// 4 columns prints as two pages; the dialog with its preview is kept as a screenshot.
+// 4 columns prints as two pages; "selected only" prints just the selected items. Each PDF
+// is kept beside the screenshots with the places the layout gives its pictures, and
+// print_page_check.py (after this test) renders the pages and finds every picture there.
 #include <gtest/gtest.h>
 
 #include "tests/e2e/quorle_copy.h"
+#include "tests/e2e/remote_buffer.h"
 
+#include <commdlg.h>
+
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "app/commands.h"
 #include "common/platform.h"
 #include "tests/thumbs/photo_fixtures.h"
+#include "ui/print_layout.h"
 
 namespace {
 
@@ -50,13 +59,14 @@ size_t PdfPages(const std::wstring& path) {
     return pages;
 }
 
-// A dialog of process `pid` other than `except`.
-HWND OtherDialog(DWORD pid, HWND except) {
+// A dialog of process `pid` other than `except`, with a control `withId` when that is not 0.
+HWND OtherDialog(DWORD pid, HWND except, int withId = 0) {
     struct Search {
         DWORD pid;
         HWND except;
+        int withId;
         HWND found;
-    } search = {pid, except, nullptr};
+    } search = {pid, except, withId, nullptr};
     EnumWindows(
         [](HWND hwnd, LPARAM lp) -> BOOL {
             auto* q = reinterpret_cast<Search*>(lp);
@@ -64,7 +74,8 @@ HWND OtherDialog(DWORD pid, HWND except) {
             DWORD owner = 0;
             GetWindowThreadProcessId(hwnd, &owner);
             if (hwnd != q->except && owner == q->pid && IsWindowVisible(hwnd) &&
-                GetClassNameW(hwnd, cls, 16) && std::wstring(cls) == L"#32770") {
+                GetClassNameW(hwnd, cls, 16) && std::wstring(cls) == L"#32770" &&
+                (!q->withId || GetDlgItem(hwnd, q->withId))) {
                 q->found = hwnd;
                 return FALSE;
             }
@@ -74,68 +85,262 @@ HWND OtherDialog(DWORD pid, HWND except) {
     return search.found;
 }
 
+// The default printer as the program's layout sees it, with the height of the name line in `face`
+// (the program prints on the default printer when nothing else was chosen).
+bool DefaultPrinter(const std::wstring& face, printing::DeviceMetrics* m, int* textHeight) {
+    PRINTDLGW pd = {};
+    pd.lStructSize = sizeof pd;
+    pd.Flags = PD_RETURNDEFAULT | PD_RETURNDC;
+    if (!PrintDlgW(&pd) || !pd.hDC)
+        return false;
+    if (pd.hDevMode)
+        GlobalFree(pd.hDevMode);
+    if (pd.hDevNames)
+        GlobalFree(pd.hDevNames);
+    HDC dc = pd.hDC;
+    m->dpiX = GetDeviceCaps(dc, LOGPIXELSX);
+    m->dpiY = GetDeviceCaps(dc, LOGPIXELSY);
+    m->paperWidth = GetDeviceCaps(dc, PHYSICALWIDTH);
+    m->paperHeight = GetDeviceCaps(dc, PHYSICALHEIGHT);
+    m->offsetX = GetDeviceCaps(dc, PHYSICALOFFSETX);
+    m->offsetY = GetDeviceCaps(dc, PHYSICALOFFSETY);
+    m->printableWidth = GetDeviceCaps(dc, HORZRES);
+    m->printableHeight = GetDeviceCaps(dc, VERTRES);
+    *m = printing::Normalised(*m);
+    HFONT font = CreateFontW(-(m->dpiY * 10 / 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                             face.c_str());
+    TEXTMETRICW tm = {};
+    const HGDIOBJ old = SelectObject(dc, font);
+    GetTextMetricsW(dc, &tm);
+    SelectObject(dc, old);
+    DeleteObject(font);
+    DeleteDC(dc);
+    *textHeight = tm.tmHeight > 0 ? tm.tmHeight : m->dpiY * 10 / 72;
+    return true;
+}
+
+struct Photo {
+    int width, height;
+};
+
+// Where the layout puts the pictures of `pages` when `items` (in pane order) are printed: per page,
+// each picture with its name's line, then the empty cells left on the page. Device pixels from the
+// paper's corner, read by print_page_check.py.
+std::string Expected(const printing::DeviceMetrics& m, const printing::Margins& margins, const printing::Grid& g,
+                     const std::vector<Photo>& items, const std::vector<uint32_t>& pages) {
+    std::string out = "dpi " + std::to_string(m.dpiX) + " " + std::to_string(m.dpiY) + "\n";
+    auto rect = [](const printing::Rect& r) {
+        return " " + std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.width) + " " +
+               std::to_string(r.height);
+    };
+    for (uint32_t page : pages) {
+        out += "page\n";
+        const printing::PageItems range = printing::ItemsOfPage(g, items.size(), page);
+        for (size_t slot = 0; slot < g.PerPage(); ++slot) {
+            if (slot < range.count) {
+                const Photo& photo = items[range.first + slot];
+                const printing::Placement p = printing::PlaceItem(
+                    g, margins, slot, printing::FitInCell(photo.width, photo.height, g.cellWidth, g.cellHeight));
+                out += "picture" + rect(p.picture) + rect(p.name) + "\n";
+            } else {
+                const printing::Placement p = printing::PlaceItem(g, margins, slot, {g.cellWidth, g.cellHeight});
+                out += "blank" + rect(p.picture) + rect(p.name) + "\n";
+            }
+        }
+    }
+    return out;
+}
+
+// True once the spooler has written the whole PDF of `pages` pages (a printer trailer may follow
+// the PDF's end mark).
+bool PdfDone(const std::wstring& path, size_t pages) {
+    if (PdfPages(path) != pages)
+        return false;
+    const std::vector<uint8_t> bytes = fixtures::ReadWholeFile(path);
+    return std::string(bytes.begin(), bytes.end()).find("%%EOF") != std::string::npos;
+}
+
+void Pointer(POINT screen, DWORD buttons) {
+    INPUT in = {};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = static_cast<LONG>(screen.x * 65535LL / (GetSystemMetrics(SM_CXSCREEN) - 1));
+    in.mi.dy = static_cast<LONG>(screen.y * 65535LL / (GetSystemMetrics(SM_CYSCREEN) - 1));
+    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons;
+    SendInput(1, &in, sizeof in);
+}
+
+// A click in the middle of `window` with the left button, or the middle one (which toggles).
+void Click(HWND window, bool middle) {
+    const RECT r = e2e::ScreenRect(window);
+    const POINT at = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    Pointer(at, 0);
+    harness::PumpFor(100);
+    Pointer(at, middle ? MOUSEEVENTF_MIDDLEDOWN : MOUSEEVENTF_LEFTDOWN);
+    Pointer(at, middle ? MOUSEEVENTF_MIDDLEUP : MOUSEEVENTF_LEFTUP);
+    harness::PumpFor(300);
+}
+
+// The picture cells of the first pane, left to right and top to bottom.
+std::vector<HWND> Cells(HWND main) {
+    std::vector<HWND> cells;
+    for (const harness::ChildInfo& c : harness::Children(main))
+        if (c.className == L"Quorle_thimg1_class" && c.visible)
+            cells.push_back(c.hwnd);
+    std::sort(cells.begin(), cells.end(), [](HWND a, HWND b) {
+        const RECT ra = e2e::ScreenRect(a), rb = e2e::ScreenRect(b);
+        return ra.top != rb.top ? ra.top < rb.top : ra.left < rb.left;
+    });
+    return cells;
+}
+
+constexpr int kColumns = 4;
+constexpr int kPhotos = 25;
+constexpr int kPrintButton = 2501, kPageCount = 2532;
 class PrintE2e : public ::testing::Test {
   protected:
-    void SetUp() override { ASSERT_TRUE(harness::WaitWindowGone(kMainClass, 5000)) << "another Quorle is running"; }
+    void SetUp() override {
+        ASSERT_TRUE(harness::WaitWindowGone(kMainClass, 5000)) << "another Quorle is running";
+        std::string why;
+        pdf_ = SpoolerPdf(&why);
+        ASSERT_FALSE(pdf_.empty()) << why;
+        DeleteFileW(pdf_.c_str());
+    }
     void TearDown() override {
         if (main_) {
             EXPECT_EQ(QuorleCopy::Close(process_, main_), 0u);
         }
+        SetCursorPos(0, 0);
     }
+
+    // 25 photographs, landscape but every third portrait, in 4 columns; waits until the pane is idle.
+    void Start() {
+        const std::wstring folder = root_ / L"contact";
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+        for (int i = 1; i <= kPhotos; ++i) {
+            const Photo photo = i % 3 ? Photo{640, 480} : Photo{360, 640};
+            ASSERT_TRUE(photos::WriteJpeg(folder + L"\\photo" + (i < 10 ? L"0" : L"") + std::to_wstring(i) + L".jpg",
+                                          photo.width, photo.height, 70 + static_cast<uint32_t>(i)));
+            photos_.push_back(photo);
+        }
+        settings::Settings s;
+        s.printColumns = kColumns;
+        s.clickOpensPreview = false; // clicks only select
+        s.fontFace = L"Tahoma";      // the name line's height is measured with the same face
+        ASSERT_TRUE(copy_.WriteSettings(s));
+        ASSERT_TRUE(DefaultPrinter(s.fontFace, &metrics_, &textHeight_)) << "no default printer";
+        margins_ = printing::DeviceMargins(metrics_, &s.printMargins);
+        grid_ = printing::ComputeGrid(metrics_, margins_, kColumns, textHeight_);
+        main_ = copy_.Start(process_, L"\"" + folder + L"\"");
+        ASSERT_NE(main_, nullptr);
+        ASSERT_TRUE(WaitCount(L"0/" + std::to_wstring(kPhotos)))
+            << platform::WideToUtf8(e2e::RemoteStatusText(Status(), 4));
+    }
+    HWND Status() { return GetDlgItem(ChildById(main_, 500), 503); }
+    bool WaitCount(const std::wstring& text) {
+        return harness::PumpUntil([&] { return e2e::RemoteStatusText(Status(), 4) == text; }, 30000);
+    }
+    // Opens the program's print dialog and waits for its page count. The dialog is told from any
+    // other window of its class by its page count control.
+    HWND OpenDialog(const std::wstring& pages) {
+        PostMessageW(main_, WM_COMMAND, cmd::kPrint, 0);
+        HWND dialog = nullptr;
+        std::wstring shown;
+        const bool opened = harness::PumpUntil(
+            [&] {
+                dialog = OtherDialog(process_.Id(), nullptr, kPageCount);
+                shown = dialog ? harness::WindowText(GetDlgItem(dialog, kPageCount)) : L"";
+                return shown == pages;
+            },
+            15000);
+        if (!opened) {
+            ADD_FAILURE() << (dialog ? "pages in the print dialog: " + platform::WideToUtf8(shown)
+                                     : std::string("the print dialog did not open"));
+            return nullptr;
+        }
+        return dialog;
+    }
+    // Print in `dialog`, then OK in the system's dialog after `choose` set it up; waits for the PDF of
+    // `pages` pages and keeps it as `name`.pdf beside the screenshots, with what it should show.
+    template <typename Choose>
+    void Print(HWND dialog, const std::wstring& name, const std::vector<Photo>& items,
+               const std::vector<uint32_t>& pages, Choose choose) {
+        const std::wstring kept = harness::ScreenshotFolder() + L"\\" + name;
+        DeleteFileW((kept + L".pdf").c_str()); // never a previous run's pages
+        DeleteFileW((kept + L".txt").c_str());
+        DeleteFileW(pdf_.c_str());
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(kPrintButton, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, kPrintButton)));
+        HWND system = nullptr;
+        ASSERT_TRUE(harness::PumpUntil(
+            [&] {
+                system = OtherDialog(process_.Id(), dialog);
+                return system != nullptr;
+            },
+            15000))
+            << "the system print dialog did not open";
+        harness::PumpFor(500);
+        choose(system);
+        PostMessageW(system, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(system, IDOK)));
+        // The spooler converts the job a few seconds after it ends.
+        ASSERT_TRUE(harness::PumpUntil([&] { return PdfDone(pdf_, pages.size()); }, 60000))
+            << "pages in " << platform::WideToUtf8(pdf_) << ": " << PdfPages(pdf_);
+        ASSERT_TRUE(CopyFileW(pdf_.c_str(), (kept + L".pdf").c_str(), FALSE));
+        const std::string expected = Expected(metrics_, margins_, grid_, items, pages);
+        FILE* f = _wfopen((kept + L".txt").c_str(), L"wb");
+        ASSERT_NE(f, nullptr);
+        EXPECT_EQ(std::fwrite(expected.data(), 1, expected.size(), f), expected.size());
+        std::fclose(f);
+    }
+    void CloseDialog(HWND dialog) {
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        EXPECT_TRUE(harness::PumpUntil([&] { return !IsWindow(dialog); }, 10000));
+    }
+
+    fixtures::TempFolder root_;
     QuorleCopy copy_;
     harness::Process process_;
     HWND main_ = nullptr;
+    std::wstring pdf_;
+    std::vector<Photo> photos_;
+    printing::DeviceMetrics metrics_;
+    printing::Margins margins_;
+    printing::Grid grid_;
+    int textHeight_ = 0;
 };
 
 TEST_F(PrintE2e, TwentyFivePhotosInFourColumnsPrintOnTwoPages) {
-    std::string why;
-    const std::wstring pdf = SpoolerPdf(&why);
-    ASSERT_FALSE(pdf.empty()) << why;
-    DeleteFileW(pdf.c_str());
-
-    fixtures::TempFolder root;
-    const std::wstring folder = root / L"contact";
-    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
-    for (int i = 1; i <= 25; ++i)
-        ASSERT_TRUE(photos::WriteJpeg(folder + L"\\photo" + (i < 10 ? L"0" : L"") + std::to_wstring(i) + L".jpg",
-                                      i % 3 ? 640 : 360, i % 3 ? 480 : 640, 70 + i));
-    settings::Settings s;
-    s.printColumns = 4;
-    ASSERT_TRUE(copy_.WriteSettings(s));
-    main_ = copy_.Start(process_, L"\"" + folder + L"\"");
-    ASSERT_NE(main_, nullptr);
-    // The 25 thumbnails are small: the pane is idle well within this, and the page count below
-    // checks that every item reached the dialog.
-    harness::PumpFor(6000);
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_EQ(grid_.PerPage(), 20u) << "the photographs no longer fill two pages on this printer";
     EXPECT_FALSE(harness::SaveNamedScreenshot(L"print_pane").empty());
-
-    PostMessageW(main_, WM_COMMAND, cmd::kPrint, 0);
-    HWND dialog = harness::FindTopWindow(L"#32770", 15000, process_.Id());
-    ASSERT_NE(dialog, nullptr) << "the print dialog did not open";
-    HWND pages = GetDlgItem(dialog, 2532);
-    ASSERT_TRUE(harness::PumpUntil([&] { return harness::WindowText(pages) == L"2"; }, 5000))
-        << platform::WideToUtf8(harness::WindowText(pages));
+    HWND dialog = OpenDialog(L"2");
+    ASSERT_NE(dialog, nullptr);
     harness::PumpFor(500);
     EXPECT_FALSE(harness::SaveNamedScreenshot(L"print_dialog").empty());
+    ASSERT_NO_FATAL_FAILURE(Print(dialog, L"print_all", photos_, {1, 2}, [](HWND) {
+        EXPECT_FALSE(harness::SaveNamedScreenshot(L"print_system_dialog").empty());
+    }));
+    CloseDialog(dialog);
+}
 
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(2501, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, 2501)));
-    HWND system = nullptr;
-    ASSERT_TRUE(harness::PumpUntil(
-        [&] {
-            system = OtherDialog(process_.Id(), dialog);
-            return system != nullptr;
-        },
-        15000))
-        << "the system print dialog did not open";
-    harness::PumpFor(500);
-    EXPECT_FALSE(harness::SaveNamedScreenshot(L"print_system_dialog").empty());
-    PostMessageW(system, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(system, IDOK)));
-
-    // The spooler converts the job a few seconds after it ends.
-    ASSERT_TRUE(harness::PumpUntil([&] { return PdfPages(pdf) == 2; }, 60000))
-        << "pages in " << platform::WideToUtf8(pdf) << ": " << PdfPages(pdf);
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    EXPECT_TRUE(harness::PumpUntil([&] { return !IsWindow(dialog); }, 10000));
+// "Selected only" with three selected fills one page with just them.
+TEST_F(PrintE2e, SelectedOnlyPrintsTheThreeSelectedOnOnePage) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    // Photographs 3, 4 and 6: portrait, landscape, portrait, unlike the start of the first page.
+    const std::vector<HWND> cells = Cells(main_);
+    ASSERT_GE(cells.size(), 6u);
+    SetForegroundWindow(main_);
+    harness::PumpFor(300);
+    Click(cells[2], false);
+    Click(cells[3], true);
+    Click(cells[5], true);
+    ASSERT_TRUE(WaitCount(L"3/" + std::to_wstring(kPhotos)))
+        << platform::WideToUtf8(e2e::RemoteStatusText(Status(), 4));
+    HWND dialog = OpenDialog(L"1");
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(SendMessageW(GetDlgItem(dialog, 2512), BM_GETCHECK, 0, 0), BST_CHECKED) << "selected only";
+    ASSERT_NO_FATAL_FAILURE(Print(dialog, L"print_selected", {photos_[2], photos_[3], photos_[5]}, {1}, [](HWND) {}));
+    CloseDialog(dialog);
 }
 
 } // namespace
