@@ -151,8 +151,16 @@ bool Process::Start(const std::wstring& exe, const std::wstring& args, const std
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        workDir.empty() ? nullptr : workDir.c_str(), &si, &pi))
+    // Under a loaded Wine a start right after the same program ended has been seen to fail once;
+    // a few bounded retries keep the tests about the program, not about that.
+    bool started = false;
+    for (int attempt = 0; attempt < 5 && !started; ++attempt) {
+        if (attempt)
+            Sleep(200);
+        started = CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                 workDir.empty() ? nullptr : workDir.c_str(), &si, &pi) != FALSE;
+    }
+    if (!started)
         return false;
     CloseHandle(pi.hThread);
     process_ = pi.hProcess;
