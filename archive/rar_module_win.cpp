@@ -88,21 +88,6 @@ class OpenArchive {
     unsigned flags_ = 0;
 };
 
-void SplitName(std::wstring path, location::ArchiveEntry* entry, bool folder) {
-    std::replace(path.begin(), path.end(), L'/', L'\\');
-    if (folder && !path.empty() && path.back() != L'\\')
-        path += L'\\';
-    const size_t slash = path.rfind(L'\\');
-    if (slash == std::wstring::npos) {
-        entry->folder.clear();
-        entry->name = std::move(path);
-    } else {
-        entry->name = path.substr(slash + 1);
-        path.resize(slash + 1);
-        entry->folder = std::move(path);
-    }
-}
-
 platform::FileTime DosStampToUtc(unsigned stamp) {
     platform::FileTime utc = 0;
     return platform::DosDateTimeToUtc(static_cast<uint16_t>(stamp >> 16), static_cast<uint16_t>(stamp & 0xFFFF), &utc)
@@ -239,7 +224,7 @@ bool ListRarWithModule(RarModule& module, const std::wstring& path, RarContext& 
         return false;
     while (out.entries.size() < count && header.Read(module, archive.Handle()) == 0) {
         location::ArchiveEntry e;
-        SplitName(header->fileNameW, &e, (header->flags & rarabi::kDirectory) != 0);
+        location::SplitMemberPath(header->fileNameW, (header->flags & rarabi::kDirectory) != 0, &e);
         e.locator = static_cast<uint32_t>(out.entries.size());
         e.size = header->unpSize;
         e.time = DosStampToUtc(header->fileTime);
@@ -322,7 +307,7 @@ bool ExtractRarWithModule(RarModule& module, const std::wstring& path, const std
         if ((result = header.Read(module, archive.Handle())) != 0)
             break;
         location::ArchiveEntry seen;
-        SplitName(header->fileNameW, &seen, (header->flags & rarabi::kDirectory) != 0);
+        location::SplitMemberPath(header->fileNameW, (header->flags & rarabi::kDirectory) != 0, &seen);
         const bool same = seen.name == listing.entries[i].name && seen.folder == listing.entries[i].folder;
         std::wstring target = same ? plan.targets[i] : std::wstring();
         if (target.empty()) {

@@ -75,20 +75,9 @@ class RarSet {
     rarlib::Reader reader_;
 };
 
-// "a/b/c.jpg" -> folder "a\b\", name "c.jpg"; a folder entry "a/b" -> folder "a\b\", name empty.
+// The library's entry as the listing keeps it.
 void FillEntry(const rarlib::Entry& entry, uint32_t ordinal, location::ArchiveEntry* out) {
-    std::wstring path = entry.path;
-    std::replace(path.begin(), path.end(), L'/', L'\\');
-    if (entry.folder && !path.empty() && path.back() != L'\\')
-        path += L'\\';
-    const size_t slash = path.rfind(L'\\');
-    if (slash == std::wstring::npos) {
-        out->name = path;
-        out->folder.clear();
-    } else {
-        out->name = path.substr(slash + 1);
-        out->folder = path.substr(0, slash + 1);
-    }
+    location::SplitMemberPath(entry.path, entry.folder, out);
     out->locator = ordinal;
     out->size = static_cast<uint32_t>(entry.size);
     out->time = 0;

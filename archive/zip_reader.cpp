@@ -116,19 +116,6 @@ bool ReadDirectoryHeader(DirectoryReader& reader, uint64_t pos, DirectoryHeader*
     return c.Ok();
 }
 
-// "a/b/c.jpg" -> folder "a\b\", name "c.jpg"; "a/b/" is a folder member: folder "a\b\", name empty.
-void SplitMemberPath(std::wstring path, location::ArchiveEntry* entry) {
-    std::replace(path.begin(), path.end(), L'/', L'\\');
-    const size_t slash = path.rfind(L'\\');
-    if (slash == std::wstring::npos) {
-        entry->folder.clear();
-        entry->name = std::move(path);
-    } else {
-        entry->name = path.substr(slash + 1);
-        path.resize(slash + 1);
-        entry->folder = std::move(path);
-    }
-}
 
 bool ReadMemberName(DirectoryReader& reader, uint64_t pos, const DirectoryHeader& h, std::wstring* name) {
     std::string raw(std::min<size_t>(h.nameLength, kMaxNameBytes), '\0');
@@ -226,7 +213,7 @@ bool ListZipArchive(File& file, location::ArchiveListing* listing) {
             std::wstring path;
             if (!ReadMemberName(reader, pos + kDirectorySize, h, &path))
                 return false;
-            SplitMemberPath(std::move(path), &entry);
+            location::SplitMemberPath(std::move(path), false, &entry);
             entry.locator = h.localOffset;
             entry.size = h.size;
             entry.time = MemberTime(h.date, h.time);

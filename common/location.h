@@ -38,6 +38,25 @@ struct ArchiveEntry {
     platform::FileTime time = 0; // UTC
 };
 
+// A member path as archives store it into the entry's folder and name: "a/b/c.jpg" -> folder "a\\b\\",
+// name "c.jpg". A folder member ("a/b/", or "a/b" with `folder`) has an empty name.
+inline void SplitMemberPath(std::wstring path, bool folder, ArchiveEntry* entry) {
+    for (wchar_t& c : path)
+        if (c == L'/')
+            c = L'\\';
+    if (folder && !path.empty() && path.back() != L'\\')
+        path += L'\\';
+    const size_t slash = path.rfind(L'\\');
+    if (slash == std::wstring::npos) {
+        entry->folder.clear();
+        entry->name = std::move(path);
+    } else {
+        entry->name = path.substr(slash + 1);
+        path.resize(slash + 1);
+        entry->folder = std::move(path);
+    }
+}
+
 struct ArchiveListing {
     std::vector<ArchiveEntry> entries;
     platform::FileTime archiveTime = 0; // last-write time of the archive file; 0 for folders
