@@ -195,8 +195,7 @@ TEST_F(FileOpsE2e, TheRenameDialogOpensUnderThePictureAndKeepsItsExtension) {
     ASSERT_NO_FATAL_FAILURE(Start(folder, 1, false));
     std::vector<HWND> cells = Cells(main_, 0);
     ASSERT_EQ(cells.size(), 1u);
-    Click(cells[0]);
-    ASSERT_TRUE(WaitCount(0, L"1/1"));
+    ASSERT_TRUE(ClickUntilCount(cells[0], false, L"1/1")) << platform::WideToUtf8(RemoteStatusText(Status(0), 4));
     Press('N');
 
     HWND dialog = harness::FindTopWindow(L"#32770", 10000, process_.Id());
@@ -231,8 +230,7 @@ TEST_F(FileOpsE2e, ACommentTypedInTheDialogIsStoredInTheFileAndThePictureStaysTh
     ASSERT_NO_FATAL_FAILURE(Start(folder, 1, false));
     std::vector<HWND> cells = Cells(main_, 0);
     ASSERT_EQ(cells.size(), 1u);
-    Click(cells[0]);
-    ASSERT_TRUE(WaitCount(0, L"1/1"));
+    ASSERT_TRUE(ClickUntilCount(cells[0], false, L"1/1")) << platform::WideToUtf8(RemoteStatusText(Status(0), 4));
     PostMessageW(main_, WM_COMMAND, cmd::kEditComment, 0);
 
     HWND dialog = harness::FindTopWindow(L"#32770", 10000, process_.Id());

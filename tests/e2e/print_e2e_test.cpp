@@ -237,8 +237,17 @@ class PrintE2e : public ::testing::Test {
             << platform::WideToUtf8(e2e::RemoteStatusText(Status(), 4));
     }
     HWND Status() { return GetDlgItem(ChildById(main_, 500), 503); }
-    bool WaitCount(const std::wstring& text) {
-        return harness::PumpUntil([&] { return e2e::RemoteStatusText(Status(), 4) == text; }, 30000);
+    bool WaitCount(const std::wstring& text, DWORD timeoutMs = 30000) {
+        return harness::PumpUntil([&] { return e2e::RemoteStatusText(Status(), 4) == text; }, timeoutMs);
+    }
+    // A click that selects, until the count says so: a loaded Wine has been seen to lose a click.
+    bool ClickUntilCount(HWND cell, bool middle, const std::wstring& text) {
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            Click(cell, middle);
+            if (WaitCount(text, 8000))
+                return true;
+        }
+        return false;
     }
     // Opens the program's print dialog and waits for its page count. The dialog is told from any
     // other window of its class by its page count control.
@@ -331,10 +340,10 @@ TEST_F(PrintE2e, SelectedOnlyPrintsTheThreeSelectedOnOnePage) {
     ASSERT_GE(cells.size(), 6u);
     SetForegroundWindow(main_);
     harness::PumpFor(300);
-    Click(cells[2], false);
-    Click(cells[3], true);
-    Click(cells[5], true);
-    ASSERT_TRUE(WaitCount(L"3/" + std::to_wstring(kPhotos)))
+    const std::wstring of = L"/" + std::to_wstring(kPhotos);
+    ASSERT_TRUE(ClickUntilCount(cells[2], false, L"1" + of));
+    ASSERT_TRUE(ClickUntilCount(cells[3], true, L"2" + of));
+    ASSERT_TRUE(ClickUntilCount(cells[5], true, L"3" + of))
         << platform::WideToUtf8(e2e::RemoteStatusText(Status(), 4));
     HWND dialog = OpenDialog(L"1");
     ASSERT_NE(dialog, nullptr);
