@@ -599,6 +599,23 @@ void ApplyShortcutEdits(app::Program& p, MainWindow* w, const shortcuts::Assignm
         p.settings.mouseCommands = edits.mouse;
 }
 
+bool ApplyLanguageAndFont(app::Program& p, MainWindow* w, const std::wstring& language, const std::wstring& face,
+                          int height, int weight) {
+    (void)w;
+    (void)language;
+    if (!face.empty())
+        p.settings.fontFace = face;
+    p.settings.fontHeight = height;
+    p.settings.fontWeight = weight;
+    return true;
+}
+
+void ApplyCacheFolder(app::Program& p, MainWindow* w, const std::wstring& folder) {
+    (void)w;
+    p.settings.cacheFolder = folder;
+    p.cacheFolder = folder;
+}
+
 void DispatchCommand(MainWindow& w, int command, bool byAccelerator) { OnCommand(w, command, byAccelerator); }
 
 void ReloadPanes(MainWindow& w, uintptr_t flags) {
