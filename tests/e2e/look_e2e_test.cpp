@@ -267,7 +267,19 @@ TEST_F(LookE2e, TheMaintenanceDialogListsTheRunsFoldersAndDeletesTheCheckedOne) 
     harness::SendCopyData(main, first);
     EXPECT_TRUE(WaitIdle(main, 2));
     EXPECT_EQ(CachedFolders(copy), both);
+
+    // Another cache folder, while the program runs: the next load writes there, the old one stays.
+    const std::wstring moved = root_ / L"Moved cache";
+    ASSERT_TRUE(SendHook(main, L"cachefolder\n" + moved));
+    harness::SendCopyData(main, second);
+    EXPECT_TRUE(WaitIdle(main, 3));
+    std::vector<thumbs::CacheEntryInfo> entries;
+    ASSERT_TRUE(thumbs::ListCacheEntries(moved, &entries));
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].record.path, second);
+    EXPECT_EQ(CachedFolders(copy), both);
     EXPECT_EQ(QuorleCopy::Close(quorle, main), 0u);
+    EXPECT_EQ(copy.ReadSettings().cacheFolder, moved);
 }
 
 } // namespace
