@@ -4,6 +4,7 @@
 #include <windowsx.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -381,6 +382,7 @@ LRESULT OnCopyData(MainWindow& w, const COPYDATASTRUCT* cds) {
     if (cds->dwData == kTestHookTag) {
         if (TestHooksEnabled() && g_testHook.empty() && cds->cbData < 4096) {
             g_testHook.assign(static_cast<const wchar_t*>(cds->lpData), cds->cbData / sizeof(wchar_t));
+            g_testHook.resize(std::min(g_testHook.size(), g_testHook.find(L'\0')));
             PostMessageW(w.hwnd, kMainRunTestHook, 0, 0);
         }
         return 1;
