@@ -74,7 +74,6 @@ BOOL OnInit(HWND frame, OptionsDialog& d) {
     d.activePaneColour = s.activePaneColour;
     d.pluginFolder = s.pluginFolder;
     d.screenBound = d.program->screenBound > options::kMinPreviewSize ? d.program->screenBound : options::kMinPreviewSize;
-    d.borderAtOpen = s.thumbBorder;
     d.white.Reset(CreateSolidBrush(RGB(255, 255, 255)));
     FillTree(d);
     CreatePages(d);
@@ -191,6 +190,7 @@ OptionsOutcome RunOptionsDialog(HWND owner, app::Program& p, MainWindow* w) {
     d.program = &p;
     d.window = w;
     d.sendToAtOpen = external::SendToShortcutExists();
+    d.borderAtOpen = p.settings.thumbBorder;
     OptionsOutcome outcome;
     outcome.shown = lang::DialogBoxFromModule(kFrameTemplate, owner, FrameProc, reinterpret_cast<LPARAM>(&d)) != -1;
     outcome.reloadPanes = outcome.shown && p.settings.thumbBorder != d.borderAtOpen;

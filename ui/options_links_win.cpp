@@ -52,14 +52,17 @@ std::vector<options::PluginRow> ListPlugins(app::Program&, const std::wstring& f
     std::vector<options::PluginRow> rows;
     if (folder.empty())
         return rows;
-    for (const wchar_t* pattern : {L"*.spi", L"*.sph"}) {
+    for (const wchar_t* extension : {L".spi", L".sph"}) {
         WIN32_FIND_DATAW found = {};
-        HANDLE find = FindFirstFileW(paths::Join(folder, pattern).c_str(), &found);
+        HANDLE find = FindFirstFileW(paths::Join(folder, std::wstring(L"*") + extension).c_str(), &found);
         if (find == INVALID_HANDLE_VALUE)
             continue;
         do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                rows.push_back({found.cFileName, L"", L"", true});
+            // The pattern also matches longer extensions through short names ("x.spix").
+            const std::wstring name = found.cFileName;
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name.size() > 4 &&
+                paths::EqualFold(name.substr(name.size() - 4), extension))
+                rows.push_back({name, L"", L"", true});
         } while (FindNextFileW(find, &found));
         FindClose(find);
     }
