@@ -13,7 +13,7 @@ namespace {
 
 HMODULE g_module = nullptr;
 HANDLE g_heap = nullptr;
-bool g_largeFont = false;
+const bool* g_largeFont = nullptr;
 
 std::wstring ModulePath(const std::wstring& folder, const std::wstring& name) {
     std::wstring file = name;
@@ -41,7 +41,7 @@ class TemplateCopy {
         if (!copy_)
             return;
         std::memcpy(copy_, bytes, facts.size);
-        dlgtemplate::SetPointSize(copy_, facts, points ? points : dlgtemplate::PointSize(g_largeFont));
+        dlgtemplate::SetPointSize(copy_, facts, points ? points : dlgtemplate::PointSize(g_largeFont && *g_largeFont));
     }
     ~TemplateCopy() {
         if (copy_)
@@ -58,7 +58,7 @@ class TemplateCopy {
 
 } // namespace
 
-void SetDialogOptions(HANDLE heap, bool largeFont) {
+void SetDialogOptions(HANDLE heap, const bool* largeFont) {
     g_heap = heap;
     g_largeFont = largeFont;
 }
@@ -94,6 +94,16 @@ bool Load(const std::wstring& folder, std::wstring& name) {
         }
     }
     return false;
+}
+
+bool Switch(const std::wstring& folder, const std::wstring& name) {
+    HMODULE module = OpenModule(folder, name);
+    if (!module)
+        return false;
+    // Texts already on screen were copied out of the old module, so it can go at once.
+    Unload();
+    g_module = module;
+    return true;
 }
 
 void Unload() {

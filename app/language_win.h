@@ -18,12 +18,16 @@ HMODULE OpenModule(const std::wstring& folder, const std::wstring& name);
 bool HasSignature(HMODULE module);
 
 // Where dialog-template copies are made (the private heap; the process heap until this is called)
-// and whether dialogs use the large font.
-void SetDialogOptions(HANDLE heap, bool largeFont);
+// and where the large-font option lives: it is read each time a dialog is made, so a change reaches
+// the next dialog. `largeFont` must outlive every dialog made after this call; null means 9 points.
+void SetDialogOptions(HANDLE heap, const bool* largeFont);
 
 // Tries the stored name (or the default for the UI language), then English, then Japanese. On
 // success `name` holds the name that loaded and the module is the current one.
 bool Load(const std::wstring& folder, std::wstring& name);
+// Makes module `name` of `folder` the current one, with no fallback to other languages: when it cannot
+// be mapped or is not a Quorle language module, the current module stays and the result is false.
+bool Switch(const std::wstring& folder, const std::wstring& name);
 // Frees the current module.
 void Unload();
 HMODULE Current();

@@ -43,8 +43,15 @@ void BuildAccelerators(Program& p) {
 }
 
 void StoreAccelerators(Program& p) {
-    if (!p.accelerators.Get())
+    // No table at all is what removing every shortcut leaves; it is stored as such, or the next start
+    // would bring the defaults back.
+    if (!p.accelerators.Get()) {
+        if (p.shortcuts.live.empty()) {
+            p.settings.accelerators.clear();
+            p.settings.noShortcuts = true;
+        }
         return;
+    }
     int count = CopyAcceleratorTableW(p.accelerators.Get(), nullptr, 0);
     if (count <= 0)
         return;
@@ -55,6 +62,7 @@ void StoreAccelerators(Program& p) {
         entries.push_back({table[static_cast<size_t>(i)].fVirt, table[static_cast<size_t>(i)].key,
                            table[static_cast<size_t>(i)].cmd});
     p.settings.accelerators = shortcuts::SerializeAccelerators(entries);
+    p.settings.noShortcuts = false;
 }
 
 } // namespace app

@@ -140,9 +140,9 @@ HWND BuildWindowSystem(Program& p, const settings::SettingsReader& reader) {
     const settings::SettingsEnvironment env = Environment(p);
     p.settings = settings::LoadSettings(reader, env);
     p.screenBound = env.screenBound;
-    lang::SetDialogOptions(p.heap, p.settings.largeDialogFont);
+    lang::SetDialogOptions(p.heap, &p.settings.largeDialogFont);
     InstallRarHooks(p.settings.pluginFolder);
-    p.shortcuts = shortcuts::LoadShortcuts(p.settings.accelerators);
+    p.shortcuts = shortcuts::LoadShortcuts(p.settings.accelerators, p.settings.noShortcuts);
     BuildAccelerators(p);
     ui::BuildProgramMenus(p);
     INITCOMMONCONTROLSEX icc = {};
@@ -342,6 +342,7 @@ int Run(HINSTANCE instance, int cmdShow) {
                         reader.Close();
                         result = MessageLoop(p, main);
                         PurgeCacheAtExit(p);
+                        lang::SetDialogOptions(nullptr, nullptr);
                     }
                 }
             }

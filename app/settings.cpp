@@ -255,6 +255,8 @@ void SaveKey(SettingsWriter& w, const Settings& s, int key) {
         w.WriteInline(key, static_cast<uint32_t>(s.sizePresets[size_t(key - kPresetWidthKey)].width));
     } else if (InRange(key, kPresetHeightKey, s.sizePresets.size())) {
         w.WriteInline(key, static_cast<uint32_t>(s.sizePresets[size_t(key - kPresetHeightKey)].height));
+    } else if (key == kAcceleratorKey && s.noShortcuts) {
+        w.WriteInline(key, 0);
     } else if (key == kAcceleratorKey) {
         size_t length = std::min(s.accelerators.size() / kAcceleratorEntrySize * kAcceleratorEntrySize,
                                  kMaxAcceleratorBytes);
@@ -362,6 +364,8 @@ Settings LoadSettings(const SettingsReader& reader, const SettingsEnvironment& e
     // The block must hold whole entries; a stray tail byte could not be an accelerator.
     s.accelerators = ReadWholeBlock(reader, kAcceleratorKey, kMaxAcceleratorBytes);
     s.accelerators.resize(s.accelerators.size() / kAcceleratorEntrySize * kAcceleratorEntrySize);
+    // An inline entry answers the same whatever the fallback; an absent one does not.
+    s.noShortcuts = reader.ReadInline(kAcceleratorKey, 1) == 0 && reader.ReadInline(kAcceleratorKey, 0) == 0;
 
     for (size_t i = 0; i < s.tools.size(); ++i) {
         int k = static_cast<int>(i);

@@ -97,6 +97,9 @@ struct Settings {
     int32_t fontHeight = -12;                      // 56: -12, -14 or -16
     int32_t fontWeight = 400;                      // 57: 400 or 700
     std::vector<uint8_t> accelerators;             // 58: whole 6-byte entries, at most kMaxAcceleratorBytes
+    // 58 holds the inline value 0 instead of a block: the user removed every shortcut. An absent key
+    // means the default shortcuts, so an empty table needs a mark of its own.
+    bool noShortcuts = false;
     std::wstring viewerPath;                       // 59
     std::wstring pluginFolder;                     // 60
     std::array<ExternalTool, 8> tools;             // paths 61..68, names 69..76, parameters 77..84

@@ -182,8 +182,12 @@ std::vector<AccelEntry> LiveTableFromSlots(const SlotTable& slots) {
     return live;
 }
 
-ShortcutTable LoadShortcuts(const std::vector<uint8_t>& stored) {
+ShortcutTable LoadShortcuts(const std::vector<uint8_t>& stored, bool cleared) {
     ShortcutTable table;
+    if (cleared) {
+        table.slots = EmptySlots();
+        return table;
+    }
     if (stored.size() < kAccelEntrySize || stored.size() > kMaxStoredEntries * kAccelEntrySize) {
         table.slots = DefaultSlots();
         table.live = LiveTableFromSlots(table.slots);

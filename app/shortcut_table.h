@@ -51,8 +51,9 @@ SlotTable DefaultSlots();
 // The live table the slots make: every slot with a key, in slot order.
 std::vector<AccelEntry> LiveTableFromSlots(const SlotTable& slots);
 // Builds both tables from the stored block: a block of one to kMaxStoredEntries entries is used as
-// stored, anything else gives the defaults.
-ShortcutTable LoadShortcuts(const std::vector<uint8_t>& stored);
+// stored, anything else gives the defaults. `cleared`: the user removed every shortcut (the settings
+// mark it), so there are none whatever the block says.
+ShortcutTable LoadShortcuts(const std::vector<uint8_t>& stored, bool cleared = false);
 
 // Index of the slot holding `key` with the same Ctrl and Shift state, or -1.
 int SlotWithKey(const SlotTable& slots, uint8_t flags, uint16_t key);

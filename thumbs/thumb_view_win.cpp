@@ -803,6 +803,12 @@ void ViewGeometryChanged(ThumbView& v) {
     RedrawWindow(v.area, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
+void ViewSetLook(ThumbView& v, HFONT font, const std::wstring& placeholder) {
+    v.font = font;
+    v.placeholder = placeholder;
+    ViewGeometryChanged(v);
+}
+
 void ViewScroll(ThumbView& v, int code, int track) {
     if (code == SB_THUMBTRACK || code == SB_THUMBPOSITION) {
         SCROLLINFO si = {};

@@ -50,7 +50,7 @@ struct ViewCreateArgs {
     int pane = 0;
     int id = 502;
     HINSTANCE instance = nullptr;
-    HFONT font = nullptr;                        // the pane font
+    HFONT font = nullptr;                        // the pane font, borrowed: see ViewSetLook
     const settings::Settings* settings = nullptr; // read at every layout and paint
     ViewHost* host = nullptr;
     std::wstring placeholder; // drawn in cells whose picture could not be made
@@ -74,6 +74,9 @@ void ViewRelease(ThumbView& v);
 void ViewLayout(ThumbView& v, int width = 0, int height = 0);
 // Box, border or caption settings changed: cell sizes and text cells are remade and laid out.
 void ViewGeometryChanged(ThumbView& v);
+// A new pane font (borrowed: the caller keeps it alive until the next call or the window's end) and
+// placeholder text, after a change of font or language; the cells are remade for the new text height.
+void ViewSetLook(ThumbView& v, HFONT font, const std::wstring& placeholder);
 // A WM_VSCROLL code (SB_LINEUP ... SB_ENDSCROLL); `track` is the thumb position for the thumb codes.
 void ViewScroll(ThumbView& v, int code, int track = 0);
 void ViewSelectAll(ThumbView& v, bool select);

@@ -602,6 +602,31 @@ void RelayoutPane(HWND pane) {
         thumbs::ViewGeometryChanged(*p->view);
 }
 
+std::wstring PartText(const Pane& p, int part) {
+    const LRESULT info = SendMessageW(p.status, SB_GETTEXTLENGTHW, static_cast<WPARAM>(part), 0);
+    std::wstring text(LOWORD(info) + 1u, L'\0');
+    SendMessageW(p.status, SB_GETTEXTW, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(LOWORD(info));
+    return text;
+}
+
+void RestylePane(HWND pane) {
+    Pane* p = PaneOf(pane);
+    if (!p)
+        return;
+    thumbs::ViewSetLook(*p->view, p->main->font.Get(), lang::Text(30000));
+    // The count and location parts say what the pane is doing; only the fixed texts are renewed.
+    const std::wstring count = PartText(*p, kPartCount), location = PartText(*p, kPartLocation);
+    SendMessageW(p->status, WM_SETFONT, reinterpret_cast<WPARAM>(p->main->font.Get()), FALSE);
+    SetStatusParts(*p);
+    SetPart(*p, kPartCount, count, true);
+    SetPart(*p, kPartLocation, location, true);
+    RECT rc = {};
+    GetClientRect(pane, &rc);
+    OnPaneSize(*p, rc.right, rc.bottom);
+    InvalidateRect(p->status, nullptr, TRUE);
+}
+
 bool PreviewUnderPointer(MainWindow& w) {
     POINT pt = {};
     GetCursorPos(&pt);

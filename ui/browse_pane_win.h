@@ -34,6 +34,9 @@ void SetPaneFilter(HWND pane, int filter);
 void ScrollPane(HWND pane, int code);
 // The caption, box or border settings changed: the view remakes its cells.
 void RelayoutPane(HWND pane);
+// The main window's font or the language changed: the view and the status bar take the new font
+// (the old one may be deleted once both panes have been restyled) and the status texts are renewed.
+void RestylePane(HWND pane);
 // Opens the popup preview of the item under the mouse pointer, in whichever pane shows it.
 bool PreviewUnderPointer(MainWindow& w);
 // What the menus and commands ask of a pane.

@@ -141,6 +141,17 @@ void LayoutTreeArea(HWND area, int width, int height) {
     MoveWindow(Child(area, kIdPictureInfo), 0, y, inner, rest, TRUE);
 }
 
+void SetTabCaptions(HWND tabs, bool insert) {
+    const UINT captions[2] = {402, 403};
+    for (int i = 0; i < 2; ++i) {
+        std::wstring text = lang::Text(captions[i]);
+        TCITEMW item = {};
+        item.mask = TCIF_TEXT;
+        item.pszText = &text[0];
+        SendMessageW(tabs, insert ? TCM_INSERTITEMW : TCM_SETITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+    }
+}
+
 bool CreateTreeAreaChildren(HWND area, MainWindow& w) {
     HFONT font = w.font.Get();
     HINSTANCE instance = P().instance;
@@ -158,14 +169,7 @@ bool CreateTreeAreaChildren(HWND area, MainWindow& w) {
         return false;
     for (HWND h : {tabs, tree, list})
         SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    const UINT captions[2] = {402, 403};
-    for (int i = 0; i < 2; ++i) {
-        std::wstring text = lang::Text(captions[i]);
-        TCITEMW item = {};
-        item.mask = TCIF_TEXT;
-        item.pszText = &text[0];
-        SendMessageW(tabs, TCM_INSERTITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
-    }
+    SetTabCaptions(tabs, true);
     ShowTab(area, 0);
     SetWindowSubclass(tree, HoverFocusSubclass, kHoverSubclassId, reinterpret_cast<DWORD_PTR>(&w));
     SetWindowSubclass(list, HoverFocusSubclass, kHoverSubclassId, reinterpret_cast<DWORD_PTR>(&w));
@@ -297,6 +301,19 @@ void SwitchTreeTab(MainWindow& w) {
     const int tab = SendMessageW(tabs, TCM_GETCURSEL, 0, 0) == 0 ? 1 : 0;
     SendMessageW(tabs, TCM_SETCURSEL, static_cast<WPARAM>(tab), 0);
     ShowTab(w.treeArea, tab);
+}
+
+void RestyleTreeArea(MainWindow& w) {
+    if (!w.treeArea)
+        return;
+    for (int id : {kIdTreeTabs, kIdFolderTree, kIdPictureInfo})
+        if (HWND h = Child(w.treeArea, id))
+            SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(w.font.Get()), TRUE);
+    if (HWND tabs = Child(w.treeArea, kIdTreeTabs))
+        SetTabCaptions(tabs, false);
+    RECT rc = {};
+    GetClientRect(w.treeArea, &rc);
+    LayoutTreeArea(w.treeArea, rc.right, rc.bottom);
 }
 
 void RemoveTreeSubclasses(MainWindow& w) {

@@ -5,6 +5,8 @@
 #include <shlwapi.h>
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "app/language_win.h"
 #include "app/messages.h"
@@ -23,6 +25,7 @@
 #include "ui/open_path_win.h"
 #include "ui/options_dialog_win.h"
 #include "ui/browse_pane_win.h"
+#include "ui/cache_maintenance_win.h"
 #include "ui/drag_drop_win.h"
 #include "ui/client_window_win.h"
 #include "ui/file_commands_win.h"
@@ -36,6 +39,8 @@ namespace ui {
 namespace {
 
 const wchar_t kMainClass[] = L"Quorle_main_class";
+// "The language file could not be loaded; the current language stays in use."
+constexpr UINT kLanguageNotLoadedText = 20515;
 
 MainWindow* g_main = nullptr;
 
@@ -78,6 +83,54 @@ void PlaceClient(MainWindow& w) {
     GetClientRect(w.hwnd, &rc);
     const int top = RebarHeight(w);
     MoveWindow(w.client, 0, top, rc.right, rc.bottom - top > 0 ? rc.bottom - top : 0, TRUE);
+}
+
+// Shown with the texts of the module that stays in use.
+void TellLanguageNotLoaded(HWND owner, const std::wstring& language) {
+    std::wstring text = lang::Text(kLanguageNotLoadedText);
+    text += L"\n\n";
+    text += language;
+    const std::wstring caption = lang::Text(30000);
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    MessageBoxW(owner, text.c_str(), caption.c_str(), MB_SETFOREGROUND | MB_ICONERROR);
+}
+
+// The rebar and its toolbars are made again with the current font and texts.
+void RebuildRebar(MainWindow& w) {
+    RemoveToolbarSubclasses(w);
+    if (w.commandBar)
+        SendMessageW(w.commandBar, TB_SETIMAGELIST, 0, 0);
+    // Destroying the rebar takes the toolbars and the size box with it.
+    if (w.rebar)
+        DestroyWindow(w.rebar);
+    if (w.tooltip)
+        DestroyWindow(w.tooltip);
+    w.rebar = w.menuBar = w.commandBar = w.sizeBox = w.tooltip = nullptr;
+    w.commandImages.Reset();
+    w.menuBarState = menubar::State();
+    if (CreateRebar(w))
+        UpdateToolbarChecks(w);
+}
+
+void OnSize(MainWindow& w, WPARAM kind);
+
+// A new user-interface font or language: every window that borrowed the old font takes the new one
+// before the old one is deleted.
+void Restyle(MainWindow& w) {
+    win::Font old = std::move(w.font);
+    CreateUiFont(w);
+    if (!w.font)
+        w.font = std::move(old);
+    MeasureFont(w);
+    menus::SetMenuMetrics(w.font.Get(), w.checkWidth, w.itemHeight);
+    BuildProgramMenus(P());
+    RebuildRebar(w);
+    RestyleTreeArea(w);
+    for (HWND pane : w.panes)
+        RestylePane(pane);
+    OnSize(w, SIZE_RESTORED);
+    UpdateTitle(w);
+    RedrawWindow(w.hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 LRESULT OnCreate(MainWindow& w) {
@@ -285,11 +338,57 @@ void OnCommand(MainWindow& w, int id, bool byAccelerator) {
     }
 }
 
+// End-to-end tests reach what otherwise only the options dialog reaches (live font and language
+// changes, the cache folder, the cache maintenance dialog) through WM_COPYDATA with this tag. It works
+// only when the process was started with QUORLE_TEST_HOOKS=1, so no other program can use it. The
+// text is held here and run from a posted message, so a dialog it opens never holds up the sender.
+constexpr ULONG_PTR kTestHookTag = 0x51544831;
+constexpr UINT kMainRunTestHook = WM_APP + 0x300;
+std::wstring g_testHook;
+
+bool TestHooksEnabled() {
+    static const bool enabled = [] {
+        wchar_t value[4] = {};
+        return GetEnvironmentVariableW(L"QUORLE_TEST_HOOKS", value, 4) == 1 && value[0] == L'1';
+    }();
+    return enabled;
+}
+
+std::vector<std::wstring> SplitLines(const std::wstring& text) {
+    std::vector<std::wstring> lines;
+    size_t start = 0;
+    for (size_t end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1)
+        lines.push_back(text.substr(start, end - start));
+    lines.push_back(text.substr(start));
+    return lines;
+}
+
+// "look" language face height weight large-dialog-font (0/1); "cachefolder" path; "cache".
+void RunTestHook(MainWindow& w) {
+    const std::vector<std::wstring> args = SplitLines(std::exchange(g_testHook, std::wstring()));
+    app::Program& p = P();
+    if (args[0] == L"look" && args.size() == 6) {
+        p.settings.largeDialogFont = args[5] == L"1";
+        ApplyLanguageAndFont(p, &w, args[1], args[2], _wtoi(args[3].c_str()), _wtoi(args[4].c_str()));
+    } else if (args[0] == L"cachefolder" && args.size() == 2) {
+        ApplyCacheFolder(p, &w, args[1]);
+    } else if (args[0] == L"cache") {
+        ShowCacheMaintenance(w.hwnd, p);
+    }
+}
+
 // The single-instance handoff: a path of at most 260 units; the sender's block is not trusted to
 // be terminated.
 LRESULT OnCopyData(MainWindow& w, const COPYDATASTRUCT* cds) {
     if (!IsWindowEnabled(w.hwnd) || !cds || !cds->lpData || cds->cbData < sizeof(wchar_t))
         return 1;
+    if (cds->dwData == kTestHookTag) {
+        if (TestHooksEnabled() && g_testHook.empty() && cds->cbData < 4096) {
+            g_testHook.assign(static_cast<const wchar_t*>(cds->lpData), cds->cbData / sizeof(wchar_t));
+            PostMessageW(w.hwnd, kMainRunTestHook, 0, 0);
+        }
+        return 1;
+    }
     const wchar_t* text = static_cast<const wchar_t*>(cds->lpData);
     size_t units = cds->cbData / sizeof(wchar_t);
     if (units > 260)
@@ -514,6 +613,9 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
     case msg::kMainWorkerReady:
         OnWorkerReady(*w, reinterpret_cast<HWND>(wp), lp);
         return 0;
+    case kMainRunTestHook:
+        RunTestHook(*w);
+        return 0;
     case msg::kMainOpenMenu:
         OpenMenuBarMenu(*w, static_cast<int>(lp), false);
         return 0;
@@ -601,6 +703,36 @@ void ApplyShortcutEdits(app::Program& p, MainWindow* w, const shortcuts::Assignm
     }
     if (mouseChanged)
         p.settings.mouseCommands = edits.mouse;
+}
+
+bool ApplyLanguageAndFont(app::Program& p, MainWindow* w, const std::wstring& language, const std::wstring& face,
+                          int height, int weight) {
+    bool loaded = true;
+    if (!language.empty()) {
+        if (lang::Switch(p.programFolder, language)) {
+            p.settings.languageModule = language;
+        } else {
+            loaded = false;
+            TellLanguageNotLoaded(w ? w->hwnd : nullptr, language);
+        }
+    }
+    if (!face.empty())
+        p.settings.fontFace = face;
+    p.settings.fontHeight = height;
+    p.settings.fontWeight = weight;
+    if (w)
+        Restyle(*w);
+    else
+        BuildProgramMenus(p);
+    return loaded;
+}
+
+void ApplyCacheFolder(app::Program& p, MainWindow* w, const std::wstring& folder) {
+    (void)w;
+    // Loads under way keep the folder their request carries; the next load of each pane uses this one.
+    p.settings.cacheFolder = folder;
+    p.cacheFolder = folder;
+    p.cacheFolderIsDefault = p.settings.cacheFolderIsDefault;
 }
 
 void DispatchCommand(MainWindow& w, int command, bool byAccelerator) { OnCommand(w, command, byAccelerator); }

@@ -89,6 +89,15 @@ bool BuildProgramMenus(app::Program& p);
 void ApplyShortcutEdits(app::Program& p, MainWindow* w, const shortcuts::Assignments& edits, bool keysChanged,
                         bool mouseChanged);
 
+// Loads `language` (when not empty; keeps the current module and returns false when it fails to load,
+// after telling the user), stores face/height/weight (settings keys 169, 56, 57), and rebuilds menus,
+// toolbars and both panes' views and status bars. The dialog font (key 170) reaches the next dialog.
+bool ApplyLanguageAndFont(app::Program& p, MainWindow* w, const std::wstring& language,
+                          const std::wstring& face, int height, int weight);
+// Makes `folder` the thumbnail cache folder for the running program (settings key 164). Loads already
+// under way finish with the folder they started with.
+void ApplyCacheFolder(app::Program& p, MainWindow* w, const std::wstring& folder);
+
 void UpdateTitle(MainWindow& w);
 // The one place commands go: toolbar buttons, accelerators, mouse assignments and menus.
 // `byAccelerator`: the command came from a keyboard shortcut.

@@ -20,7 +20,6 @@ namespace {
 using namespace optionsui;
 
 constexpr UINT kInUse = 30013;
-constexpr UINT kLanguageFailed = 20711;
 constexpr int kTreeItemHeight = 20, kTreeIndent = 10;
 // Page 2 (template 1012) hangs under page 1.
 constexpr int kChildPage = 2, kParentPage = 1;
@@ -120,11 +119,10 @@ void Apply(OptionsDialog& d) {
         d.sendToAtOpen = v.sendTo;
     lang::SetDialogOptions(p.heap, s.largeDialogFont);
     if (e.languageOrFont &&
-        !optionslinks::SwitchLanguageAndFont(p, d.window, e.language, v.fontFace, options::FontHeightOfChoice(v.fontHeightChoice),
-                                             options::FontWeightOfChoice(v.fontWeightChoice))) {
-        const std::wstring text = lang::Text(kLanguageFailed);
-        MessageBoxW(d.frame, text.c_str(), lang::Text(kFirstPageTemplate + 5).c_str(), MB_ICONERROR | MB_SETFOREGROUND);
-    }
+        !optionslinks::SwitchLanguageAndFont(p, d.window, e.language, v.fontFace,
+                                             options::FontHeightOfChoice(v.fontHeightChoice),
+                                             options::FontWeightOfChoice(v.fontWeightChoice)))
+        ShowLanguageInUse(d);
     ShowRejected(d, e);
     EnableWindow(GetDlgItem(d.frame, kApply), FALSE);
 }

@@ -1,52 +1,26 @@
 #include "ui/options_links_win.h"
 
-#include "app/language_win.h"
 #include "app/program_state_win.h"
 #include "app/rar_password_win.h"
 #include "common/path.h"
 #include "common/scoped_win.h"
 #include "folder/shell_tree_win.h"
+#include "ui/cache_maintenance_win.h"
 #include "ui/main_window_win.h"
-#include "ui/toolbars_win.h"
 
 namespace ui {
 namespace optionslinks {
 
 bool SwitchLanguageAndFont(app::Program& p, MainWindow* w, const std::wstring& language, const std::wstring& face,
                            int height, int weight) {
-    bool loaded = true;
-    if (!language.empty()) {
-        // The new module is tried before the current one goes, so a failure leaves the program its texts.
-        HMODULE probe = lang::OpenModule(p.programFolder, language);
-        loaded = probe != nullptr;
-        if (probe)
-            FreeLibrary(probe);
-        std::wstring name = language;
-        if (loaded) {
-            lang::Unload();
-            loaded = lang::Load(p.programFolder, name);
-            if (loaded)
-                p.settings.languageModule = name;
-        }
-    }
-    if (!face.empty())
-        p.settings.fontFace = face;
-    p.settings.fontHeight = height;
-    p.settings.fontWeight = weight;
-    BuildProgramMenus(p);
-    if (w)
-        RebuildTooltips(*w);
-    return loaded;
+    return ApplyLanguageAndFont(p, w, language, face, height, weight);
 }
 
-void SwitchCacheFolder(app::Program& p, MainWindow*, const std::wstring& folder) {
-    p.cacheFolder = folder;
-    p.cacheFolderIsDefault = p.settings.cacheFolderIsDefault;
-}
+void SwitchCacheFolder(app::Program& p, MainWindow* w, const std::wstring& folder) { ApplyCacheFolder(p, w, folder); }
 
-bool CacheMaintenanceAvailable() { return false; }
+bool CacheMaintenanceAvailable() { return true; }
 
-void OpenCacheMaintenance(HWND, app::Program&) {}
+void OpenCacheMaintenance(HWND owner, app::Program& p) { ShowCacheMaintenance(owner, p); }
 
 std::vector<options::PluginRow> ListPlugins(app::Program&, const std::wstring& folder) {
     std::vector<options::PluginRow> rows;

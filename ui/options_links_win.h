@@ -20,13 +20,13 @@ struct MainWindow;
 
 namespace optionslinks {
 
-// Loads `language` when it is not empty (false, with the current module kept, when it does not
-// load), stores face, height and weight, and rebuilds the menus and the toolbar texts.
+// Loads `language` when it is not empty (false, with the current module kept and the user told, when
+// it does not load), stores face, height and weight, and rebuilds menus, toolbars, views and status bars.
 bool SwitchLanguageAndFont(app::Program& p, MainWindow* w, const std::wstring& language, const std::wstring& face,
                            int height, int weight);
 // Makes `folder` the thumbnail cache folder of the running program.
 void SwitchCacheFolder(app::Program& p, MainWindow* w, const std::wstring& folder);
-// Whether this build has the cache maintenance dialog; button 1243 is disabled without it.
+// Whether the cache maintenance dialog is there; button 1243 is disabled without it.
 bool CacheMaintenanceAvailable();
 void OpenCacheMaintenance(HWND owner, app::Program& p);
 

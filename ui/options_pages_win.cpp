@@ -589,6 +589,12 @@ void ShowRejected(OptionsDialog& d, const options::OptionsEffects& e) {
     d.filling = false;
 }
 
+void ShowLanguageInUse(OptionsDialog& d) {
+    d.filling = true;
+    SelectText(Control(d, kLanguage), d.program->settings.languageModule);
+    d.filling = false;
+}
+
 INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM wp, LPARAM lp) {
     if (message == WM_INITDIALOG) {
         SetWindowLongPtrW(page, DWLP_USER, lp);

@@ -82,6 +82,8 @@ void FillPages(OptionsDialog& d);
 options::OptionsValues ReadPages(const OptionsDialog& d);
 // Shows the settings' values again in edits whose text was not taken.
 void ShowRejected(OptionsDialog& d, const options::OptionsEffects& e);
+// Selects the language in use again (after a module that did not load).
+void ShowLanguageInUse(OptionsDialog& d);
 // Enables Apply, unless the pages are being filled.
 void Changed(OptionsDialog& d);
 

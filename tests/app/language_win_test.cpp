@@ -35,7 +35,8 @@ TEST_F(Language, StringsTheMainWindowNeedsAreThere) {
     std::wstring name = L"English";
     ASSERT_TRUE(lang::Load(harness::OutputFolder(), name));
     for (UINT id : {5000u, 5001u, 5002u, 5003u, 5110u, 5121u, 5122u, 5123u, 5130u, 5140u, 5160u, 5161u, 5180u,
-                    5400u, 5700u, 5800u, 402u, 403u, 210u, 20070u, 20200u, 20201u, 5704u, 5804u})
+                    5400u, 5700u, 5800u, 402u, 403u, 210u, 20070u, 20200u, 20201u, 5704u, 5804u, 20400u, 20430u,
+                    20510u, 20511u, 20512u, 20515u})
         EXPECT_FALSE(lang::Text(id).empty()) << id;
     for (UINT id = 30000; id <= 30013; ++id)
         EXPECT_FALSE(lang::Text(id).empty()) << id;
@@ -65,7 +66,7 @@ TEST_F(Language, EveryDialogTemplateIsExtendedWithAFont) {
     std::wstring name = L"English";
     ASSERT_TRUE(lang::Load(harness::OutputFolder(), name));
     HMODULE m = lang::Current();
-    for (UINT id : {2400u}) {
+    for (UINT id : {2400u, 1600u}) {
         HRSRC res = FindResourceW(m, MAKEINTRESOURCEW(id), reinterpret_cast<LPCWSTR>(RT_DIALOG));
         ASSERT_NE(res, nullptr) << id;
         const uint8_t* bytes = static_cast<const uint8_t*>(LockResource(LoadResource(m, res)));
@@ -135,6 +136,52 @@ TEST_F(Language, TheListHoldsTheCurrentLanguageAndCheckedModules) {
     std::vector<std::wstring> names = lang::LanguageList(folder_.Path(), L"CURRENT");
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::wstring>{L"Current", L"English", L"German"}));
+}
+
+// A language chosen while the program runs either replaces the current module or leaves it in use:
+// there is no fallback that could swap in another language, and never a moment without texts.
+TEST_F(Language, SwitchingKeepsTheCurrentModuleWhenTheNewOneFails) {
+    Copy(L"English.dll");
+    Copy(L"German.dll");
+    fixtures::ByteWriter junk;
+    junk.Ascii("MZ").Fill(300, 0x41);
+    ASSERT_TRUE(junk.SaveTo(folder_ / L"Broken.dll"));
+    std::wstring name = L"English";
+    ASSERT_TRUE(lang::Load(folder_.Path(), name));
+    const HMODULE english = lang::Current();
+    for (const wchar_t* bad : {L"Broken", L"Missing", L"..\\English", L""}) {
+        EXPECT_FALSE(lang::Switch(folder_.Path(), bad)) << bad;
+        EXPECT_EQ(lang::Current(), english) << bad;
+        EXPECT_EQ(lang::Text(5000), L"&File") << bad;
+    }
+    ASSERT_TRUE(lang::Switch(folder_.Path(), L"German"));
+    EXPECT_NE(lang::Current(), english);
+    EXPECT_EQ(lang::Text(5000), L"&File");
+}
+
+// The large-font option is read whenever a dialog is made, so a change reaches the next dialog.
+TEST_F(Language, TheNextDialogTakesTheDialogFontOptionAsItIsNow) {
+    std::wstring name = L"English";
+    ASSERT_TRUE(lang::Load(harness::OutputFolder(), name));
+    bool large = false;
+    lang::SetDialogOptions(nullptr, &large);
+    auto width = [] {
+        HWND dlg = lang::CreateDialogFromModule(
+            1600, nullptr, [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+        EXPECT_NE(dlg, nullptr);
+        RECT r = {};
+        GetClientRect(dlg, &r);
+        EXPECT_NE(GetDlgItem(dlg, 1630), nullptr);
+        DestroyWindow(dlg);
+        return r.right;
+    };
+    const LONG small = width();
+    large = true;
+    const LONG big = width();
+    lang::SetDialogOptions(nullptr, nullptr);
+    EXPECT_EQ(width(), small);
+    // Dialog units scale with the font: 11 points against 9 is about a fifth wider.
+    EXPECT_GT(big, small * 11 / 10) << small << " " << big;
 }
 
 } // namespace

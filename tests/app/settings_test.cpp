@@ -1,4 +1,5 @@
 #include "app/settings.h"
+#include "app/shortcut_table.h"
 
 #include <algorithm>
 #include <functional>
@@ -469,6 +470,40 @@ TEST(SaveSettings, AcceleratorsCappedAtWholeEntries) {
     SavePath(dir / L"Quorle.ini", s);
     std::vector<uint8_t> b = fixtures::ReadWholeFile(dir / L"Quorle.ini");
     EXPECT_EQ(EntrySecond(b, 58), 318u);
+}
+
+// An absent key 58 means the default shortcuts, so a table the user emptied needs its own mark, and a
+// later table must replace the mark.
+TEST(SaveSettings, AnEmptiedShortcutTableStaysEmpty) {
+    fixtures::TempFolder dir;
+    const std::wstring path = dir / L"Quorle.ini";
+    Settings s = LoadSettings(SettingsReader(), TestEnv());
+    s.noShortcuts = true;
+    SavePath(path, s);
+    std::vector<uint8_t> b = fixtures::ReadWholeFile(path);
+    EXPECT_EQ(EntryFirst(b, 58), 1u);
+    EXPECT_EQ(EntrySecond(b, 58), 0u);
+    Settings loaded = LoadPath(path);
+    EXPECT_TRUE(loaded.noShortcuts);
+    const shortcuts::ShortcutTable table = shortcuts::LoadShortcuts(loaded.accelerators, loaded.noShortcuts);
+    EXPECT_TRUE(table.live.empty());
+    for (const shortcuts::Slot& slot : table.slots)
+        EXPECT_EQ(slot.key, 0u) << slot.command;
+
+    loaded.noShortcuts = false;
+    loaded.accelerators = {9, 0, 'Q', 0, 0x9C, 0x13};
+    SavePath(path, loaded);
+    Settings again = LoadPath(path);
+    EXPECT_FALSE(again.noShortcuts);
+    EXPECT_EQ(shortcuts::LoadShortcuts(again.accelerators, again.noShortcuts).live.size(), 1u);
+
+    // Files written before the mark existed: no key gives the defaults, as does an inline value other than 0.
+    for (const SettingsFile& old : {SettingsFile(), SettingsFile().Inline(58, 7)}) {
+        Settings o = LoadFile(dir, old);
+        EXPECT_FALSE(o.noShortcuts);
+        EXPECT_EQ(shortcuts::LoadShortcuts(o.accelerators, o.noShortcuts).live.size(),
+                  shortcuts::LiveTableFromSlots(shortcuts::DefaultSlots()).size());
+    }
 }
 
 } // namespace

@@ -71,6 +71,24 @@ class RemoteBuffer {
         return ReadText();
     }
 
+    std::wstring ListText(HWND list, int row, int column) {
+        LVITEMW item = {};
+        item.iSubItem = column;
+        item.pszText = reinterpret_cast<wchar_t*>(base_ + kTextAt);
+        item.cchTextMax = 260;
+        Write(0, &item, sizeof item);
+        Write(kTextAt, L"", sizeof(wchar_t));
+        SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(base_));
+        return ReadText();
+    }
+    void SetListCheck(HWND list, int row, bool checked) {
+        LVITEMW item = {};
+        item.stateMask = LVIS_STATEIMAGEMASK;
+        item.state = INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
+        Write(0, &item, sizeof item);
+        SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(base_));
+    }
+
   private:
     static constexpr size_t kSize = 8192;
     static constexpr size_t kTextAt = 512;
