@@ -23,6 +23,8 @@ constexpr UINT kInUse = 30013;
 constexpr int kTreeItemHeight = 20, kTreeIndent = 10;
 // Page 2 (template 1012) hangs under page 1.
 constexpr int kChildPage = 2, kParentPage = 1;
+// The collapse, expand or toggle part of a tree expansion action.
+constexpr UINT kExpandActionMask = 3;
 
 OptionsDialog* DialogOf(HWND frame) { return reinterpret_cast<OptionsDialog*>(GetWindowLongPtrW(frame, DWLP_USER)); }
 
@@ -149,7 +151,7 @@ LRESULT OnNotify(OptionsDialog& d, const NMHDR* hdr) {
     case TVN_ITEMEXPANDINGW:
     case TVN_ITEMEXPANDINGA:
         // The tree always shows every page: collapsing is refused.
-        return (reinterpret_cast<const NMTREEVIEWW*>(hdr)->action & TVE_COLLAPSE) ? TRUE : FALSE;
+        return (reinterpret_cast<const NMTREEVIEWW*>(hdr)->action & kExpandActionMask) == TVE_COLLAPSE ? TRUE : FALSE;
     case TVN_SELCHANGEDW:
     case TVN_SELCHANGEDA:
         ShowPage(d, static_cast<int>(reinterpret_cast<const NMTREEVIEWW*>(hdr)->itemNew.lParam));

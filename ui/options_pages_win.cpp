@@ -293,7 +293,7 @@ void OnPluginNotify(OptionsDialog& d, HWND page, const NMHDR* hdr) {
     if (hdr->code == LVN_ITEMCHANGED) {
         const auto* change = reinterpret_cast<const NMLISTVIEW*>(hdr);
         if ((change->uChanged & LVIF_STATE) &&
-            ((change->uNewState ^ change->uOldState) & LVIS_STATEIMAGEMASK) && change->uOldState & LVIS_STATEIMAGEMASK)
+            ((change->uNewState ^ change->uOldState) & LVIS_STATEIMAGEMASK) != 0)
             Changed(d);
     } else if (hdr->code == NM_DBLCLK) {
         const int row = reinterpret_cast<const NMITEMACTIVATE*>(hdr)->iItem;

@@ -39,7 +39,13 @@ void Press(HWND frame, int id) {
     SendMessageW(GetParent(button), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
 }
 
-void Click(HWND frame, int id) { SendMessageW(Find(frame, id), BM_CLICK, 0, 0); }
+// A check box clicked: its state turns and its parent is told, as a click on a page not shown would.
+void Click(HWND frame, int id) {
+    HWND box = Find(frame, id);
+    const bool on = SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    SendMessageW(box, BM_SETCHECK, on ? BST_UNCHECKED : BST_CHECKED, 0);
+    Press(frame, id);
+}
 
 void Type(HWND frame, int id, const std::wstring& text) { SetWindowTextW(Find(frame, id), text.c_str()); }
 
