@@ -210,9 +210,9 @@ OptionsEffects ApplyOptions(const OptionsValues& v, const OptionsContext& c, set
     s.pngFlatten = v.pngFlatten;
     s.pngFileBackground = v.pngFileBackground;
     s.pngBackground = v.pngBackground;
-    int32_t gamma = 0;
-    if (GammaKey(v.gamma, &gamma))
-        s.pngDisplayGamma = gamma;
+    int32_t gammaKey = 0;
+    if (GammaKey(v.gamma, &gammaKey))
+        s.pngDisplayGamma = gammaKey;
     else
         e.gammaRejected = true;
     s.exifOrientation = v.exifOrientation;

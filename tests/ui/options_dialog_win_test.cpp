@@ -154,8 +154,8 @@ class OptionsDialog : public ::testing::Test {
         std::wstring language = L"English";
         ASSERT_TRUE(lang::Load(harness::OutputFolder(), language));
         p.programFolder = harness::OutputFolder();
-        p.settingsPath = folder.Path() + L"\\Quorle.ini";
-        p.cacheFolder = folder.Path() + L"\\cache";
+        p.settingsPath = temp.Path() + L"\\Quorle.ini";
+        p.cacheFolder = temp.Path() + L"\\cache";
         p.screenBound = 700;
         p.settings.previewSize = 500;
         p.settings.languageModule = L"English";
@@ -179,7 +179,7 @@ class OptionsDialog : public ::testing::Test {
         return outcome;
     }
 
-    fixtures::TempFolder folder;
+    fixtures::TempFolder temp;
     app::Program p;
 };
 
@@ -257,7 +257,7 @@ TEST_F(OptionsDialog, OnlyTheCellBorderMakesThePanesReload) {
 }
 
 TEST_F(OptionsDialog, CacheAndPluginFoldersAndTheExcludedList) {
-    const std::wstring plugins = folder.Path() + L"\\plugins";
+    const std::wstring plugins = temp.Path() + L"\\plugins";
     ASSERT_TRUE(CreateDirectoryW(plugins.c_str(), nullptr));
     for (const wchar_t* name : {L"b.spi", L"a.spi", L"c.sph", L"notes.txt"})
         ASSERT_TRUE(fixtures::ByteWriter().Fill(3, 1).SaveTo(plugins + L"\\" + name));
@@ -276,9 +276,9 @@ TEST_F(OptionsDialog, CacheAndPluginFoldersAndTheExcludedList) {
         // A folder that does not exist is not taken.
         Click(frame, kDefaultCache);
         EXPECT_TRUE(Enabled(frame, kCacheFolder));
-        Type(frame, kCacheFolder, folder.Path() + L"\\nowhere");
+        Type(frame, kCacheFolder, temp.Path() + L"\\nowhere");
         Press(frame, kApply);
-        EXPECT_EQ(TextOf(frame, kCacheFolder), folder.Path() + L"\\cache");
+        EXPECT_EQ(TextOf(frame, kCacheFolder), temp.Path() + L"\\cache");
         EXPECT_EQ(IsDlgButtonChecked(PageWith(frame, kDefaultCache), kDefaultCache), BST_CHECKED);
         Type(frame, kPluginFolder, L"");
         EXPECT_EQ(ListView_GetItemCount(list), 0) << "typing a folder refills the list";
@@ -289,11 +289,11 @@ TEST_F(OptionsDialog, CacheAndPluginFoldersAndTheExcludedList) {
     });
     EXPECT_EQ(p.settings.plugins, std::vector<std::wstring>{L"c.sph"});
     EXPECT_TRUE(p.settings.cacheFolderIsDefault);
-    EXPECT_EQ(p.cacheFolder, folder.Path() + L"\\cache");
+    EXPECT_EQ(p.cacheFolder, temp.Path() + L"\\cache");
 }
 
 TEST_F(OptionsDialog, AChosenToolProgramNamesAnEmptyTool) {
-    const std::wstring program = folder.Path() + L"\\Image Editor.exe";
+    const std::wstring program = temp.Path() + L"\\Image Editor.exe";
     ASSERT_TRUE(fixtures::ByteWriter().Fill(2, 'M').SaveTo(program));
     p.settings.tools[1].name = L"Kept";
     Run([&](HWND frame) {
