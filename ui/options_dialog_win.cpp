@@ -119,7 +119,6 @@ void Apply(OptionsDialog& d) {
         optionslinks::RefreshPlugins(p, d.window);
     if (e.sendToChanged && external::SetSendToShortcut(v.sendTo))
         d.sendToAtOpen = v.sendTo;
-    lang::SetDialogOptions(p.heap, s.largeDialogFont);
     if (e.languageOrFont &&
         !optionslinks::SwitchLanguageAndFont(p, d.window, e.language, v.fontFace,
                                              options::FontHeightOfChoice(v.fontHeightChoice),
