@@ -147,7 +147,8 @@ class OptionsE2e : public ::testing::Test {
     void SetUp() override { ASSERT_TRUE(harness::WaitWindowGone(kMainClass, 5000)) << "another Quorle is running"; }
 
     HWND StartOnPhotos(QuorleCopy& copy, harness::Process& quorle, int photos) {
-        photos_ = e2e::WritePhotos(root_, L"Option photos", photos);
+        if (photos_.empty())
+            photos_ = e2e::WritePhotos(root_, L"Option photos", photos);
         HWND main = copy.Start(quorle, L"\"" + photos_ + L"\"");
         if (!main)
             return nullptr;

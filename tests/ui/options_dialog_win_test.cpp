@@ -194,8 +194,16 @@ TEST_F(OptionsDialog, OpensOnTheLastPageWithAPageTreeThatCannotCollapse) {
         HTREEITEM pictures = TreeView_GetNextSibling(tree, TreeView_GetRoot(tree));
         ASSERT_NE(pictures, nullptr);
         EXPECT_EQ(TreeView_GetChild(tree, pictures), TreeView_GetSelection(tree)) << "page 2 hangs under page 1";
-        TreeView_Expand(tree, pictures, TVE_COLLAPSE);
         EXPECT_TRUE(TreeView_GetItemState(tree, pictures, TVIS_EXPANDED) & TVIS_EXPANDED);
+        // What a person does to collapse it: the minus key and a double-click on the item.
+        TreeView_SelectItem(tree, pictures);
+        SendMessageW(tree, WM_KEYDOWN, VK_SUBTRACT, 0);
+        RECT r = {};
+        TreeView_GetItemRect(tree, pictures, &r, TRUE);
+        SendMessageW(tree, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(r.left + 2, (r.top + r.bottom) / 2));
+        SendMessageW(tree, WM_LBUTTONUP, 0, MAKELPARAM(r.left + 2, (r.top + r.bottom) / 2));
+        EXPECT_TRUE(TreeView_GetItemState(tree, pictures, TVIS_EXPANDED) & TVIS_EXPANDED);
+        EXPECT_NE(TreeView_GetChild(tree, pictures), nullptr);
         TreeView_SelectItem(tree, TreeView_GetRoot(tree));
         EXPECT_TRUE(IsWindowVisible(PageWith(frame, kThreshold)));
         EXPECT_FALSE(IsWindowVisible(PageWith(frame, kBorder)));
