@@ -188,6 +188,20 @@ TEST_F(OptionsE2e, EveryPageAndAShortcutChangedThroughTheAssignmentDialog) {
         harness::PumpFor(400);
         EXPECT_FALSE(harness::SaveNamedScreenshot(L"options_page_" + std::to_wstring(i), frame).empty());
     }
+    // The choosers of other parts open from their buttons: the Exif items and the cache maintenance.
+    const int openers[2][3] = {{1, 1191, 2601}, {2, 1243, 1630}};
+    for (const auto& opener : openers) {
+        SelectPage(frame, opener[0]);
+        HWND page = ShownPage(frame, opener[1]);
+        ASSERT_NE(page, nullptr);
+        Command(page, opener[1]);
+        HWND chooser = WaitDialog(quorle.Id(), opener[2]);
+        ASSERT_NE(chooser, nullptr) << "button " << opener[1];
+        harness::PumpFor(300);
+        EXPECT_FALSE(harness::SaveNamedScreenshot(L"options_opens_" + std::to_wstring(opener[1]), chooser).empty());
+        PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
+        EXPECT_TRUE(harness::PumpUntil([&] { return !IsWindow(chooser); }, 10000));
+    }
     AssignTreeSwitch(frame, quorle.Id());
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(frame, kApply))) << "an assignment enables Apply";
     Command(frame, IDOK);
