@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include <commctrl.h>
+
 #include "app/dialog_template.h"
 #include "tests/fixtures/byte_writer.h"
 #include "tests/harness/win_harness.h"
@@ -163,6 +165,8 @@ TEST_F(Language, SwitchingKeepsTheCurrentModuleWhenTheNewOneFails) {
 TEST_F(Language, TheNextDialogTakesTheDialogFontOptionAsItIsNow) {
     std::wstring name = L"English";
     ASSERT_TRUE(lang::Load(harness::OutputFolder(), name));
+    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&icc);
     bool large = false;
     lang::SetDialogOptions(nullptr, &large);
     auto width = [] {

@@ -101,6 +101,17 @@ HWND DialogWith(DWORD pid, int id) {
     return search.found;
 }
 
+// The visible error box ("Error", string 30000) of process `pid`, or null.
+HWND ErrorBox(DWORD pid) {
+    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32770", L"Error")) != nullptr;) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        if (owner == pid && IsWindowVisible(w))
+            return w;
+    }
+    return nullptr;
+}
+
 // Opens the cache maintenance dialog through the hook and waits for it.
 HWND OpenMaintenance(HWND main, DWORD pid) {
     HWND dlg = nullptr;
@@ -166,16 +177,16 @@ TEST_F(LookE2e, ABoldFontAndTheLargeDialogFontTakeEffectAtOnce) {
     ASSERT_NE(dlg, nullptr);
     const int smallDialog = ClientWidth(dlg);
     ASSERT_TRUE(CloseDialog(dlg, quorle.Id()));
-    const int plainButton = Width(e2e::RemoteItemRect(ChildById(main, 201), 0));
     const int plainMenu = FileMenuWidth(main, L"look_menu_regular");
     ASSERT_GT(plainMenu, 0);
 
-    // Same face and height, weight 700, dialogs at 11 points.
+    // Same face and height, weight 700, dialogs at 11 points. The menu opens after the change: both
+    // requests are posted to the same window.
     ASSERT_TRUE(SendHook(main, L"look\n\n\n-12\n700\n1"));
-    EXPECT_TRUE(harness::PumpUntil(
-        [&] { return Width(e2e::RemoteItemRect(ChildById(main, 201), 0)) > plainButton; }, 10000))
-        << "the menu bar's buttons kept their width";
     EXPECT_GT(FileMenuWidth(main, L"look_menu_bold"), plainMenu);
+    // The toolbars were made again: four menu buttons, and tooltips for the command buttons.
+    EXPECT_EQ(SendMessageW(ChildById(main, 201), TB_BUTTONCOUNT, 0, 0), 4);
+    EXPECT_GE(e2e::RemoteToolTexts(e2e::ToolTipOf(main)).size(), 10u);
     // The panes' status bars still say what they showed.
     EXPECT_EQ(e2e::RemoteStatusText(GetDlgItem(ChildById(main, 500), 503), 4), L"0/3");
 
@@ -187,8 +198,19 @@ TEST_F(LookE2e, ABoldFontAndTheLargeDialogFontTakeEffectAtOnce) {
     ASSERT_TRUE(CloseDialog(dlg, quorle.Id()));
     harness::SaveNamedScreenshot(L"look_main_bold");
 
+    // A language that cannot be loaded is reported and changes nothing: the texts stay English.
+    ASSERT_TRUE(SendHook(main, L"look\nKlingon\n\n-12\n700\n1"));
+    HWND box = nullptr;
+    ASSERT_TRUE(harness::PumpUntil([&] { return (box = ErrorBox(quorle.Id())) != nullptr; }, 10000));
+    harness::PumpFor(300);
+    harness::SaveNamedScreenshot(L"look_language_refused");
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(harness::PumpUntil([&] { return ErrorBox(quorle.Id()) == nullptr; }, 10000));
+    EXPECT_GT(FileMenuWidth(main, L"look_menu_after_refusal"), plainMenu);
+
     EXPECT_EQ(QuorleCopy::Close(quorle, main), 0u);
     const settings::Settings after = copy.ReadSettings();
+    EXPECT_EQ(after.languageModule, L"English");
     EXPECT_EQ(after.fontWeight, 700);
     EXPECT_EQ(after.fontHeight, -12);
     EXPECT_TRUE(after.largeDialogFont);
@@ -245,7 +267,19 @@ TEST_F(LookE2e, TheMaintenanceDialogListsTheRunsFoldersAndDeletesTheCheckedOne) 
     harness::SendCopyData(main, first);
     EXPECT_TRUE(WaitIdle(main, 2));
     EXPECT_EQ(CachedFolders(copy), both);
+
+    // Another cache folder, while the program runs: the next load writes there, the old one stays.
+    const std::wstring moved = root_ / L"Moved cache";
+    ASSERT_TRUE(SendHook(main, L"cachefolder\n" + moved));
+    harness::SendCopyData(main, second);
+    EXPECT_TRUE(WaitIdle(main, 3));
+    std::vector<thumbs::CacheEntryInfo> entries;
+    ASSERT_TRUE(thumbs::ListCacheEntries(moved, &entries));
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].record.path, second);
+    EXPECT_EQ(CachedFolders(copy), both);
     EXPECT_EQ(QuorleCopy::Close(quorle, main), 0u);
+    EXPECT_EQ(copy.ReadSettings().cacheFolder, moved);
 }
 
 } // namespace

@@ -73,6 +73,23 @@ TEST(ShortcutApply, ConfirmedEditsActAtOnceShowInTheMenusAndSurviveARestart) {
     HMENU now = menus::PopupMenu(menus::kViewMenu);
     ui::ApplyShortcutEdits(p, nullptr, edits, false, false);
     EXPECT_EQ(menus::PopupMenu(menus::kViewMenu), now);
+
+    // Every key removed: no table at all, stored as such, and the next start has no shortcuts either
+    // (not the defaults).
+    for (int slot = 0; slot < static_cast<int>(edits.slots.size()); ++slot)
+        shortcuts::ClearAssignment(edits, slot, false);
+    ui::ApplyShortcutEdits(p, nullptr, edits, true, false);
+    EXPECT_TRUE(LiveTable(p).empty());
+    EXPECT_EQ(ShortcutInMenu(menus::kViewMenu, 5110), L"");
+    app::StoreAccelerators(p);
+    EXPECT_TRUE(p.settings.noShortcuts);
+    EXPECT_TRUE(shortcuts::LoadShortcuts(p.settings.accelerators, p.settings.noShortcuts).live.empty());
+    // One key again replaces the mark.
+    ASSERT_EQ(shortcuts::AssignKey(edits, 8, 'T', true, true), shortcuts::EditResult::Done);
+    ui::ApplyShortcutEdits(p, nullptr, edits, true, false);
+    app::StoreAccelerators(p);
+    EXPECT_FALSE(p.settings.noShortcuts);
+    EXPECT_EQ(shortcuts::LoadShortcuts(p.settings.accelerators, p.settings.noShortcuts).live.size(), 1u);
     menus::DestroyMenus();
     lang::Unload();
 }
