@@ -18,14 +18,9 @@
 #include "common/platform.h"
 #include "common/scoped_win.h"
 #include "image/decoded_image.h"
-#include "image/load.h"
+#include "image/plugin_records.h"
 
 namespace plugins {
-
-// From GetPluginInfo(0): "00IN" image, "00AM" archive, anything else not usable.
-enum PluginKind : uint32_t { kNotUsable = 0, kImagePlugin = 1, kArchivePlugin = 2 };
-constexpr uint32_t kImageMask = 1;
-constexpr uint32_t kArchiveMask = 2;
 
 // What every operation needs: built on the caller's stack.
 struct Host {
@@ -87,18 +82,5 @@ class ArchiveSession {
 bool ListArchive(const Host& host, const std::wstring& path, location::ArchiveListing* listing);
 bool FetchMember(const Host& host, const std::wstring& path, uint32_t position, platform::PageBlock* block,
                  uint32_t* size);
-
-// The fallback the whole-picture entry points and the thumbnail engine use (image::SetImagePluginFallback).
-// `settings` is asked for the current folder and excluded list on every decode.
-class PluginFallback : public image::ImagePluginFallback {
-  public:
-    using SettingsFn = Host (*)();
-    explicit PluginFallback(SettingsFn settings) : settings_(settings) {}
-    bool DecodeFile(const std::wstring& path, image::DecodedImage& out) override;
-    bool DecodeMemory(const uint8_t* data, size_t size, const std::wstring& name, image::DecodedImage& out) override;
-
-  private:
-    SettingsFn settings_;
-};
 
 } // namespace plugins
