@@ -11,9 +11,11 @@ namespace plugins {
 namespace {
 
 struct GuardFrame {
-    void* jump[5];           // __builtin_setjmp's buffer
+    void* jump[5] = {};      // __builtin_setjmp's buffer
     uintptr_t stubStack = 0; // where the stub runs: below the guard's own frame, in the module's dead ones
     DWORD code = 0;
+    void (*fn)(void*) = nullptr;
+    void* context = nullptr;
 };
 
 DWORD g_slot = TLS_OUT_OF_INDEXES;
@@ -88,6 +90,18 @@ __attribute__((noinline)) uintptr_t PrepareStubStack() {
     return ((reinterpret_cast<uintptr_t>(area) + kReserve / 2) & ~uintptr_t(15)) - 8;
 }
 
+// The jump lands here, so nothing of the caller's is live across it: every value is read from the
+// frame in memory.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wclobbered"
+__attribute__((noinline)) bool CallArmed(GuardFrame* frame) {
+    if (__builtin_setjmp(frame->jump) != 0)
+        return false;
+    frame->fn(frame->context);
+    return true;
+}
+#pragma GCC diagnostic pop
+
 } // namespace
 
 bool RunGuarded(void (*fn)(void*), void* context, uint32_t* faultCode) {
@@ -97,15 +111,15 @@ bool RunGuarded(void (*fn)(void*), void* context, uint32_t* faultCode) {
         return true;
     }
     GuardFrame frame;
-    GuardFrame* volatile outer = CurrentFrame();
+    frame.fn = fn;
+    frame.context = context;
+    GuardFrame* outer = CurrentFrame();
     frame.stubStack = PrepareStubStack();
     TlsSetValue(g_slot, &frame);
-    if (__builtin_setjmp(frame.jump) == 0) {
-        fn(context);
-        TlsSetValue(g_slot, outer);
-        return true;
-    }
+    const bool returned = CallArmed(&frame);
     TlsSetValue(g_slot, outer);
+    if (returned)
+        return true;
     if (frame.code == EXCEPTION_STACK_OVERFLOW)
         _resetstkoflw();
     if (faultCode)

@@ -13,6 +13,7 @@
 #include "image/plugin_host_win.h"
 #endif
 #include "archive/zip_reader.h"
+#include "image/load.h"
 #include "common/path.h"
 #include "common/platform.h"
 #include "common/unique_name.h"
@@ -178,6 +179,7 @@ bool TakePluginFolder(const char* verb, Args* args, std::wstring* folder) {
         args->erase(args->begin() + static_cast<std::ptrdiff_t>(i), args->begin() + static_cast<std::ptrdiff_t>(i) + 2);
         return true;
 #else
+        (void)folder;
         std::fprintf(stderr, "%s: --plugins needs the Windows build\n", verb);
         return false;
 #endif

@@ -236,11 +236,13 @@ TEST_F(PluginHost, FaultsFailTheCallAndTheProgramGoesOn) {
         TakeLog();
         EXPECT_FALSE(Decode(bad, img)) << mode;
         const std::vector<std::string> log = TakeLog();
-        if (mode == 'I')
+        if (mode == 'I') {
             EXPECT_TRUE(Has(log, "qimage.sph IsSupported")) << "the next module is still asked";
-        if (mode == 'Z')
+        }
+        if (mode == 'Z') {
             EXPECT_EQ(std::count(log.begin(), log.end(), "a_fault.sph GetPicture"), 0)
                 << "a module that faulted is called again";
+        }
         ASSERT_TRUE(Decode(good, img)) << "after fault " << mode;
         EXPECT_EQ(image::Width(img), 4);
     }
@@ -261,7 +263,7 @@ class PluginArchive : public PluginHost {
         Install(L"qarchive.sph", L"qarchive.sph");
         Install(L"qimage.sph", L"qimage.sph");
     }
-    std::vector<Member> members_ = {{"a.qim", "first member"}, {"sub/b.qim", "second"}, {"empty.txt", ""}};
+    std::vector<Member> members_ = {{"a.qim", "first member"}, {"sub/b.qim", "second"}, {"c.txt", "third member"}};
 };
 
 TEST_F(PluginArchive, ListsFetchesAndIgnoresImagePlugins) {

@@ -10,7 +10,7 @@
 extern HMODULE g_self;
 
 /* Appends "<module file name> <text>" to the file named by QUORLE_PLUGIN_LOG, when it is set. */
-static void LogCall(const char* text) {
+__attribute__((unused)) static void LogCall(const char* text) {
     char path[MAX_PATH], module[MAX_PATH];
     DWORD n = GetEnvironmentVariableA("QUORLE_PLUGIN_LOG", path, MAX_PATH);
     if (n == 0 || n >= MAX_PATH)
@@ -27,7 +27,7 @@ static void LogCall(const char* text) {
 }
 
 /* The first letter of the module's own file name, so tests can tell copies apart. */
-static int ModuleTag(void) {
+__attribute__((unused)) static int ModuleTag(void) {
     char module[MAX_PATH];
     if (!GetModuleFileNameA(g_self, module, MAX_PATH))
         return 0;
@@ -35,13 +35,13 @@ static int ModuleTag(void) {
     return (unsigned char)(base ? base[1] : module[0]);
 }
 
-static HLOCAL NewHandle(SIZE_T size, void** data) {
+__attribute__((unused)) static HLOCAL NewHandle(SIZE_T size, void** data) {
     HLOCAL h = LocalAlloc(LMEM_MOVEABLE | LMEM_ZEROINIT, size ? size : 1);
     *data = h ? LocalLock(h) : NULL;
     return h;
 }
 
-static int CopyAnswer(LPSTR buf, int buflen, const char* text) {
+__attribute__((unused)) static int CopyAnswer(LPSTR buf, int buflen, const char* text) {
     int n = (int)strlen(text);
     if (buflen <= 0)
         return 0;
@@ -53,7 +53,7 @@ static int CopyAnswer(LPSTR buf, int buflen, const char* text) {
 }
 
 /* Reads `size` bytes at `offset` of a file named in the ANSI code page; 0 on failure. */
-static int ReadAt(LPCSTR name, LONG_PTR offset, void* out, DWORD size) {
+__attribute__((unused)) static int ReadAt(LPCSTR name, LONG_PTR offset, void* out, DWORD size) {
     HANDLE f = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
     if (f == INVALID_HANDLE_VALUE)
         return 0;

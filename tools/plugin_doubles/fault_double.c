@@ -13,11 +13,14 @@ static int* volatile g_null = NULL;
 
 static void AccessViolation(void) { *g_null = 1; }
 
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winfinite-recursion"
 static int Recurse(int depth) {
     volatile char pad[4096];
     pad[0] = (char)depth;
     return Recurse(depth + 1) + pad[0];
 }
+#pragma GCC diagnostic pop
 
 static char ModeOf(LPCSTR buf, LONG_PTR len, unsigned int flag) {
     unsigned char head[5];
