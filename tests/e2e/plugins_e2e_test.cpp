@@ -226,7 +226,9 @@ TEST_F(PluginsE2e, DoublesShowPicturesAndArchivesOnAFreshStart) {
 // 7z when the build found them.
 TEST_F(PluginsE2e, ShippedPluginsShowWebpAndOpen7z) {
     const std::wstring shipped = harness::OutputFolder() + L"\\plugins";
-    const std::vector<std::wstring> modules = FilesOf(shipped, L"*.sph");
+    std::vector<std::wstring> modules = FilesOf(shipped, L"*.spi");
+    for (const std::wstring& m : FilesOf(shipped, L"*.sph"))
+        modules.push_back(m);
     const std::wstring samples = platform::Utf8ToWide(QUORLE_PLUGIN_SAMPLES);
     const std::vector<std::wstring> webp = FilesOf(samples + L"\\webp", L"*.webp");
     if (modules.empty() || webp.empty() || !platform::FileExists(samples + L"\\photos.7z"))
