@@ -1,12 +1,10 @@
 #include "ui/options_links_win.h"
 
 #include "app/program_state_win.h"
-#include "app/rar_password_win.h"
-#include "common/path.h"
-#include "common/scoped_win.h"
-#include "folder/shell_tree_win.h"
+#include "image/plugin_host_win.h"
 #include "ui/cache_maintenance_win.h"
 #include "ui/main_window_win.h"
+#include "ui/plugin_refresh_win.h"
 
 namespace ui {
 namespace optionslinks {
@@ -22,32 +20,20 @@ bool CacheMaintenanceAvailable() { return true; }
 
 void OpenCacheMaintenance(HWND owner, app::Program& p) { ShowCacheMaintenance(owner, p); }
 
-std::vector<options::PluginRow> ListPlugins(app::Program&, const std::wstring& folder) {
+std::vector<options::PluginRow> ListPlugins(app::Program& p, const std::wstring& folder) {
     std::vector<options::PluginRow> rows;
     if (folder.empty())
         return rows;
-    for (const wchar_t* extension : {L".spi", L".sph"}) {
-        WIN32_FIND_DATAW found = {};
-        HANDLE find = FindFirstFileW(paths::Join(folder, std::wstring(L"*") + extension).c_str(), &found);
-        if (find == INVALID_HANDLE_VALUE)
-            continue;
-        do {
-            // The pattern also matches longer extensions through short names ("x.spix").
-            const std::wstring name = found.cFileName;
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name.size() > 4 &&
-                paths::EqualFold(name.substr(name.size() - 4), extension))
-                rows.push_back({name, L"", L"", true});
-        } while (FindNextFileW(find, &found));
-        FindClose(find);
-    }
+    for (plugins::PluginFileInfo& f : plugins::ListPluginFiles(folder, &p.pluginLock))
+        rows.push_back({std::move(f.fileName), std::move(f.description1), std::move(f.description2), true});
     return rows;
 }
 
-void ConfigurePlugin(HWND, app::Program&, const std::wstring&, const std::wstring&) {}
-
-void RefreshPlugins(app::Program& p, MainWindow*) {
-    app::InstallRarHooks(p.settings.pluginFolder);
+void ConfigurePlugin(HWND owner, app::Program& p, const std::wstring& folder, const std::wstring& fileName) {
+    plugins::ShowPluginConfiguration(owner, folder, fileName, &p.pluginLock);
 }
+
+void RefreshPlugins(app::Program& p, MainWindow*) { RefreshPluginState(p); }
 
 } // namespace optionslinks
 } // namespace ui
