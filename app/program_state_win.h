@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "app/routing_win.h"
 #include "app/settings.h"
@@ -13,6 +14,15 @@
 #include "common/scoped_win.h"
 
 namespace app {
+
+// What the plug-in host works from, copied from the settings when they change; guarded by the
+// plug-in lock, since the thumbnail workers read it while the options are applied.
+struct PluginState {
+    std::wstring folder;                        // settings key 60
+    std::vector<std::wstring> excluded;         // settings key 102
+    std::vector<std::wstring> imageExtensions;  // for the panes' type filter
+    std::vector<std::wstring> archiveExtensions; // plug-in archives (kind 4) for the tree and open paths
+};
 
 struct Program {
     HINSTANCE instance = nullptr;
@@ -40,6 +50,7 @@ struct Program {
     win::MessageWorker thumbWorkers[2]; // pane 1, pane 2
 
     win::CriticalSection pluginLock;
+    PluginState plugins; // under pluginLock
     win::CriticalSection cacheLock;
 };
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/broker_win.h"
+#include "app/plugin_state_win.h"
 #include "app/language_win.h"
 #include "app/rar_password_win.h"
 #include "app/messages.h"
@@ -142,6 +143,8 @@ HWND BuildWindowSystem(Program& p, const settings::SettingsReader& reader) {
     p.screenBound = env.screenBound;
     lang::SetDialogOptions(p.heap, &p.settings.largeDialogFont);
     InstallRarHooks(p.settings.pluginFolder);
+    RebuildPluginLists(p);
+    InstallPluginHost();
     p.shortcuts = shortcuts::LoadShortcuts(p.settings.accelerators, p.settings.noShortcuts);
     BuildAccelerators(p);
     ui::BuildProgramMenus(p);

@@ -376,6 +376,13 @@ Settings LoadSettings(const SettingsReader& reader, const SettingsEnvironment& e
     LoadFavourites(reader, s);
     LoadTreeRoots(reader, env, s);
     s.plugins = reader.ReadStringList(kPluginsKey);
+    // A first start uses the plug-ins that come with the program; a settings file keeps the user's
+    // choice, an empty one included.
+    if (!reader.Loaded() && !env.programFolder.empty()) {
+        const std::wstring bundled = paths::Join(env.programFolder, L"plugins");
+        if (platform::FolderExists(bundled))
+            s.pluginFolder = bundled + L'\\';
+    }
 
     // A shorter Exif block keeps the items it names and shows the rest.
     std::vector<uint8_t> exif = ReadWholeBlock(reader, kExifItemsKey, kExifItemCount);

@@ -222,6 +222,33 @@ bool ExtractZipToFolder(const std::wstring& archivePath, const std::wstring& tar
     return true;
 }
 
+size_t ExtractListedToFolder(const std::wstring& archivePath, const std::vector<location::ArchiveEntry>& entries,
+                             const std::wstring& targetFolder, JobProgress& progress, const MemberFetch& fetch,
+                             std::wstring* createdFolder) {
+    if (createdFolder)
+        createdFolder->clear();
+    ExtractionPlan plan;
+    if (!PlanExtraction(entries, BaseName(archivePath), targetFolder, &plan))
+        return 0;
+    if (createdFolder)
+        *createdFolder = plan.root;
+    progress.SetRange(static_cast<uint32_t>(plan.targets.size()) + 1);
+    progress.Step();
+    size_t written = 0;
+    std::unordered_set<uint32_t> seen;
+    for (size_t i = 0; i < plan.targets.size(); ++i) {
+        progress.Step();
+        platform::PageBlock block;
+        size_t size = 0;
+        if (!plan.targets[i].empty() && seen.insert(entries[i].locator).second && fetch(entries[i], &block, &size) &&
+            size <= block.Size() && WriteFileViaTemp(plan.targets[i], block.Get(), size, entries[i].time))
+            ++written;
+        if (progress.Cancelled())
+            break;
+    }
+    return written;
+}
+
 size_t CopyMembersToFolder(const std::wstring& targetFolder, const std::vector<location::ArchiveEntry>& members,
                            const MemberFetch& fetch) {
     size_t written = 0;

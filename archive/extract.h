@@ -55,6 +55,15 @@ bool ExtractZipToFolder(const std::wstring& archivePath, const std::wstring& tar
 // bytes. False when the member cannot be had.
 using MemberFetch = std::function<bool(const location::ArchiveEntry&, platform::PageBlock*, size_t*)>;
 
+// Extracts the listed `entries` of the archive at `archivePath` into a new folder below `targetFolder`,
+// placed as ExtractZipToFolder places them, each member's bytes coming from `fetch` (a member is
+// fetched once, however often the list names its locator). Members that cannot be fetched or written
+// are passed over; `progress` is asked to stop between members. Returns how many files were written;
+// `createdFolder` receives the new folder (empty when none could be made).
+size_t ExtractListedToFolder(const std::wstring& archivePath, const std::vector<location::ArchiveEntry>& entries,
+                             const std::wstring& targetFolder, JobProgress& progress, const MemberFetch& fetch,
+                             std::wstring* createdFolder);
+
 // Copies `members` into `targetFolder`, each under its own (cleaned) name without its folder inside the
 // archive, at a free name ("x.jpg", then "x+1.jpg" ...) so nothing is replaced. Member times are not
 // applied. Returns how many files were written; members that cannot be fetched or written are

@@ -7,6 +7,7 @@
 #include "app/program_state_win.h"
 #include "app/shortcut_table.h"
 #include "archive/extract.h"
+#include "archive/plugin_archives.h"
 #include "archive/rar_access.h"
 #include "archive/zip_writer.h"
 #include "common/path.h"
@@ -29,13 +30,22 @@ std::wstring TitleOf(UINT id) { return shortcuts::StripMnemonics(lang::Text(id))
 uint32_t RunExtract(broker::FileOpJob& job) {
     ProgressWindow progress(job.title, job.cancelText, &job.progressWindow);
     std::wstring created;
-    // Plug-in archives have no reader here; they fail over to the job's retry.
+    if (job.kind == location::kPluginArchive)
+        return archive::ExtractWithPlugins(job.firstFolder, job.secondFolder, progress, &created) ? 1 : 0;
     if (job.kind == location::kRarArchive)
         return archive::ExtractRar(job.firstFolder, job.secondFolder, progress,
                                    reinterpret_cast<intptr_t>(progress.Window()), &created) ? 1 : 0;
     if (job.kind != location::kZipArchive)
         return 0;
     return archive::ExtractZipToFolder(job.firstFolder, job.secondFolder, progress, &created) ? 1 : 0;
+}
+
+// The second try after a ZIP or RAR extraction failed: the archive plug-ins may read what the
+// built-in readers could not.
+uint32_t RunPluginExtract(broker::FileOpJob& job) {
+    ProgressWindow progress(job.title, job.cancelText, &job.progressWindow);
+    std::wstring created;
+    return archive::ExtractWithPlugins(job.firstFolder, job.secondFolder, progress, &created) ? 1 : 0;
 }
 
 uint32_t RunPack(broker::FileOpJob& job) {
@@ -85,6 +95,8 @@ void ExtractArchiveToFolder(HWND owner, location::LocationKind kind, const std::
     job->title = TitleOf(cmd::kExtractArchive);
     job->cancelText = lang::Text(kCancelText);
     job->run = RunExtract;
+    if (kind != location::kPluginArchive)
+        job->retry = RunPluginExtract;
     Start();
 }
 

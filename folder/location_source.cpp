@@ -1,5 +1,6 @@
 #include "folder/location_source.h"
 
+#include "archive/plugin_archives.h"
 #include "archive/rar_access.h"
 #include "archive/zip_reader.h"
 #include "common/path.h"
@@ -86,6 +87,16 @@ const LocationSource& ShellFolderSource() {
 
 namespace {
 
+// The second try for an archive its own reader cannot read: a plug-in's listing makes it kind 4, so
+// its members are fetched through the plug-ins from then on.
+bool ListThroughPlugins(PaneLocation& location, ArchiveListing* out) {
+    *out = ArchiveListing();
+    if (!archive::ListWithPlugins(location.path, out))
+        return false;
+    location.kind = kPluginArchive;
+    return true;
+}
+
 class ZipSource : public ArchiveSource {
   public:
     bool ReadMember(const std::wstring& locationPath, const ArchiveEntry& entry, platform::PageBlock* block,
@@ -109,7 +120,7 @@ class ZipSource : public ArchiveSource {
 
   protected:
     bool ReadListing(PaneLocation& location, ArchiveListing* out) const override {
-        return archive::ListZipArchive(location.path, out);
+        return archive::ListZipArchive(location.path, out) || ListThroughPlugins(location, out);
     }
 };
 
@@ -128,7 +139,25 @@ class RarSource : public ArchiveSource {
 
   protected:
     bool ReadListing(PaneLocation& location, ArchiveListing* out) const override {
-        return archive::ListRar(location.path, out);
+        return archive::ListRar(location.path, out) || ListThroughPlugins(location, out);
+    }
+};
+
+// Archives of the archive plug-ins; members are found by the position the plug-in listed.
+class PluginSource : public ArchiveSource {
+  public:
+    bool ReadMember(const std::wstring& locationPath, const ArchiveEntry& entry, platform::PageBlock* block,
+                    size_t* length) const override {
+        uint32_t size = 0;
+        if (!archive::FetchWithPlugins(locationPath, entry.locator, block, &size))
+            return false;
+        *length = size;
+        return true;
+    }
+
+  protected:
+    bool ReadListing(PaneLocation& location, ArchiveListing* out) const override {
+        return ListThroughPlugins(location, out);
     }
 };
 
@@ -136,6 +165,7 @@ class RarSource : public ArchiveSource {
 
 const LocationSource& SourceFor(LocationKind kind) {
     static const ArchiveSource noReader;
+    static const PluginSource plugin;
     static const ZipSource zip;
     static const RarSource rar;
     switch (kind) {
@@ -143,7 +173,7 @@ const LocationSource& SourceFor(LocationKind kind) {
     case kShellFolder: return ShellFolderSource();
     case kZipArchive: return zip;
     case kRarArchive: return rar;
-    case kPluginArchive: break;
+    case kPluginArchive: return plugin;
     }
     return noReader;
 }

@@ -5,6 +5,7 @@
 //   fuzz_seeds OUTPUT_FOLDER      writes OUTPUT_FOLDER/<target>/<name>, exit code 0 or 1
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -286,6 +287,30 @@ void RarSeeds(Corpus& corpus) {
     corpus.AddTemplates("rar", 2);
 }
 
+// The plug-in host's records: a two-entry archive list and an 8-bit bitmap of 3 x 2.
+void PluginRecordSeeds(Corpus& corpus) {
+    Bytes list = {0};
+    for (int i = 0; i < 2; ++i) {
+        Bytes e(448, 0);
+        const char* name = i ? "b.webp" : "a.jpg";
+        std::memcpy(e.data(), "lzma", 4);
+        e[8] = static_cast<uint8_t>(10 + i);
+        e[24] = 5;
+        if (i)
+            std::memcpy(e.data() + 40, "sub\\", 4);
+        std::memcpy(e.data() + 240, name, std::strlen(name));
+        list.insert(list.end(), e.begin(), e.end());
+    }
+    list.push_back(0);
+    corpus.Add("plugin_records", "list.bin", list);
+    Bytes bitmap = {1, 40 + 8, 0};
+    const uint8_t header[40] = {40, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 1, 0, 8, 0};
+    bitmap.insert(bitmap.end(), header, header + 40);
+    bitmap.insert(bitmap.end(), {0, 0, 0, 0, 255, 255, 255, 0});
+    bitmap.insert(bitmap.end(), {0, 1, 0, 0, 1, 0, 1, 0});
+    corpus.Add("plugin_records", "bitmap.bin", bitmap);
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: fuzz_seeds OUTPUT_FOLDER\n");
@@ -306,6 +331,7 @@ int main(int argc, char** argv) {
     ThumbCacheSeeds(corpus);
     ZipSeeds(corpus);
     RarSeeds(corpus);
+    PluginRecordSeeds(corpus);
     std::printf("%d seeds written\n", corpus.Written());
     return corpus.Ok() ? 0 : 1;
 }

@@ -1,14 +1,19 @@
 // The archive verbs of quorle-tool: list a ZIP or a RAR, extract one member, extract a whole archive.
+#include <cstddef>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "archive/extract.h"
 #include "archive/rar_reader.h"
+#include "archive/rar_access.h"
 #ifdef _WIN32
 #include "archive/rar_module_win.h"
+#include "image/plugin_host_win.h"
 #endif
 #include "archive/zip_reader.h"
+#include "image/load.h"
 #include "common/path.h"
 #include "common/platform.h"
 #include "common/unique_name.h"
@@ -159,6 +164,45 @@ int RarExtract(const Args& given) {
     return 0;
 }
 
+// Pulls "--plugins FOLDER" out of `args`; false (with a message) when it is malformed or, natively,
+// given at all: the plug-ins are Windows modules.
+bool TakePluginFolder(const char* verb, Args* args, std::wstring* folder) {
+    for (size_t i = 0; i < args->size(); ++i) {
+        if ((*args)[i] != L"--plugins")
+            continue;
+#ifdef _WIN32
+        if (i + 1 >= args->size() || !platform::FolderExists((*args)[i + 1])) {
+            std::fprintf(stderr, "%s: --plugins needs an existing folder\n", verb);
+            return false;
+        }
+        *folder = (*args)[i + 1];
+        args->erase(args->begin() + static_cast<std::ptrdiff_t>(i), args->begin() + static_cast<std::ptrdiff_t>(i) + 2);
+        return true;
+#else
+        (void)folder;
+        std::fprintf(stderr, "%s: --plugins needs the Windows build\n", verb);
+        return false;
+#endif
+    }
+    return true;
+}
+
+#ifdef _WIN32
+class ToolFallback : public image::ImagePluginFallback {
+  public:
+    explicit ToolFallback(std::wstring folder) { host_.folder = std::move(folder); }
+    bool DecodeFile(const std::wstring& path, image::DecodedImage& out) override {
+        return plugins::DecodeFile(host_, path, out);
+    }
+    bool DecodeMemory(const uint8_t* data, size_t size, const std::wstring& name, image::DecodedImage& out) override {
+        return plugins::DecodeMemory(host_, name, data, size, out);
+    }
+
+  private:
+    plugins::Host host_;
+};
+#endif
+
 int ZipList(const Args& args) {
     if (args.size() != 1) {
         std::fprintf(stderr, "zip-list: expected ARCHIVE\n");
@@ -171,6 +215,50 @@ int ZipList(const Args& args) {
     }
     PrintListing(listing);
     return 0;
+}
+
+int List(const Args& given) {
+    Args args = given;
+    std::wstring plugins;
+    if (!TakePluginFolder("list", &args, &plugins))
+        return 1;
+    if (args.size() != 1) {
+        std::fprintf(stderr, "list: expected ARCHIVE [--plugins FOLDER]\n");
+        return 1;
+    }
+    // By the name first, as the program classifies archives; the plug-ins get what is left.
+    const std::wstring ext = paths::LastComponent(args[0]).size() > 4 ? args[0].substr(args[0].size() - 4) : L"";
+    location::ArchiveListing listing;
+    bool listed = (paths::EqualFold(ext, L".zip") && archive::ListZipArchive(args[0], &listing)) ||
+                  (paths::EqualFold(ext, L".rar") && archive::ListRar(args[0], &listing));
+#ifdef _WIN32
+    if (!listed && !plugins.empty()) {
+        plugins::Host host;
+        host.folder = plugins;
+        listed = plugins::ListArchive(host, args[0], &listing);
+    }
+#endif
+    if (!listed) {
+        std::fprintf(stderr, "list: nothing listed\n");
+        return 1;
+    }
+    PrintListing(listing);
+    return 0;
+}
+
+// For decode: installs the plug-ins of "--plugins FOLDER" as the decoders' fallback and returns the
+// folder the load options must name; empty without the option.
+bool UsePluginsForDecode(Args* args, std::wstring* folder) {
+    if (!TakePluginFolder("decode", args, folder))
+        return false;
+#ifdef _WIN32
+    if (!folder->empty()) {
+        static std::unique_ptr<ToolFallback> fallback;
+        fallback = std::make_unique<ToolFallback>(*folder);
+        image::SetImagePluginFallback(fallback.get());
+    }
+#endif
+    return true;
 }
 
 int ZipExtract(const Args& args) {

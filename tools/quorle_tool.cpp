@@ -12,6 +12,9 @@
 //       transparency and gamma handling; their defaults are the settings' defaults. Exit code 0 when
 //       a picture was written, 1 otherwise.
 //
+//       --plugins FOLDER (Windows build) lets the image plug-ins of FOLDER read what the built-in
+//       decoders cannot; from_plugin=1 says they did.
+//
 //   quorle-tool exif INPUT
 //       Prints the Exif items of a JPEG that are present, in item order, one
 //       "index<TAB>label<TAB>value" line each, with the built-in English words. Exit code 0 when the
@@ -35,6 +38,10 @@
 //   quorle-tool zip-list ARCHIVE
 //       One line per listed member: folder<TAB>name<TAB>locator<TAB>size<TAB>time (a 64-bit file time
 //       in decimal), in UTF-8. Exit code 1 when nothing is listed.
+//
+//   quorle-tool list ARCHIVE [--plugins FOLDER]
+//       The same lines for any archive: a ".zip" or ".rar" name through the built-in readers, anything
+//       else (or what they cannot read) through the archive plug-ins of FOLDER (Windows build).
 //
 //   quorle-tool zip-extract ARCHIVE LOCATOR OUTPUT
 //       Writes the bytes of the member whose local header lies at LOCATOR. Exit code 1 when the member
@@ -74,6 +81,8 @@ int RarExtract(const std::vector<std::wstring>& args);
 int ZipList(const std::vector<std::wstring>& args);
 int ZipExtract(const std::vector<std::wstring>& args);
 int Extract(const std::vector<std::wstring>& args);
+int List(const std::vector<std::wstring>& args);
+bool UsePluginsForDecode(std::vector<std::wstring>* args, std::wstring* folder);
 } // namespace tool
 
 namespace {
@@ -117,10 +126,13 @@ bool ParseColour(const std::wstring& text, uint32_t* colour) {
     return true;
 }
 
-int Decode(const Args& args) {
+int Decode(const Args& given) {
+    Args args = given;
     std::vector<std::wstring> files;
     uint32_t fit = 0;
     image::LoadOptions options;
+    if (!tool::UsePluginsForDecode(&args, &options.plugin_folder))
+        return 1;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == L"--fit") {
             if (i + 1 >= args.size() || !ParseCount(args[i + 1], &fit)) {
@@ -166,6 +178,7 @@ int Decode(const Args& args) {
     PrintValue("width", img ? static_cast<uint64_t>(img->info.header.width) : 0);
     PrintValue("height", img ? static_cast<uint64_t>(img->info.header.height) : 0);
     PrintValue("source_bits", img ? img->source_bits : 0);
+    PrintValue("from_plugin", report.from_plugin ? 1 : 0);
     PrintValue("status", status);
     PrintValue("orientation", static_cast<uint64_t>(orientation));
     for (const image::DecoderFact& fact : report.facts)
@@ -265,10 +278,11 @@ struct Verb {
 
 const Verb kVerbs[] = {
     {"decode", "decode INPUT OUTPUT.bmp [--fit N] [--whole] [--no-gamma] [--no-composite] [--no-file-background] "
-               "[--background RRGGBB]",
+               "[--background RRGGBB] [--plugins FOLDER]",
      Decode},
     {"exif", "exif INPUT", Exif},
     {"zip-list", "zip-list ARCHIVE", tool::ZipList},
+    {"list", "list ARCHIVE [--plugins FOLDER]", tool::List},
     {"zip-extract", "zip-extract ARCHIVE LOCATOR OUTPUT", tool::ZipExtract},
     {"rar-list", "rar-list ARCHIVE [--module FOLDER]", tool::RarList},
     {"rar-extract", "rar-extract ARCHIVE ORDINAL OUTPUT [--module FOLDER]", tool::RarExtract},

@@ -12,6 +12,7 @@
 #include "app/decode_options.h"
 #include "app/language_win.h"
 #include "app/messages.h"
+#include "app/plugin_state_win.h"
 #include "app/program_state_win.h"
 #include "folder/captions.h"
 #include "folder/listing.h"
@@ -204,6 +205,7 @@ void LoadPane(Pane& p, WPARAM flags, std::unique_ptr<msg::LocationRequest> reque
     list.cacheEnabled = s.cacheEnabled;
     list.forced = forced;
     list.systemLevel = P().osClass;
+    list.pluginExtensions = app::ImagePluginExtensions();
     static thumbs::CriticalCacheLock cacheLock(P().cacheLock);
     list.cachedListing = thumbs::CachedListingReader(P().cacheFolder, &cacheLock);
     auto listing = std::make_unique<folder::ArchiveListing>();

@@ -6,6 +6,7 @@
 #include "app/commands.h"
 #include "app/language_win.h"
 #include "app/messages.h"
+#include "app/plugin_state_win.h"
 #include "app/program_state_win.h"
 #include "fileops/archive_jobs_win.h"
 #include "ui/picture_info_win.h"
@@ -67,6 +68,7 @@ shelltree::TreeOptions TreeOptionsOfProgram() {
     o.showHidden = s.hiddenAttributeMask == 0;
     o.showArchives = s.treeShowsArchives;
     o.roots = &s.treeRoots;
+    o.pluginExtensions = app::ArchivePluginExtensions();
     return o;
 }
 

@@ -24,6 +24,7 @@
 #include "ui/menu_states.h"
 #include "ui/menus_win.h"
 #include "ui/open_path_win.h"
+#include "ui/options_dialog_win.h"
 #include "ui/browse_pane_win.h"
 #include "ui/cache_maintenance_win.h"
 #include "ui/drag_drop_win.h"
@@ -319,6 +320,9 @@ void OnCommand(MainWindow& w, int id, bool byAccelerator) {
         break;
     case cmd::kPrint:
         RunPrintCommand(w);
+        break;
+    case cmd::kOptions:
+        RunOptionsCommand(w);
         break;
     default:
         if (RunHandoverCommand(w, id))

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/platform.h"
 #include "tests/app/settings_fixture.h"
 #include "tests/fixtures/byte_writer.h"
 
@@ -503,6 +504,31 @@ TEST(SaveSettings, AnEmptiedShortcutTableStaysEmpty) {
         EXPECT_FALSE(o.noShortcuts);
         EXPECT_EQ(shortcuts::LoadShortcuts(o.accelerators, o.noShortcuts).live.size(),
                   shortcuts::LiveTableFromSlots(shortcuts::DefaultSlots()).size());
+    }
+}
+
+} // namespace
+
+namespace {
+
+// The program's own plug-ins are taken on a first start only: a settings file keeps the user's
+// folder, and an empty one too (the user switched the plug-ins off).
+TEST(LoadSettings, FirstStartTakesTheBundledPluginFolder) {
+    fixtures::TempFolder dir;
+    SettingsEnvironment env = TestEnv();
+    env.programFolder = dir.Path();
+    SettingsReader none;
+    EXPECT_TRUE(LoadSettings(none, env).pluginFolder.empty()) << "no plugins folder beside the program";
+
+    ASSERT_TRUE(platform::CreateFolder(dir / L"plugins"));
+    EXPECT_EQ(LoadSettings(none, env).pluginFolder, dir / L"plugins\\");
+
+    for (const std::wstring& chosen : {std::wstring(L"D:\\mine\\"), std::wstring()}) {
+        Settings s = LoadSettings(none, env);
+        s.pluginFolder = chosen;
+        const std::wstring path = dir / L"Quorle.ini";
+        SavePath(path, s);
+        EXPECT_EQ(LoadPath(path, env).pluginFolder, chosen);
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstdlib>
 #include <set>
 #include <string>
@@ -285,3 +287,37 @@ TEST_F(Extract, CopiedMembersDropTheirFolderAndNeverReplaceAFile) {
 }
 
 } // namespace
+
+// Archives read through a plug-in: its entries are placed like a ZIP's, whatever names the plug-in
+// reports, and a locator listed twice is fetched once.
+TEST_F(Extract, ListedMembersStayInsideTheNewFolder) {
+    std::vector<ArchiveEntry> entries(5);
+    const wchar_t* const names[][2] = {{L"", L"a.jpg"},       {L"..\\..\\", L"up.jpg"}, {L"C:\\Windows\\", L"sys.jpg"},
+                                       {L"sub\\", L"b.jpg"}, {L"", L"again.jpg"}};
+    for (size_t i = 0; i < entries.size(); ++i) {
+        entries[i].folder = names[i][0];
+        entries[i].name = names[i][1];
+        entries[i].locator = static_cast<uint32_t>(i);
+    }
+    entries[4].locator = 0;
+    int fetched = 0;
+    const archive::MemberFetch fetch = [&](const ArchiveEntry& e, platform::PageBlock* block, size_t* size) {
+        ++fetched;
+        const std::string text = "member " + std::to_string(e.locator);
+        *block = platform::PageBlock(text.size() + 4);
+        std::copy(text.begin(), text.end(), block->Get());
+        *size = text.size();
+        return e.name != L"b.jpg"; // one member the plug-in cannot give
+    };
+    RecordingProgress progress;
+    std::wstring created;
+    const std::wstring archivePath = tmp_ / L"Shots.7z";
+    EXPECT_EQ(archive::ExtractListedToFolder(archivePath, entries, target_, progress, fetch, &created), 3u);
+    EXPECT_EQ(fetched, 4);
+    EXPECT_EQ(created, target_ + L"\\Shots");
+    EXPECT_EQ(Tree(target_), (std::set<std::wstring>{L"Shots\\", L"Shots\\a.jpg", L"Shots\\up.jpg", L"Shots\\C_\\",
+                                                     L"Shots\\C_\\Windows\\", L"Shots\\C_\\Windows\\sys.jpg",
+                                                     L"Shots\\sub\\"}));
+    EXPECT_EQ(Contents(created + L"\\C_\\Windows\\sys.jpg"), "member 2");
+    EXPECT_EQ(progress.range, 6u);
+}

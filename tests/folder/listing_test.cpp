@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "archive/plugin_archives.h"
 #include "tests/fixtures/byte_writer.h"
+#include "folder/location_source.h"
 #include "folder/names.h"
 #include "folder/pane_location.h"
 #include "folder/sorting.h"
@@ -270,6 +272,72 @@ TEST(ThumbItemArray, AllocatesZeroedItemsAndFreesPixels) {
     folder::ReleaseItems(array);
     EXPECT_TRUE(array.items.empty());
     EXPECT_EQ(array.inUse, 0u);
+}
+
+} // namespace
+
+namespace {
+
+// A plug-in archive reader that knows one archive of two pictures and a text file.
+class FakePluginReader : public archive::PluginArchiveReader {
+  public:
+    explicit FakePluginReader(std::wstring path) : path_(std::move(path)) {}
+    bool List(const std::wstring& path, location::ArchiveListing* listing) override {
+        if (path != path_)
+            return false;
+        listing->entries = {Entry(L"b.qim", 20), Entry(L"notes.txt", 30), Entry(L"a.JPG", 10)};
+        listing->archiveTime = 77;
+        return true;
+    }
+    bool Fetch(const std::wstring& path, uint32_t position, platform::PageBlock* block, uint32_t* size) override {
+        if (path != path_ || position != 10)
+            return false;
+        *block = platform::PageBlock(8);
+        *size = 4;
+        return true;
+    }
+    bool WithArchive(const std::wstring&,
+                     const std::function<void(const location::ArchiveListing&, const archive::MemberFetch&)>&) override {
+        return false;
+    }
+
+  private:
+    static location::ArchiveEntry Entry(const wchar_t* name, uint32_t locator) {
+        location::ArchiveEntry e;
+        e.name = name;
+        e.locator = locator;
+        return e;
+    }
+    std::wstring path_;
+};
+
+// An archive its own reader cannot read is listed by the plug-ins and becomes kind 4; members then
+// come through the plug-ins, and the pane's filter takes the image plug-ins' extensions.
+TEST(ListFolder, PluginsListWhatTheOwnReadersCannot) {
+    TempFolder dir;
+    const std::wstring path = dir / L"odd.zip";
+    ASSERT_TRUE(ByteWriter().Fill(3000, 0x41).SaveTo(path));
+    FakePluginReader reader(path);
+    archive::SetPluginArchiveReader(&reader);
+    folder::PaneLocation loc;
+    ASSERT_TRUE(folder::SetLocation(loc, folder::kZipArchive, {}, path, false));
+    folder::ListRequest request;
+    request.cacheEnabled = false;
+    request.pluginExtensions = {L"qim"};
+    folder::ArchiveListing listing;
+    ASSERT_TRUE(folder::ListFolder(loc, request, &listing));
+    EXPECT_EQ(loc.kind, folder::kPluginArchive);
+    EXPECT_EQ(loc.archiveTime, 77u);
+    EXPECT_EQ(Names(listing), (std::vector<std::wstring>{L"a.JPG", L"b.qim"}));
+    platform::PageBlock block;
+    size_t length = 0;
+    EXPECT_TRUE(folder::SourceFor(loc.kind).ReadMember(path, listing.entries[0], &block, &length));
+    EXPECT_EQ(length, 4u);
+    EXPECT_FALSE(folder::SourceFor(loc.kind).ReadMember(path, listing.entries[1], &block, &length));
+
+    archive::SetPluginArchiveReader(nullptr);
+    ASSERT_TRUE(folder::SetLocation(loc, folder::kPluginArchive, {}, path, false));
+    EXPECT_FALSE(folder::ListFolder(loc, request, &listing)) << "no reader, nothing listed";
 }
 
 } // namespace

@@ -1,0 +1,103 @@
+#include "app/plugin_state_win.h"
+
+#include "archive/plugin_archives.h"
+#include "image/load.h"
+
+namespace app {
+
+namespace {
+
+class Lock {
+  public:
+    explicit Lock(Program& p) : p_(p) { p_.pluginLock.Enter(); }
+    ~Lock() { p_.pluginLock.Leave(); }
+    Lock(const Lock&) = delete;
+    Lock& operator=(const Lock&) = delete;
+
+  private:
+    Program& p_;
+};
+
+class ProgramFallback : public image::ImagePluginFallback {
+  public:
+    bool DecodeFile(const std::wstring& path, image::DecodedImage& out) override {
+        return plugins::DecodeFile(PluginHostNow(), path, out);
+    }
+    bool DecodeMemory(const uint8_t* data, size_t size, const std::wstring& name, image::DecodedImage& out) override {
+        return plugins::DecodeMemory(PluginHostNow(), name, data, size, out);
+    }
+};
+
+class ProgramArchiveReader : public archive::PluginArchiveReader {
+  public:
+    bool List(const std::wstring& path, location::ArchiveListing* listing) override {
+        return plugins::ListArchive(PluginHostNow(), path, listing);
+    }
+    bool Fetch(const std::wstring& path, uint32_t position, platform::PageBlock* block, uint32_t* size) override {
+        return plugins::FetchMember(PluginHostNow(), path, position, block, size);
+    }
+    bool WithArchive(const std::wstring& path,
+                     const std::function<void(const location::ArchiveListing&, const archive::MemberFetch&)>& use)
+        override {
+        plugins::ArchiveSession session;
+        location::ArchiveListing listing;
+        if (!session.Open(PluginHostNow(), path, &listing))
+            return false;
+        use(listing, [&](const location::ArchiveEntry& entry, platform::PageBlock* block, size_t* length) {
+            uint32_t size = 0;
+            if (!session.Fetch(entry.locator, block, &size))
+                return false;
+            *length = size;
+            return true;
+        });
+        return true;
+    }
+};
+
+} // namespace
+
+plugins::Host PluginHostNow() {
+    Program& p = TheProgram();
+    plugins::Host host;
+    host.lock = &p.pluginLock;
+    Lock lock(p);
+    host.folder = p.plugins.folder;
+    host.excluded = p.plugins.excluded;
+    return host;
+}
+
+void RebuildPluginLists(Program& p) {
+    plugins::Host host;
+    host.lock = &p.pluginLock;
+    host.folder = p.settings.pluginFolder;
+    host.excluded = p.settings.plugins;
+    // Asked without holding the lock across: each walk takes it itself.
+    std::vector<std::wstring> images = plugins::PluginExtensionsOfKind(host, plugins::kImageMask);
+    std::vector<std::wstring> archives = plugins::PluginExtensionsOfKind(host, plugins::kArchiveMask);
+    Lock lock(p);
+    p.plugins.folder = host.folder;
+    p.plugins.excluded = host.excluded;
+    p.plugins.imageExtensions = std::move(images);
+    p.plugins.archiveExtensions = std::move(archives);
+}
+
+std::vector<std::wstring> ImagePluginExtensions() {
+    Program& p = TheProgram();
+    Lock lock(p);
+    return p.plugins.imageExtensions;
+}
+
+std::vector<std::wstring> ArchivePluginExtensions() {
+    Program& p = TheProgram();
+    Lock lock(p);
+    return p.plugins.archiveExtensions;
+}
+
+void InstallPluginHost() {
+    static ProgramFallback fallback;
+    static ProgramArchiveReader reader;
+    image::SetImagePluginFallback(&fallback);
+    archive::SetPluginArchiveReader(&reader);
+}
+
+} // namespace app
