@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "archive/extract.h"
@@ -246,6 +247,16 @@ TEST_F(PluginHost, FaultsFailTheCallAndTheProgramGoesOn) {
         ASSERT_TRUE(Decode(good, img)) << "after fault " << mode;
         EXPECT_EQ(image::Width(img), 4);
     }
+    // The thumbnail workers call the plug-ins on threads of their own: a fault there is caught too.
+    bool faulted = true, decoded = false;
+    std::thread worker([&] {
+        image::DecodedImage local;
+        faulted = Decode(files_ / L"fault_A.qim", local);
+        decoded = Decode(good, local);
+    });
+    worker.join();
+    EXPECT_FALSE(faulted);
+    EXPECT_TRUE(decoded);
     // The faulting module's extension patterns fault: it gives none, the others still count.
     EXPECT_EQ(plugins::PluginExtensions(plugins_, {}, &lock_), (std::vector<std::wstring>{L"qim", L"qimg", L"q2"}));
     const std::vector<plugins::PluginFileInfo> files = plugins::ListPluginFiles(plugins_, &lock_);
