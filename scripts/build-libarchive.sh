@@ -10,7 +10,7 @@
 # own uuencoded test archives) stays in BUILD_ROOT/deps/src/libarchive-VERSION.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-build_root=$1
+build_root=$(mkdir -p "$1" && cd "$1" && pwd)  # absolute: CMake checks run elsewhere
 deps="$build_root/deps"
 version=3.6.2
 mkdir -p "$deps"
@@ -58,6 +58,8 @@ build_one() {  # name, extra cmake arguments...
   local out="$deps/archive-$name" bld="$deps/archive-$name-build"
   rm -rf "$bld"  # a changed set of libraries must not meet the cached checks of the last one
   cmake -S "$src" -B "$bld" "${common[@]}" "$@" > "$deps/archive-$name.log"
+  # A liblzma that CMake rejects would silently give a library without 7z's usual methods.
+  grep -q '^#define HAVE_LIBLZMA 1' "$bld/config.h" || { echo "build-libarchive: liblzma not usable for $name" >&2; exit 1; }
   cmake --build "$bld" -j"$(nproc)" --target archive_static >> "$deps/archive-$name.log" 2>&1
   mkdir -p "$out/include" "$out/lib"
   cp "$src/libarchive/archive.h" "$src/libarchive/archive_entry.h" "$out/include/"

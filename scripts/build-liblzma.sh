@@ -6,7 +6,7 @@
 # Results: BUILD_ROOT/deps/lzma-{win64,native}/{include,lib/liblzma.a}
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-build_root=$1
+build_root=$(mkdir -p "$1" && cd "$1" && pwd)  # absolute: CMake checks run elsewhere
 deps="$build_root/deps"
 version=5.4.1
 mkdir -p "$deps"

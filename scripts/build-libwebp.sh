@@ -7,7 +7,7 @@
 # the library's own test pictures in examples/) stays in BUILD_ROOT/deps/src/libwebp-VERSION.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-build_root=$1
+build_root=$(mkdir -p "$1" && cd "$1" && pwd)  # absolute: CMake checks run elsewhere
 deps="$build_root/deps"
 version=1.2.4
 mkdir -p "$deps"

@@ -13,7 +13,7 @@
 #include "plugins/shared/plugin_io_win.h"
 
 using namespace archive_plugin;
-namespace abi = plugin_abi;
+namespace spi = plugin_abi;
 
 namespace {
 
@@ -81,16 +81,16 @@ private:
 
 int ResultOf(ArchiveError error) {
     switch (error) {
-    case ArchiveError::Ok: return abi::kOk;
-    case ArchiveError::Unknown: return abi::kUnknownFormat;
+    case ArchiveError::Ok: return spi::kOk;
+    case ArchiveError::Unknown: return spi::kUnknownFormat;
     case ArchiveError::Broken:
     case ArchiveError::Encrypted:
-    case ArchiveError::NotFound: return abi::kBrokenData;
-    case ArchiveError::TooLarge: return abi::kNoMemory;
-    case ArchiveError::Cancelled: return abi::kCancelled;
-    case ArchiveError::SinkFailed: return abi::kWriteError;
+    case ArchiveError::NotFound: return spi::kBrokenData;
+    case ArchiveError::TooLarge: return spi::kNoMemory;
+    case ArchiveError::Cancelled: return spi::kCancelled;
+    case ArchiveError::SinkFailed: return spi::kWriteError;
     }
-    return abi::kInternalError;
+    return spi::kInternalError;
 }
 
 // The archive's name in the ANSI code page, as the interface carries names.
@@ -115,25 +115,25 @@ std::string AnsiName(const Member& member) {
 // 128-byte header before the archive) is refused: positions are ordinals, and GetFile could not tell
 // an offset added to them from a later member.
 std::unique_ptr<Source> OpenInput(LPCSTR buf, LONG_PTR len, unsigned int flag, int* result) {
-    *result = abi::kOk;
+    *result = spi::kOk;
     if (!buf) {
-        *result = abi::kReadError;
+        *result = spi::kReadError;
         return nullptr;
     }
-    if ((flag & abi::kInputMask) == abi::kInputMemory) {
+    if ((flag & spi::kInputMask) == spi::kInputMemory) {
         if (len <= 0) {
-            *result = abi::kUnknownFormat;
+            *result = spi::kUnknownFormat;
             return nullptr;
         }
         return std::make_unique<MemorySource>(buf, static_cast<size_t>(len));
     }
-    if ((flag & abi::kInputMask) != abi::kInputFile || len != 0) {
-        *result = abi::kUnknownFormat;
+    if ((flag & spi::kInputMask) != spi::kInputFile || len != 0) {
+        *result = spi::kUnknownFormat;
         return nullptr;
     }
     auto file = std::make_unique<FileSource>(buf);
     if (!file->Opened()) {
-        *result = abi::kReadError;
+        *result = spi::kReadError;
         return nullptr;
     }
     return file;
@@ -147,7 +147,7 @@ ArchiveKind KindOf(Source& source) {
 
 // The listing as entry records, ending with an all-zero record. Members whose names do not fit the
 // record's fields are left out (a cut name would fetch under the wrong name).
-int BuildRecords(Source& source, std::vector<abi::FileInfo>* records) {
+int BuildRecords(Source& source, std::vector<spi::FileInfo>* records) {
     std::vector<Member> members;
     const ArchiveError error = ListMembers(source, &members);
     if (error != ArchiveError::Ok)
@@ -158,12 +158,12 @@ int BuildRecords(Source& source, std::vector<abi::FileInfo>* records) {
     for (const Member& m : members) {
         std::string folder, file;
         SplitMemberPath(AnsiName(m), &folder, &file);
-        abi::FileInfo record;
+        spi::FileInfo record;
         if (FillFileInfo(kind, m, folder, file, &record))
             records->push_back(record);
     }
-    records->push_back(abi::FileInfo{});
-    return abi::kOk;
+    records->push_back(spi::FileInfo{});
+    return spi::kOk;
 }
 
 class MemorySink : public MemberSink {
@@ -289,18 +289,18 @@ int GetFileToDisk(Source& source, uint64_t ordinal, const char* dest, plugin_io:
                   LONG_PTR data) {
     const std::string name = BareNameOf(source, ordinal);
     if (name.empty())
-        return abi::kWriteError;
+        return spi::kWriteError;
     std::wstring folder = plugin_io::WideFromAnsi(dest);
     const DWORD attributes = folder.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return abi::kWriteError;
+        return spi::kWriteError;
     if (folder.back() != L'\\' && folder.back() != L'/')
         folder += L'\\';
     FileSink sink(folder, folder + plugin_io::WideFromAnsi(name.c_str()), progress, data);
     const ArchiveError error = ExtractMember(source, ordinal, kMaxFileMember, &sink);
     if (error != ArchiveError::Ok)
         return ResultOf(error);
-    return sink.Commit() ? abi::kOk : abi::kWriteError;
+    return sink.Commit() ? spi::kOk : spi::kWriteError;
 }
 
 } // namespace
@@ -308,7 +308,7 @@ int GetFileToDisk(Source& source, uint64_t ordinal, const char* dest, plugin_io:
 extern "C" {
 
 int __stdcall GetPluginInfo(int infono, LPSTR buf, int buflen) {
-    return abi::CopyPluginInfo(kInfo, static_cast<int>(sizeof kInfo / sizeof kInfo[0]), infono, buf, buflen);
+    return spi::CopyPluginInfo(kInfo, static_cast<int>(sizeof kInfo / sizeof kInfo[0]), infono, buf, buflen);
 }
 
 int __stdcall IsSupported(LPCSTR, const void* dw) {
@@ -320,33 +320,33 @@ int __stdcall IsSupported(LPCSTR, const void* dw) {
 
 int __stdcall GetArchiveInfo(LPCSTR buf, LONG_PTR len, unsigned int flag, HLOCAL* lphInf) {
     if (!lphInf)
-        return abi::kInternalError;
+        return spi::kInternalError;
     *lphInf = nullptr;
-    int result = abi::kOk;
+    int result = spi::kOk;
     std::unique_ptr<Source> source = OpenInput(buf, len, flag, &result);
     if (!source)
         return result;
-    std::vector<abi::FileInfo> records;
+    std::vector<spi::FileInfo> records;
     result = BuildRecords(*source, &records);
-    if (result != abi::kOk)
+    if (result != spi::kOk)
         return result;
-    HLOCAL handle = plugin_io::LocalCopy(records.data(), records.size() * sizeof(abi::FileInfo));
+    HLOCAL handle = plugin_io::LocalCopy(records.data(), records.size() * sizeof(spi::FileInfo));
     if (!handle)
-        return abi::kNoMemory;
+        return spi::kNoMemory;
     *lphInf = handle;
-    return abi::kOk;
+    return spi::kOk;
 }
 
-int __stdcall GetFileInfo(LPCSTR buf, LONG_PTR len, LPCSTR filename, unsigned int flag, abi::FileInfo* lpInfo) {
+int __stdcall GetFileInfo(LPCSTR buf, LONG_PTR len, LPCSTR filename, unsigned int flag, spi::FileInfo* lpInfo) {
     if (!lpInfo || !filename)
-        return abi::kInternalError;
-    int result = abi::kOk;
-    std::unique_ptr<Source> source = OpenInput(buf, len, flag & abi::kInputMask, &result);
+        return spi::kInternalError;
+    int result = spi::kOk;
+    std::unique_ptr<Source> source = OpenInput(buf, len, flag & spi::kInputMask, &result);
     if (!source)
         return result;
-    std::vector<abi::FileInfo> records;
+    std::vector<spi::FileInfo> records;
     result = BuildRecords(*source, &records);
-    if (result != abi::kOk)
+    if (result != spi::kOk)
         return result;
     // The name asked for may be the whole path or the bare name, with either separator.
     std::string wanted = filename;
@@ -355,7 +355,7 @@ int __stdcall GetFileInfo(LPCSTR buf, LONG_PTR len, LPCSTR filename, unsigned in
             c = '\\';
     }
     const bool any_case = (flag & 0x80) != 0;
-    for (const abi::FileInfo& r : records) {
+    for (const spi::FileInfo& r : records) {
         if (!r.method[0])
             break;
         const std::string full = std::string(r.path) + r.filename;
@@ -363,27 +363,27 @@ int __stdcall GetFileInfo(LPCSTR buf, LONG_PTR len, LPCSTR filename, unsigned in
                                   : (full == wanted || wanted == r.filename);
         if (hit) {
             *lpInfo = r;
-            return abi::kOk;
+            return spi::kOk;
         }
     }
-    return abi::kBrokenData;
+    return spi::kBrokenData;
 }
 
 int __stdcall GetFile(LPCSTR src, LONG_PTR len, LPSTR dest, unsigned int flag, plugin_io::ProgressCallback progress,
                       LONG_PTR lData) {
     if (!src || !dest || len < 0)
-        return abi::kInternalError;
+        return spi::kInternalError;
     // Positions are ordinals: a memory block advanced by one addresses nothing.
-    if ((flag & abi::kInputMask) != abi::kInputFile)
-        return abi::kNotImplemented;
+    if ((flag & spi::kInputMask) != spi::kInputFile)
+        return spi::kNotImplemented;
     FileSource source(src);
     if (!source.Opened())
-        return abi::kReadError;
+        return spi::kReadError;
     const uint64_t ordinal = static_cast<uint64_t>(len);
     if (plugin_io::Cancelled(progress, 0, 1000, lData))
-        return abi::kCancelled;
+        return spi::kCancelled;
     int result;
-    if ((flag & abi::kOutputMask) == abi::kOutputMemory) {
+    if ((flag & spi::kOutputMask) == spi::kOutputMemory) {
         HLOCAL* out = reinterpret_cast<HLOCAL*>(dest);
         *out = nullptr;
         MemorySink sink(progress, lData);
@@ -391,23 +391,23 @@ int __stdcall GetFile(LPCSTR src, LONG_PTR len, LPSTR dest, unsigned int flag, p
         result = ResultOf(error);
         if (error == ArchiveError::Ok) {
             *out = sink.Release();
-            result = *out ? abi::kOk : abi::kBrokenData;
+            result = *out ? spi::kOk : spi::kBrokenData;
         }
-    } else if ((flag & abi::kOutputMask) == abi::kOutputFile) {
+    } else if ((flag & spi::kOutputMask) == spi::kOutputFile) {
         result = GetFileToDisk(source, ordinal, dest, progress, lData);
     } else {
-        return abi::kNotImplemented;
+        return spi::kNotImplemented;
     }
-    if (result == abi::kOk)
+    if (result == spi::kOk)
         plugin_io::Cancelled(progress, 1000, 1000, lData);  // complete: a late stop changes nothing
     return result;
 }
 
 int __stdcall ConfigurationDlg(HWND parent, int function) {
     if (function != 0 && function != 1)
-        return abi::kNotImplemented;
+        return spi::kNotImplemented;
     MessageBoxA(parent, kInfo[1], "Archive plug-in", MB_OK | MB_ICONINFORMATION);
-    return abi::kOk;
+    return spi::kOk;
 }
 
 } // extern "C"

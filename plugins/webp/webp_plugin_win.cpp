@@ -10,7 +10,7 @@
 #include "plugins/webp/webp_core.h"
 
 using namespace webp_plugin;
-namespace abi = plugin_abi;
+namespace spi = plugin_abi;
 
 namespace {
 
@@ -27,14 +27,14 @@ constexpr size_t kMaxFile = size_t{1} << 30;
 
 int ResultOf(WebpError error) {
     switch (error) {
-    case WebpError::Ok: return abi::kOk;
+    case WebpError::Ok: return spi::kOk;
     case WebpError::NotWebp:
-    case WebpError::Unsupported: return abi::kUnknownFormat;
-    case WebpError::TooLarge: return abi::kNoMemory;
-    case WebpError::BadSize: return abi::kInternalError;
-    case WebpError::Broken: return abi::kBrokenData;
+    case WebpError::Unsupported: return spi::kUnknownFormat;
+    case WebpError::TooLarge: return spi::kNoMemory;
+    case WebpError::BadSize: return spi::kInternalError;
+    case WebpError::Broken: return spi::kBrokenData;
     }
-    return abi::kInternalError;
+    return spi::kInternalError;
 }
 
 // The input as bytes: a file from an offset, or the host's memory block as it is.
@@ -42,14 +42,14 @@ bool Input(LPCSTR buf, LONG_PTR len, unsigned int flag, size_t limit, std::vecto
            const uint8_t** data, size_t* size) {
     if (!buf)
         return false;
-    if ((flag & abi::kInputMask) == abi::kInputMemory) {
+    if ((flag & spi::kInputMask) == spi::kInputMemory) {
         if (len <= 0)
             return false;
         *data = reinterpret_cast<const uint8_t*>(buf);
         *size = static_cast<size_t>(len);
         return true;
     }
-    if ((flag & abi::kInputMask) != abi::kInputFile || len < 0)
+    if ((flag & spi::kInputMask) != spi::kInputFile || len < 0)
         return false;
     if (!plugin_io::ReadFileFrom(buf, static_cast<uint64_t>(len), limit, storage))
         return false;
@@ -63,7 +63,7 @@ bool Input(LPCSTR buf, LONG_PTR len, unsigned int flag, size_t limit, std::vecto
 extern "C" {
 
 int __stdcall GetPluginInfo(int infono, LPSTR buf, int buflen) {
-    return abi::CopyPluginInfo(kInfo, static_cast<int>(sizeof kInfo / sizeof kInfo[0]), infono, buf, buflen);
+    return spi::CopyPluginInfo(kInfo, static_cast<int>(sizeof kInfo / sizeof kInfo[0]), infono, buf, buflen);
 }
 
 int __stdcall IsSupported(LPCSTR, const void* dw) {
@@ -74,14 +74,14 @@ int __stdcall IsSupported(LPCSTR, const void* dw) {
     return WebpIsSupported(static_cast<const uint8_t*>(dw), 2048) ? 1 : 0;
 }
 
-int __stdcall GetPictureInfo(LPCSTR buf, LONG_PTR len, unsigned int flag, abi::PictureInfo* lpInfo) {
+int __stdcall GetPictureInfo(LPCSTR buf, LONG_PTR len, unsigned int flag, spi::PictureInfo* lpInfo) {
     if (!lpInfo)
-        return abi::kInternalError;
+        return spi::kInternalError;
     std::vector<uint8_t> storage;
     const uint8_t* data = nullptr;
     size_t size = 0;
     if (!Input(buf, len, flag, kHeadBytes, &storage, &data, &size))
-        return abi::kReadError;
+        return spi::kReadError;
     WebpInfo info;
     const WebpError error = WebpReadInfo(data, size, &info);
     if (error != WebpError::Ok)
@@ -90,29 +90,29 @@ int __stdcall GetPictureInfo(LPCSTR buf, LONG_PTR len, unsigned int flag, abi::P
     lpInfo->width = info.width;
     lpInfo->height = info.height;
     lpInfo->color_depth = 24;
-    return abi::kOk;
+    return spi::kOk;
 }
 
 int __stdcall GetPicture(LPCSTR buf, LONG_PTR len, unsigned int flag, HLOCAL* pHBInfo, HLOCAL* pHBm,
                          plugin_io::ProgressCallback progress, LONG_PTR lData) {
     if (!pHBInfo || !pHBm)
-        return abi::kInternalError;
+        return spi::kInternalError;
     *pHBInfo = nullptr;
     *pHBm = nullptr;
     if (plugin_io::Cancelled(progress, 0, 1, lData))
-        return abi::kCancelled;
+        return spi::kCancelled;
     std::vector<uint8_t> storage;
     const uint8_t* data = nullptr;
     size_t size = 0;
     if (!Input(buf, len, flag, kMaxFile, &storage, &data, &size))
-        return abi::kReadError;
+        return spi::kReadError;
     WebpInfo info;
     WebpError error = WebpReadInfo(data, size, &info);
     if (error != WebpError::Ok)
         return ResultOf(error);
     const size_t bits_size = WebpDibSize(info);
     if (bits_size == 0)
-        return abi::kNoMemory;
+        return spi::kNoMemory;
     uint8_t header[kInfoHeaderSize];
     WebpFillInfoHeader(info, header);
     HLOCAL hinfo = plugin_io::LocalCopy(header, sizeof header);
@@ -120,7 +120,7 @@ int __stdcall GetPicture(LPCSTR buf, LONG_PTR len, unsigned int flag, HLOCAL* pH
     if (!hinfo || !hbits) {
         LocalFree(hinfo);
         LocalFree(hbits);
-        return abi::kNoMemory;
+        return spi::kNoMemory;
     }
     void* bits = LocalLock(hbits);
     error = bits ? WebpDecodeInto(data, size, static_cast<uint8_t*>(bits), bits_size) : WebpError::TooLarge;
@@ -129,28 +129,28 @@ int __stdcall GetPicture(LPCSTR buf, LONG_PTR len, unsigned int flag, HLOCAL* pH
     if (error != WebpError::Ok) {
         LocalFree(hinfo);
         LocalFree(hbits);
-        return bits ? ResultOf(error) : abi::kMemoryError;
+        return bits ? ResultOf(error) : spi::kMemoryError;
     }
     if (plugin_io::Cancelled(progress, 1, 1, lData)) {
         LocalFree(hinfo);
         LocalFree(hbits);
-        return abi::kCancelled;
+        return spi::kCancelled;
     }
     *pHBInfo = hinfo;
     *pHBm = hbits;
-    return abi::kOk;
+    return spi::kOk;
 }
 
 int __stdcall GetPreview(LPCSTR, LONG_PTR, unsigned int, HLOCAL*, HLOCAL*, plugin_io::ProgressCallback, LONG_PTR) {
-    return abi::kNotImplemented;
+    return spi::kNotImplemented;
 }
 
 int __stdcall ConfigurationDlg(HWND parent, int function) {
     // Nothing to set: both the about box (0) and the settings (1) show what the module is.
     if (function != 0 && function != 1)
-        return abi::kNotImplemented;
+        return spi::kNotImplemented;
     MessageBoxA(parent, kInfo[1], "WebP plug-in", MB_OK | MB_ICONINFORMATION);
-    return abi::kOk;
+    return spi::kOk;
 }
 
 } // extern "C"

@@ -13,14 +13,14 @@
 #include "tests/plugins/plugin_fixtures.h"
 
 namespace fx = plugin_fixtures;
-namespace abi = plugin_abi;
+namespace spi = plugin_abi;
 
 namespace {
 
 typedef int(__stdcall* Progress)(int, int, LONG_PTR);
 typedef int(__stdcall* GetPluginInfoFn)(int, LPSTR, int);
 typedef int(__stdcall* IsSupportedFn)(LPCSTR, const void*);
-typedef int(__stdcall* GetPictureInfoFn)(LPCSTR, LONG_PTR, unsigned, abi::PictureInfo*);
+typedef int(__stdcall* GetPictureInfoFn)(LPCSTR, LONG_PTR, unsigned, spi::PictureInfo*);
 typedef int(__stdcall* GetPictureFn)(LPCSTR, LONG_PTR, unsigned, HLOCAL*, HLOCAL*, Progress, LONG_PTR);
 typedef int(__stdcall* GetArchiveInfoFn)(LPCSTR, LONG_PTR, unsigned, HLOCAL*);
 typedef int(__stdcall* GetFileFn)(LPCSTR, LONG_PTR, LPSTR, unsigned, Progress, LONG_PTR);
@@ -44,7 +44,7 @@ struct Module {
         if (h)
             FreeLibrary(h);
     }
-    template <typename F> F Get(const char* name) const { return reinterpret_cast<F>(GetProcAddress(h, name)); }
+    template <typename F> F Get(const char* name) const { return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(h, name))); }
 };
 
 // The head as the host hands it: the first 2,048 bytes, zero-filled.
@@ -166,7 +166,7 @@ TEST(WebpModule, DecodesFilesAndMemoryLikeDwebp) {
         ASSERT_FALSE(want.bits.empty());
         EXPECT_NE(is_supported(path.c_str(), Head(file).data()), 0);
 
-        abi::PictureInfo pi;
+        spi::PictureInfo pi;
         std::memset(&pi, 0x7F, sizeof pi);
         ASSERT_EQ(picture_info(path.c_str(), 0, 0, &pi), 0);
         EXPECT_EQ(pi.width, want.width);
@@ -219,15 +219,15 @@ TEST(WebpModule, TruncatedForeignAndCancelledFailWithoutHandles) {
     EXPECT_EQ(hinfo, nullptr);
 }
 
-std::vector<abi::FileInfo> Records(HLOCAL h) {
-    std::vector<abi::FileInfo> out;
+std::vector<spi::FileInfo> Records(HLOCAL h) {
+    std::vector<spi::FileInfo> out;
     const std::vector<uint8_t> bytes = TakeHandle(h);
-    for (size_t at = 0; at + 1 <= bytes.size(); at += sizeof(abi::FileInfo)) {
+    for (size_t at = 0; at + 1 <= bytes.size(); at += sizeof(spi::FileInfo)) {
         if (bytes[at] == 0)
             return out;
-        if (bytes.size() - at < sizeof(abi::FileInfo))
+        if (bytes.size() - at < sizeof(spi::FileInfo))
             break;
-        abi::FileInfo r;
+        spi::FileInfo r;
         std::memcpy(&r, bytes.data() + at, sizeof r);
         out.push_back(r);
     }
@@ -248,9 +248,9 @@ TEST(ArchiveModule, ListsAndFetchesPhotographsToMemoryAndToAFolder) {
         EXPECT_NE(is_supported(path.c_str(), Head(fx::Read(name)).data()), 0);
         HLOCAL list = nullptr;
         ASSERT_EQ(archive_info(path.c_str(), 0, 0, &list), 0);
-        const std::vector<abi::FileInfo> records = Records(list);
+        const std::vector<spi::FileInfo> records = Records(list);
         ASSERT_EQ(records.size(), std::size(fx::kPhotos));
-        for (const abi::FileInfo& r : records) {
+        for (const spi::FileInfo& r : records) {
             SCOPED_TRACE(r.filename);
             const fx::Photo* photo = nullptr;
             for (const fx::Photo& p : fx::kPhotos) {
@@ -293,7 +293,7 @@ TEST(ArchiveModule, NeverWritesOutsideTheFolderNorLeavesPartFiles) {
 
     HLOCAL list = nullptr;
     ASSERT_EQ(archive_info(awkward.c_str(), 0, 0, &list), 0);
-    const std::vector<abi::FileInfo> records = Records(list);
+    const std::vector<spi::FileInfo> records = Records(list);
     // Names over 199 bytes are left out; "..\" and "\abs\" are reported as given.
     ASSERT_EQ(records.size(), 5u);
     EXPECT_STREQ(records[0].path, "..\\");
@@ -310,7 +310,7 @@ TEST(ArchiveModule, NeverWritesOutsideTheFolderNorLeavesPartFiles) {
     const std::string photos = fx::Path("photos.tar");
     HLOCAL plist = nullptr;
     ASSERT_EQ(archive_info(photos.c_str(), 0, 0, &plist), 0);
-    const std::vector<abi::FileInfo> photo_records = Records(plist);
+    const std::vector<spi::FileInfo> photo_records = Records(plist);
     ASSERT_FALSE(photo_records.empty());
     std::wstring existing = inner + L"\\";
     for (const char* p = photo_records[0].filename; *p; ++p)
@@ -320,8 +320,8 @@ TEST(ArchiveModule, NeverWritesOutsideTheFolderNorLeavesPartFiles) {
     WriteFile(f, "old", 3, &written, nullptr);
     CloseHandle(f);
     EXPECT_EQ(get_file(photos.c_str(), static_cast<LONG_PTR>(photo_records[0].position), &target[0], 0, StopAtOnce, 0),
-              abi::kCancelled);
-    EXPECT_EQ(get_file(photos.c_str(), 999, &target[0], 0, GoOn, 0), abi::kWriteError);
+              spi::kCancelled);
+    EXPECT_EQ(get_file(photos.c_str(), 999, &target[0], 0, GoOn, 0), spi::kWriteError);
     EXPECT_EQ(ReadWide(existing).size(), 3u);
     EXPECT_EQ(FilesIn(inner), 2u);  // escape.txt and the untouched file
 
