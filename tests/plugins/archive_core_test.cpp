@@ -89,10 +89,12 @@ TEST(ArchiveCore, AwkwardMembersAreReportedAsGivenAndFetchedByOrdinal) {
         EXPECT_EQ(members[i].ordinal, want[i].ordinal);
         std::string folder, name;
         SplitMemberPath(members[i].name, &folder, &name);
-        if (want[i].folder)
+        if (want[i].folder) {
             EXPECT_EQ(folder, want[i].folder);
-        if (want[i].file)
+        }
+        if (want[i].file) {
             EXPECT_EQ(name, want[i].file);
+        }
         plugin_abi::FileInfo record;
         ASSERT_EQ(FillFileInfo(ArchiveKind::Tar, members[i], folder, name, &record), want[i].fits);
         if (want[i].fits) {
