@@ -45,7 +45,39 @@ find_package(ZLIB REQUIRED)
 add_library(quorle_zlib INTERFACE)
 target_link_libraries(quorle_zlib INTERFACE ZLIB::ZLIB)
 
-# libarchive (scripts/build-libarchive.sh): the built-in RAR reader.
+# liblzma (scripts/build-liblzma.sh): 7z and .xz in libarchive.
+if(WIN32)
+  set(_lzma_dir "${QUORLE_DEPS_DIR}/lzma-win64")
+else()
+  set(_lzma_dir "${QUORLE_DEPS_DIR}/lzma-native")
+endif()
+if(NOT EXISTS "${_lzma_dir}/lib/liblzma.a")
+  message(FATAL_ERROR "liblzma not found in ${_lzma_dir}: run scripts/bootstrap.sh first")
+endif()
+add_library(quorle_lzma STATIC IMPORTED GLOBAL)
+set_target_properties(quorle_lzma PROPERTIES
+  IMPORTED_LOCATION "${_lzma_dir}/lib/liblzma.a"
+  INTERFACE_INCLUDE_DIRECTORIES "${_lzma_dir}/include"
+  INTERFACE_COMPILE_DEFINITIONS LZMA_API_STATIC)
+
+# libwebp's decoder (scripts/build-libwebp.sh): the WebP plug-in only.
+if(WIN32)
+  set(_webp_dir "${QUORLE_DEPS_DIR}/webp-win64")
+else()
+  set(_webp_dir "${QUORLE_DEPS_DIR}/webp-native")
+endif()
+if(NOT EXISTS "${_webp_dir}/lib/libwebpdecoder.a")
+  message(FATAL_ERROR "libwebp not found in ${_webp_dir}: run scripts/bootstrap.sh first")
+endif()
+add_library(quorle_webp STATIC IMPORTED GLOBAL)
+set_target_properties(quorle_webp PROPERTIES
+  IMPORTED_LOCATION "${_webp_dir}/lib/libwebpdecoder.a"
+  INTERFACE_INCLUDE_DIRECTORIES "${_webp_dir}/include")
+if(NOT WIN32)
+  target_link_libraries(quorle_webp INTERFACE m)
+endif()
+
+# libarchive (scripts/build-libarchive.sh): the built-in RAR reader; 7z, tar and cab for the plug-in.
 if(WIN32)
   set(_archive_dir "${QUORLE_DEPS_DIR}/archive-win64")
 else()
@@ -59,7 +91,7 @@ set_target_properties(quorle_libarchive PROPERTIES
   IMPORTED_LOCATION "${_archive_dir}/lib/libarchive.a"
   INTERFACE_INCLUDE_DIRECTORIES "${_archive_dir}/include"
   INTERFACE_COMPILE_DEFINITIONS LIBARCHIVE_STATIC)
-target_link_libraries(quorle_libarchive INTERFACE ZLIB::ZLIB)
+target_link_libraries(quorle_libarchive INTERFACE quorle_lzma ZLIB::ZLIB)
 if(WIN32)
   target_link_libraries(quorle_libarchive INTERFACE advapi32)
 endif()

@@ -16,6 +16,7 @@ packages=(
   libz-mingw-w64-dev zlib1g-dev nasm
   clang-14 libclang-rt-14-dev googletest libbenchmark-dev
   imagemagick zip unzip python3-pil
+  webp gcab p7zip-full
   libpng-dev libgif-dev libtiff-dev
   cups printer-driver-cups-pdf poppler-utils
 )
@@ -34,5 +35,8 @@ fi
 
 # libjpeg-turbo from Debian's source package, built the same way for both targets.
 "$here/scripts/build-libjpeg.sh" "$build_root"
-# libarchive from Debian's source package (patches applied): the built-in RAR reader.
+# liblzma and libwebp from Debian's source packages, the same way: 7z/.xz for libarchive; WebP plug-in.
+"$here/scripts/build-liblzma.sh" "$build_root"
+"$here/scripts/build-libwebp.sh" "$build_root"
+# libarchive from Debian's source package (patches applied): the built-in RAR reader, the archive plug-in.
 "$here/scripts/build-libarchive.sh" "$build_root"
