@@ -2,6 +2,7 @@
 // member fetches. Each input is written to a temporary file: as it is when it starts with the RAR
 // marker, otherwise a patched copy of a small stored RAR 4 or RAR 5 archive made at start-up. The
 // temporary name follows no volume style, so the input is always the whole set.
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -78,6 +79,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         } else {
             Check(!block);
         }
+    }
+    // One kept reader, members asked backwards (restarts) and in place (offsets from the headers).
+    archive::RarMemberReader reader(path);
+    for (uint32_t i = static_cast<uint32_t>(std::min<size_t>(listing.entries.size(), kMaxFetches)); i-- > 0;) {
+        platform::PageBlock block;
+        uint32_t got = 0;
+        if (reader.Fetch(i, &block, &got))
+            Check(got == listing.entries[i].size && block.Size() >= size_t{got} + 4);
+        platform::MappedView view;
+        const uint8_t* bytes = nullptr;
+        if (reader.View(i, &view, &bytes, &got))
+            Check(got == listing.entries[i].size && bytes >= view.Data() && got <= view.Size() &&
+                  static_cast<size_t>(bytes - view.Data()) <= view.Size() - got);
     }
     return 0;
 }
