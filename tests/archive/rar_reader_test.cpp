@@ -377,8 +377,9 @@ TEST(RarSuite, EveryMemberFetchesWithItsRecordedCrc) {
             EXPECT_EQ(r->crc, Crc32(block.Get(), size)) << platform::WideToUtf8(r->path);
             platform::MappedView view;
             const uint8_t* data = nullptr;
-            if (reader.View(e.locator, &view, &data, &size))
+            if (reader.View(e.locator, &view, &data, &size)) {
                 EXPECT_EQ(r->crc, Crc32(data, size)) << platform::WideToUtf8(r->path);
+            }
         }
     }
     EXPECT_GT(checked, 40u);
