@@ -102,6 +102,14 @@ void Record(std::vector<RarRecord>* records, bool continued, bool continues, uin
             bool stored, uint64_t packed, uint64_t offset) {
     if (!records)
         return;
+    if (continued && records->empty()) {
+        // The set starts inside a member (a later volume taken for a whole set): the reader lists that
+        // member too, so it gets a record, one with nothing to check, to keep the ordinals in step.
+        RarRecord r;
+        r.size = size;
+        records->push_back(r);
+        return;
+    }
     if (!continued) {
         RarRecord r;
         r.size = size;

@@ -152,8 +152,11 @@ class RarLoadSource : public RarSource {
     bool ViewMember(const std::wstring& locationPath, const ArchiveEntry& entry, platform::MappedView* view,
                     const uint8_t** data, size_t* length) const override {
         uint32_t size = 0;
-        if (locationPath != path_ || !load_.View(entry.locator, view, data, &size))
+        // The size the reader listed, as a second check that the headers' record is this member's.
+        if (locationPath != path_ || !load_.View(entry.locator, view, data, &size) || size != entry.size) {
+            view->Close();
             return false;
+        }
         *length = size;
         return true;
     }
