@@ -73,6 +73,21 @@ bool FetchRar(const std::wstring& path, uint32_t ordinal, platform::PageBlock* b
     return FetchRarMember(path, ordinal, block, size);
 }
 
+RarLoad::RarLoad(const std::wstring& path) : path_(path) {
+    if (RarReaderInUse() == RarReader::BuiltIn)
+        builtIn_ = std::make_unique<RarMemberReader>(path);
+}
+
+RarLoad::~RarLoad() = default;
+
+bool RarLoad::Fetch(uint32_t ordinal, platform::PageBlock* block, uint32_t* size) {
+    return builtIn_ ? builtIn_->Fetch(ordinal, block, size) : FetchRar(path_, ordinal, block, size);
+}
+
+bool RarLoad::View(uint32_t ordinal, platform::MappedView* view, const uint8_t** data, uint32_t* size) {
+    return builtIn_ && builtIn_->View(ordinal, view, data, size);
+}
+
 bool ExtractRar(const std::wstring& path, const std::wstring& targetFolder, JobProgress& progress, intptr_t owner,
                 std::wstring* createdFolder) {
 #ifdef _WIN32

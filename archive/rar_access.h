@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "archive/job_progress.h"
@@ -31,6 +32,30 @@ RarReader RarReaderInUse();
 bool ListRar(const std::wstring& path, location::ArchiveListing* listing);
 // A page block of size + 4 bytes, the spare four zero.
 bool FetchRar(const std::wstring& path, uint32_t ordinal, platform::PageBlock* block, uint32_t* size);
+class RarMemberReader;
+
+// The member fetches of one pane load from one set. The built-in reader keeps the set open between
+// fetches and moves forward through it (rar_reader.h RarMemberReader); the module is loaded and the
+// set opened for every fetch, as each fetch is one operation that may ask for the password. Which
+// reader serves is decided when the load starts. Any thread may fetch.
+class RarLoad {
+  public:
+    explicit RarLoad(const std::wstring& path);
+    ~RarLoad();
+    RarLoad(const RarLoad&) = delete;
+    RarLoad& operator=(const RarLoad&) = delete;
+
+    // As FetchRar.
+    bool Fetch(uint32_t ordinal, platform::PageBlock* block, uint32_t* size);
+    // A stored member in place (RarMemberReader::View); false when it must be fetched, and always
+    // while the module serves.
+    bool View(uint32_t ordinal, platform::MappedView* view, const uint8_t** data, uint32_t* size);
+
+  private:
+    std::wstring path_;
+    std::unique_ptr<RarMemberReader> builtIn_; // null while the module serves
+};
+
 // `owner`: the window that owns the password dialog (the job's progress window), or 0.
 bool ExtractRar(const std::wstring& path, const std::wstring& targetFolder, JobProgress& progress, intptr_t owner,
                 std::wstring* createdFolder);

@@ -1,7 +1,9 @@
 #include "archive/rar_reader.h"
 
 #include <algorithm>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "archive/extract.h"
@@ -14,6 +16,9 @@ namespace archive {
 namespace {
 
 constexpr size_t kReadChunk = 64 * 1024;
+// Members of a solid set kept after being passed over: about what the decode threads ask ahead.
+constexpr size_t kKeptMembers = 8;
+constexpr uint64_t kKeptBytes = 64ull << 20;
 // 100-ns steps between 1601-01-01 and 1970-01-01.
 constexpr int64_t kUnixEpochAsFileTime = 116444736000000000ll;
 
@@ -23,10 +28,15 @@ class RarSet {
     bool Open(const std::wstring& path) {
         const RarProbe probe = ProbeRarFile(path);
         first_ = FirstRarVolume(path, probe);
-        const std::vector<std::wstring> volumes = RarVolumeSet(first_, probe, &complete_);
-        records_ = RarRecords(volumes);
-        return reader_.Open(volumes);
+        volumes_ = RarVolumeSet(first_, probe, &complete_);
+        records_ = RarRecords(volumes_);
+        uint32_t flags = 0;
+        solid_ = ReadRarMainFlags(first_, &flags) && (flags & rarflags::kSolid) != 0;
+        return Restart();
     }
+
+    // Back to the set's first member, the volumes and records found by Open kept.
+    bool Restart() { return reader_.Open(volumes_); }
 
     // Whether `data` is what the headers record for member `ordinal`. The library checks compressed
     // data but not stored data, so every member is checked here; a member the headers walk did not
@@ -67,10 +77,16 @@ class RarSet {
     }
 
     bool Complete() const { return complete_; }
+    const std::vector<RarRecord>& Records() const { return records_; }
+    const std::vector<std::wstring>& Volumes() const { return volumes_; }
+    // Whether passing over a member means unpacking it.
+    bool Solid() const { return solid_; }
 
   private:
     std::wstring first_;
+    std::vector<std::wstring> volumes_;
     bool complete_ = true;
+    bool solid_ = false;
     std::vector<RarRecord> records_;
     rarlib::Reader reader_;
 };
@@ -150,6 +166,129 @@ int64_t RarSequence::Read(uint8_t* buffer, size_t capacity) {
     if (got == 0 && !state_->set.MatchesCrc(state_->ordinal - 1, state_->size, crc::Crc32Final(state_->crc)))
         return -1;
     return got;
+}
+
+struct RarMemberReader::State {
+    struct Kept {
+        uint32_t ordinal = 0;
+        platform::PageBlock block;
+        uint32_t size = 0;
+    };
+
+    std::mutex lock;
+    std::wstring path;
+    std::unique_ptr<RarSet> set; // null before the first fetch and after a failure
+    uint32_t next = 0;           // ordinal of the member the reader's next header is
+    std::deque<Kept> kept;
+    uint64_t keptBytes = 0;
+
+    bool TakeKept(uint32_t ordinal, platform::PageBlock* block, uint32_t* size) {
+        for (auto it = kept.begin(); it != kept.end(); ++it) {
+            if (it->ordinal != ordinal)
+                continue;
+            *block = std::move(it->block);
+            *size = it->size;
+            keptBytes -= it->size;
+            kept.erase(it);
+            return true;
+        }
+        return false;
+    }
+
+    // A member of a solid set passed over on the way: unpacking it cannot be avoided, so it is kept
+    // for a thread that asks for it a moment later.
+    void Keep(uint32_t ordinal, const rarlib::Entry& entry) {
+        if (!Fetchable(entry) || static_cast<uint64_t>(entry.size) > kKeptBytes)
+            return;
+        Kept k;
+        k.ordinal = ordinal;
+        if (!ReadMemberInto(*set, ordinal, entry, &k.block, &k.size))
+            return;
+        while (!kept.empty() && (kept.size() >= kKeptMembers || keptBytes + k.size > kKeptBytes)) {
+            keptBytes -= kept.front().size;
+            kept.pop_front();
+        }
+        keptBytes += k.size;
+        kept.push_back(std::move(k));
+    }
+};
+
+RarMemberReader::RarMemberReader(const std::wstring& path) : state_(new State) { state_->path = path; }
+RarMemberReader::~RarMemberReader() = default;
+
+bool RarMemberReader::View(uint32_t ordinal, platform::MappedView* view, const uint8_t** data, uint32_t* size) {
+    *data = nullptr;
+    *size = 0;
+    State& s = *state_;
+    std::wstring volume;
+    RarRecord record;
+    {
+        std::lock_guard<std::mutex> hold(s.lock);
+        if (!s.set) {
+            s.set = std::make_unique<RarSet>();
+            s.next = 0;
+            if (!s.set->Open(s.path)) {
+                s.set.reset();
+                return false;
+            }
+        }
+        const std::vector<RarRecord>& records = s.set->Records();
+        if (ordinal >= records.size())
+            return false;
+        record = records[ordinal];
+        if (!record.stored || !record.hasCrc || record.size >= kRarMaxFetch || record.volume >= s.set->Volumes().size())
+            return false;
+        volume = s.set->Volumes()[record.volume];
+    }
+    // The check runs outside the lock: threads viewing neighbouring members need not wait.
+    if (!view->Open(volume) || record.offset > view->Size() || record.size > view->Size() - record.offset)
+        return false;
+    const uint8_t* bytes = view->Data() + record.offset;
+    if (crc::Crc32(bytes, static_cast<size_t>(record.size)) != record.crc)
+        return false;
+    *data = bytes;
+    *size = static_cast<uint32_t>(record.size);
+    return true;
+}
+
+bool RarMemberReader::Fetch(uint32_t ordinal, platform::PageBlock* block, uint32_t* size) {
+    *block = platform::PageBlock();
+    State& s = *state_;
+    std::lock_guard<std::mutex> hold(s.lock);
+    if (s.TakeKept(ordinal, block, size))
+        return true;
+    if (!s.set) {
+        s.set = std::make_unique<RarSet>();
+        s.next = 0;
+        if (!s.set->Open(s.path)) {
+            s.set.reset();
+            return false;
+        }
+    } else if (ordinal < s.next) {
+        s.next = 0;
+        if (!s.set->Restart()) {
+            s.set.reset();
+            return false;
+        }
+    }
+    rarlib::Entry entry;
+    for (;;) {
+        if (!s.set->Next(&entry)) {
+            s.set.reset();
+            return false;
+        }
+        const uint32_t at = s.next++;
+        if (at == ordinal)
+            break;
+        if (s.set->Solid())
+            s.Keep(at, entry);
+    }
+    if (ReadMemberInto(*s.set, ordinal, entry, block, size))
+        return true;
+    // A read that failed part way leaves the library somewhere inside the member.
+    if (Fetchable(entry))
+        s.set.reset();
+    return false;
 }
 
 RarProbe ProbeRarArchive(const std::wstring& path) { return ProbeRarFile(path); }

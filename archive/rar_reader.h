@@ -33,6 +33,30 @@ bool ListRarArchive(const std::wstring& path, location::ArchiveListing* listing)
 // encrypted member, one of 4 GiB or more, or any damage.
 bool FetchRarMember(const std::wstring& path, uint32_t ordinal, platform::PageBlock* block, uint32_t* size);
 
+// Members of one set fetched one after another through one open reader, for the length of a pane's
+// load: the set is found and its headers walked once, and each fetch moves on from the member
+// before, so members asked for in archive order cost one pass (a solid archive is unpacked once).
+// An earlier member starts again at the first volume; in a solid set the few members passed over
+// on the way to a later one are kept, since threads decoding neighbouring members ask slightly out
+// of order. A failed read starts the next fetch afresh. Any thread may fetch; fetches take turns.
+class RarMemberReader {
+  public:
+    explicit RarMemberReader(const std::wstring& path);
+    ~RarMemberReader();
+    RarMemberReader(const RarMemberReader&) = delete;
+    RarMemberReader& operator=(const RarMemberReader&) = delete;
+
+    // As FetchRarMember.
+    bool Fetch(uint32_t ordinal, platform::PageBlock* block, uint32_t* size);
+    // A member stored whole and unencrypted, in place in its mapped volume once it matches its
+    // recorded CRC; false for any other member (Fetch copies those out).
+    bool View(uint32_t ordinal, platform::MappedView* view, const uint8_t** data, uint32_t* size);
+
+  private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
 // Extracts the whole archive into a new folder below `targetFolder` named after the set
 // (photos.part3.rar -> "photos", "photos+1" when taken), dropping a top folder of that same name.
 // Fails, leaving nothing written, when a later volume of the set is missing. Members that cannot be

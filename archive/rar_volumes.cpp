@@ -97,11 +97,26 @@ int FindMarker(platform::File& file, uint64_t* at) {
 // RAR 4: main header flags at marker + 7 (type 0x73). `more`: the end block of this volume says
 // another follows. The blocks are walked by their sizes only.
 // A member's record: a new one for its first part, the CRC of its last part (the whole member's).
-void Record(std::vector<RarRecord>* records, bool continued, bool continues, uint64_t size, uint32_t crc, bool hasCrc) {
+// `stored`: unpacked, not encrypted, `packed` bytes at `offset`.
+void Record(std::vector<RarRecord>* records, bool continued, bool continues, uint64_t size, uint32_t crc, bool hasCrc,
+            bool stored, uint64_t packed, uint64_t offset) {
     if (!records)
         return;
-    if (!continued)
-        records->push_back(RarRecord{size, 0, false});
+    if (continued && records->empty()) {
+        // The set starts inside a member (a later volume taken for a whole set): the reader lists that
+        // member too, so it gets a record, one with nothing to check, to keep the ordinals in step.
+        RarRecord r;
+        r.size = size;
+        records->push_back(r);
+        return;
+    }
+    if (!continued) {
+        RarRecord r;
+        r.size = size;
+        r.stored = stored && !continues && packed == size;
+        r.offset = offset;
+        records->push_back(r);
+    }
     if (!continues && !records->empty()) {
         records->back().crc = crc;
         records->back().hasCrc = hasCrc;
@@ -146,7 +161,10 @@ bool WalkRar4(platform::File& file, uint64_t pos, uint32_t* flags, bool* more, s
                     add |= static_cast<uint64_t>(U32At(h + 32)) << 32;
                     unpacked |= static_cast<uint64_t>(U32At(h + 36)) << 32;
                 }
-                Record(records, (blockFlags & 0x0001) != 0, (blockFlags & 0x0002) != 0, unpacked, U32At(h + 16), true);
+                // Method 0x30 is store; flag 0x04 a password.
+                const bool stored = h[25] == 0x30 && !(blockFlags & 0x0004);
+                Record(records, (blockFlags & 0x0001) != 0, (blockFlags & 0x0002) != 0, unpacked, U32At(h + 16), true,
+                       stored, add, pos + headSize);
             }
         }
         pos += headSize + add;
@@ -155,7 +173,8 @@ bool WalkRar4(platform::File& file, uint64_t pos, uint32_t* flags, bool* more, s
 }
 
 // RAR 5: the main header (type 1) follows the marker; its archive flags give volume (0x1) and
-// "volume number present", which only later volumes carry (0x2). RAR 5 names volumes the new way.
+// "volume number present", which only later volumes carry (0x2), and solid (0x4). RAR 5 names volumes
+// the new way.
 bool WalkRar5(platform::File& file, uint64_t pos, uint32_t* flags, bool* more, std::vector<RarRecord>* records) {
     uint64_t size = 0;
     if (!file.Size(&size))
@@ -189,6 +208,8 @@ bool WalkRar5(platform::File& file, uint64_t pos, uint32_t* flags, bool* more, s
             *flags = 0;
             if (archiveFlags & 1)
                 *flags |= rarflags::kVolume | rarflags::kNewNumbering | ((archiveFlags & 2) ? 0 : rarflags::kFirstVolume);
+            if (archiveFlags & 4)
+                *flags |= rarflags::kSolid;
             if (!more && !records)
                 return true;
         } else if (type == 5) {
@@ -208,7 +229,14 @@ bool WalkRar5(platform::File& file, uint64_t pos, uint32_t* flags, bool* more, s
             const bool hasCrc = (fileFlags & 0x4) != 0;
             if (hasCrc && p + 4 > n)
                 return false;
-            Record(records, (headFlags & 0x08) != 0, (headFlags & 0x10) != 0, unpacked, hasCrc ? U32At(h + p) : 0, hasCrc);
+            const uint32_t crc = hasCrc ? U32At(h + p) : 0;
+            // Compression information: the method in bits 7-9, 0 for store. Encryption is an extra
+            // record not read here; an encrypted member fails the recorded CRC instead.
+            size_t q = p + (hasCrc ? 4 : 0);
+            uint64_t compression = 0;
+            const bool stored = ReadVint(h, n, &q, &compression) && ((compression >> 7) & 7) == 0;
+            Record(records, (headFlags & 0x08) != 0, (headFlags & 0x10) != 0, unpacked, crc, hasCrc, stored, data,
+                   bodyStart + headSize);
         }
         if (headSize > size || data > size)
             return false;
@@ -331,10 +359,14 @@ std::vector<std::wstring> RarVolumeSet(const std::wstring& first, RarProbe probe
 
 std::vector<RarRecord> RarRecords(const std::vector<std::wstring>& volumes) {
     std::vector<RarRecord> records;
-    for (const std::wstring& volume : volumes) {
+    for (size_t v = 0; v < volumes.size(); ++v) {
         uint32_t flags = 0;
         bool more = false;
-        if (!ReadFlags(volume, &flags, &more, &records))
+        const size_t before = records.size();
+        const bool read = ReadFlags(volumes[v], &flags, &more, &records);
+        for (size_t i = before; i < records.size(); ++i)
+            records[i].volume = static_cast<uint32_t>(v);
+        if (!read)
             break;
     }
     return records;

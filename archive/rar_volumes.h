@@ -20,6 +20,7 @@ enum RarProbe : int {
 // The main-header flags of the module's interface that decide a probe.
 namespace rarflags {
 constexpr uint32_t kVolume = 0x01;
+constexpr uint32_t kSolid = 0x08;
 constexpr uint32_t kNewNumbering = 0x10;
 constexpr uint32_t kFirstVolume = 0x100;
 } // namespace rarflags
@@ -51,6 +52,11 @@ struct RarRecord {
     uint64_t size = 0;
     uint32_t crc = 0;    // of the whole member
     bool hasCrc = false; // RAR 5 may record a BLAKE2 hash instead
+    // A member stored whole in one volume, unpacked and not encrypted by its flags: its `size` bytes
+    // lie in volume `volume` (of those given) from `offset`.
+    bool stored = false;
+    uint32_t volume = 0;
+    uint64_t offset = 0;
 };
 
 // The members recorded in `volumes`, read from the headers alone (stopping at anything unreadable,

@@ -137,6 +137,8 @@ class RarSource : public ArchiveSource {
         return true;
     }
 
+    std::unique_ptr<LocationSource> ForLoad(const std::wstring& locationPath) const override;
+
   protected:
     bool ReadListing(PaneLocation& location, ArchiveListing* out) const override {
         return archive::ListRar(location.path, out) || ListThroughPlugins(location, out);
@@ -160,6 +162,43 @@ class PluginSource : public ArchiveSource {
         return ListThroughPlugins(location, out);
     }
 };
+
+// One load's members through one reader kept open on the set.
+class RarLoadSource : public RarSource {
+  public:
+    explicit RarLoadSource(const std::wstring& path) : load_(path), path_(path) {}
+    bool ReadMember(const std::wstring& locationPath, const ArchiveEntry& entry, platform::PageBlock* block,
+                    size_t* length) const override {
+        if (locationPath != path_)
+            return RarSource::ReadMember(locationPath, entry, block, length);
+        uint32_t size = 0;
+        if (!load_.Fetch(entry.locator, block, &size))
+            return false;
+        *length = size;
+        return true;
+    }
+    // Stored members, most pictures in archives, are decoded straight from the mapped volume.
+    bool ViewMember(const std::wstring& locationPath, const ArchiveEntry& entry, platform::MappedView* view,
+                    const uint8_t** data, size_t* length) const override {
+        uint32_t size = 0;
+        // The size the reader listed, as a second check that the headers' record is this member's.
+        if (locationPath != path_ || !load_.View(entry.locator, view, data, &size) || size != entry.size) {
+            view->Close();
+            return false;
+        }
+        *length = size;
+        return true;
+    }
+    std::unique_ptr<LocationSource> ForLoad(const std::wstring&) const override { return nullptr; }
+
+  private:
+    mutable archive::RarLoad load_; // fetches take turns inside
+    std::wstring path_;
+};
+
+std::unique_ptr<LocationSource> RarSource::ForLoad(const std::wstring& locationPath) const {
+    return std::make_unique<RarLoadSource>(locationPath);
+}
 
 } // namespace
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "common/platform.h"
@@ -49,6 +50,10 @@ class LocationSource {
                             platform::MappedView* /*view*/, const uint8_t** /*data*/, size_t* /*length*/) const {
         return false;
     }
+
+    // A source for one load of the location that keeps it open between members (a RAR set's
+    // reader), used for that load's members and released with it; null when this one serves as well.
+    virtual std::unique_ptr<LocationSource> ForLoad(const std::wstring& /*locationPath*/) const { return nullptr; }
 
     // Gives a fresh item its name, path, locator and (where the listing knows it) time.
     virtual void PrepareItem(const std::wstring& locationPath, const ArchiveEntry& entry, ThumbItem& item) const = 0;

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include "common/path.h"
@@ -188,6 +189,11 @@ ThumbOutcome ProcessThumbJob(const std::wstring& cacheFolder, const ThumbJob& ra
         job.count = 0;
     else
         job.count = std::min(job.count, job.listing->entries.size());
+    // Members come through one reader for the whole job (a RAR set opened once), released when the
+    // job ends or is abandoned, after the last decode has returned.
+    const std::unique_ptr<folder::LocationSource> loadSource = job.count ? SourceOf(job).ForLoad(job.path) : nullptr;
+    if (loadSource)
+        job.source = loadSource.get();
     image::Scaler ownScaler;
     image::Scaler& scaler = hooks.scaler ? *hooks.scaler : ownScaler;
     image::JpegContext jpeg;

@@ -64,11 +64,17 @@ JobOutcome PrintSheet(HWND owner, Sheet& sheet, settings::Settings& s, const std
     pd.hwndOwner = owner;
     pd.hDevMode = CopyOfDevMode(KeptDevMode());
     pd.Flags = PD_RETURNDC | PD_NOSELECTION | PD_USEDEVMODECOPIESANDCOLLATE;
-    pd.nPageRanges = 0;
-    pd.nMaxPageRanges = kMaxRanges;
-    pd.lpPageRanges = ranges;
     pd.nMinPage = 1;
     pd.nMaxPage = static_cast<DWORD>(std::max<size_t>(sheet.pageCount, 1));
+    const DWORD lastPage = pd.nMaxPage;
+    // The whole sheet as the initial range: the dialog shows it in its page box, and the user's
+    // choice comes back in place of it. Wine's dialog writes a chosen range only into a range it
+    // was given, and reports it without PD_PAGENUMS (see below).
+    ranges[0].nFromPage = 1;
+    ranges[0].nToPage = lastPage;
+    pd.nPageRanges = 1;
+    pd.nMaxPageRanges = kMaxRanges;
+    pd.lpPageRanges = ranges;
     pd.nCopies = 1;
     pd.nStartPage = START_PAGE_GENERAL;
     const HRESULT hr = PrintDlgExW(&pd);
@@ -101,8 +107,11 @@ JobOutcome PrintSheet(HWND owner, Sheet& sheet, settings::Settings& s, const std
     if (pd.dwResultAction != PD_RESULT_PRINT)
         return JobOutcome::PrinterChanged;
 
+    // Windows marks a chosen range with PD_PAGENUMS. Wine returns the chosen range in place of the
+    // one given but leaves the flag out, so a range other than the whole sheet counts as chosen too.
+    const bool wholeSheet = pd.nPageRanges == 1 && ranges[0].nFromPage == 1 && ranges[0].nToPage == lastPage;
     std::vector<PageRange> chosen;
-    if (pd.Flags & PD_PAGENUMS) {
+    if ((pd.Flags & PD_PAGENUMS) || (!(pd.Flags & PD_CURRENTPAGE) && pd.nPageRanges > 0 && !wholeSheet)) {
         for (DWORD i = 0; i < pd.nPageRanges && i < kMaxRanges; ++i)
             chosen.push_back({ranges[i].nFromPage, ranges[i].nToPage});
     } else if (pd.Flags & PD_CURRENTPAGE) {

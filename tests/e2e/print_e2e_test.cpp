@@ -194,6 +194,44 @@ std::vector<HWND> Cells(HWND main) {
     return cells;
 }
 
+// A control of the system print dialog, in the dialog or in one of its pages.
+HWND DialogControl(HWND dialog, int id) {
+    if (HWND direct = GetDlgItem(dialog, id))
+        return direct;
+    struct Search {
+        int id;
+        HWND found;
+    } search = {id, nullptr};
+    EnumChildWindows(
+        dialog,
+        [](HWND hwnd, LPARAM lp) -> BOOL {
+            auto* q = reinterpret_cast<Search*>(lp);
+            if (GetDlgCtrlID(hwnd) != q->id)
+                return TRUE;
+            q->found = hwnd;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Chooses the pages from `from` to `to` in the system print dialog: its "Pages" button, then either
+// the from and to boxes or the one box of ranges.
+void ChoosePages(HWND system, int from, int to) {
+    constexpr int kPagesButton = 1058, kFromBox = 1152, kToBox = 1153;
+    HWND pages = DialogControl(system, kPagesButton);
+    HWND fromBox = DialogControl(system, kFromBox);
+    ASSERT_TRUE(pages && fromBox) << "no page range in the system print dialog";
+    HWND toBox = DialogControl(system, kToBox);
+    const std::wstring first = std::to_wstring(from), last = std::to_wstring(to);
+    SendMessageW(fromBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>((toBox ? first : first + L"-" + last).c_str()));
+    if (toBox)
+        SendMessageW(toBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(last.c_str()));
+    SendMessageW(pages, BM_CLICK, 0, 0);
+    ASSERT_TRUE(harness::PumpUntil([&] { return SendMessageW(pages, BM_GETCHECK, 0, 0) == BST_CHECKED; }, 5000));
+    EXPECT_FALSE(harness::SaveNamedScreenshot(L"print_system_dialog_range").empty());
+}
+
 constexpr int kColumns = 4;
 constexpr int kPhotos = 25;
 constexpr int kPrintButton = 2501, kPageCount = 2532;
@@ -349,6 +387,16 @@ TEST_F(PrintE2e, SelectedOnlyPrintsTheThreeSelectedOnOnePage) {
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(SendMessageW(GetDlgItem(dialog, 2512), BM_GETCHECK, 0, 0), BST_CHECKED) << "selected only";
     ASSERT_NO_FATAL_FAILURE(Print(dialog, L"print_selected", {photos_[2], photos_[3], photos_[5]}, {1}, [](HWND) {}));
+    CloseDialog(dialog);
+}
+
+// A page range of 2 to 2 chosen in the system dialog prints page 2 alone: the last five photographs.
+TEST_F(PrintE2e, PageRangeTwoToTwoPrintsOnlyPageTwo) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    HWND dialog = OpenDialog(L"2");
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_NO_FATAL_FAILURE(
+        Print(dialog, L"print_range", photos_, {2}, [](HWND system) { ChoosePages(system, 2, 2); }));
     CloseDialog(dialog);
 }
 
