@@ -71,14 +71,13 @@ void RebuildPluginLists(Program& p) {
     host.lock = &p.pluginLock;
     host.folder = p.settings.pluginFolder;
     host.excluded = p.settings.plugins;
-    // Asked without holding the lock across: each walk takes it itself.
-    std::vector<std::wstring> images = plugins::PluginExtensionsOfKind(host, plugins::kImageMask);
-    std::vector<std::wstring> archives = plugins::PluginExtensionsOfKind(host, plugins::kArchiveMask);
+    // Asked without holding the lock across: the walk takes it itself.
+    plugins::PluginExtensionLists lists = plugins::PluginExtensionsByKind(host);
     Lock lock(p);
     p.plugins.folder = host.folder;
     p.plugins.excluded = host.excluded;
-    p.plugins.imageExtensions = std::move(images);
-    p.plugins.archiveExtensions = std::move(archives);
+    p.plugins.imageExtensions = std::move(lists.images);
+    p.plugins.archiveExtensions = std::move(lists.archives);
 }
 
 std::vector<std::wstring> ImagePluginExtensions() {

@@ -299,25 +299,47 @@ bool ShowPluginConfiguration(HWND owner, const std::wstring& folder, const std::
     return configure && plugin.Call([&] { result = configure(owner, 1); }) && result == 0;
 }
 
-std::vector<std::wstring> PluginExtensionsOfKind(const Host& host, uint32_t kindMask) {
-    std::vector<std::wstring> extensions;
+namespace {
+
+// Every enabled module of the folder loaded once, under the lock; `add` gets its kind and each
+// pattern list it reports.
+template <typename Add>
+void ForEachPluginPattern(const Host& host, Add add) {
     if (!Usable(host))
-        return extensions;
+        return;
     LockScope scope(host.lock);
     for (const std::wstring& name : PluginFiles(host.folder)) {
         if (Excluded(host, name))
             continue;
         Plugin plugin;
-        if (!plugin.Load(host.folder, name) || !(plugin.Kind() & kindMask))
+        if (!plugin.Load(host.folder, name) || plugin.Kind() == 0)
             continue;
         for (int n = 2; n < kMaxInfoNumber; n += 2) {
             const std::string patterns = plugin.Info(n);
             if (patterns.empty())
                 break;
-            AddPatternExtensions(platform::AnsiToWide(patterns), &extensions);
+            add(plugin.Kind(), platform::AnsiToWide(patterns));
         }
     }
+}
+
+} // namespace
+
+std::vector<std::wstring> PluginExtensionsOfKind(const Host& host, uint32_t kindMask) {
+    std::vector<std::wstring> extensions;
+    ForEachPluginPattern(host, [&](uint32_t kind, const std::wstring& patterns) {
+        if (kind & kindMask)
+            AddPatternExtensions(patterns, &extensions);
+    });
     return extensions;
+}
+
+PluginExtensionLists PluginExtensionsByKind(const Host& host) {
+    PluginExtensionLists lists;
+    ForEachPluginPattern(host, [&](uint32_t kind, const std::wstring& patterns) {
+        AddPatternExtensions(patterns, kind & kImageMask ? &lists.images : &lists.archives);
+    });
+    return lists;
 }
 
 std::vector<std::wstring> PluginExtensions(const std::wstring& folder, const std::vector<std::wstring>& excluded,

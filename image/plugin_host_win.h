@@ -49,6 +49,12 @@ std::vector<std::wstring> PluginExtensions(const std::wstring& folder, const std
                                            win::CriticalSection* lock);
 // The same for any kind in `kindMask` (kImageMask, kArchiveMask or both).
 std::vector<std::wstring> PluginExtensionsOfKind(const Host& host, uint32_t kindMask);
+// Both kinds at once, in one walk of the folder: each module is loaded once.
+struct PluginExtensionLists {
+    std::vector<std::wstring> images;
+    std::vector<std::wstring> archives;
+};
+PluginExtensionLists PluginExtensionsByKind(const Host& host);
 
 // Decodes a file through the first image plug-in that accepts it; `out` receives 8 or 24 bits per pixel
 // (1 and 4 bits are expanded to 8), format 0. False leaves `out` without pixels.
