@@ -125,7 +125,7 @@ class ZipSource : public ArchiveSource {
 };
 
 // RAR archives through the external module when present, else the built-in reader; members are
-// found by their ordinal and always copied out (solid and compressed data cannot be read in place).
+// found by their ordinal. A pane's load reads through one kept reader instead (RarLoadSource).
 class RarSource : public ArchiveSource {
   public:
     bool ReadMember(const std::wstring& locationPath, const ArchiveEntry& entry, platform::PageBlock* block,
