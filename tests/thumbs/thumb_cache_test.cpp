@@ -451,6 +451,11 @@ TEST(LookupItem, EachItemFindsItsOwnRecordAmongMany) {
     EXPECT_NEAR(f.Shade(block, L"p7.jpg"), 14, 3);
     EXPECT_EQ(f.Shade(block, L"p120.jpg"), -1);
     EXPECT_EQ(f.Shade(block, L"p1.jpg.jpg"), -1);
+    // A reopen holds the records' heads, not a second copy of every slot: a large folder's warm
+    // reopen would otherwise cost the whole data file on top of the pane's thumbnails.
+    const size_t fileBytes =
+        fixtures::ReadWholeFile(thumbs::DataFilePath(f.cache.Path(), thumbs::kFirstDataNumber)).size();
+    EXPECT_LT(block.heads.size() + block.buffer.capacity(), fileBytes / 10);
 }
 
 TEST(LookupItem, ADataFileRewrittenSinceTheReadNeverGivesAnotherRecord) {
