@@ -334,6 +334,58 @@ TEST_F(ExternalE2e, ThePortraitPhotographBecomesTheStretchedWallpaperTurnedUprig
     ShowWindow(main_, SW_RESTORE);
 }
 
+// A member of a ZIP becomes the wallpaper: the decoded member is written, not the archive; the tiled
+// layout is stored as chosen.
+TEST_F(ExternalE2e, AZipMemberBecomesTheTiledWallpaper) {
+    DesktopRestorer restore;
+    DesktopRestorer::Write(L"TileWallpaper", L"0");
+    DesktopRestorer::Write(L"WallpaperStyle", L"2");
+    fixtures::TempFolder root, scratch;
+    std::vector<testzip::Member> members;
+    std::vector<std::wstring> files;
+    for (int i = 0; i < 2; ++i) {
+        files.push_back(scratch / (L"p" + std::to_wstring(i) + L".jpg"));
+        ASSERT_TRUE(photos::WriteJpeg(files.back(), 96 + 32 * i, 64, 70 + i));
+        testzip::Member m;
+        m.name = "photo" + std::to_string(i + 1) + ".jpg";
+        m.data = fixtures::ReadWholeFile(files.back());
+        m.method = i ? 8 : 0;
+        members.push_back(m);
+    }
+    const std::wstring zip = root / L"Tiles.zip";
+    ASSERT_TRUE(testzip::Make(members).bytes.SaveTo(zip));
+    ASSERT_NO_FATAL_FAILURE(Start(zip, L"0/2"));
+    HWND cell = nullptr;
+    for (const harness::ChildInfo& c : harness::Children(main_))
+        if (c.className == L"Quorle_thimg1_class" && c.visible && GetWindowLongPtrW(c.hwnd, GWLP_USERDATA) == 1)
+            cell = c.hwnd;
+    ASSERT_NE(cell, nullptr);
+    PostMessageW(cell, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+    PostMessageW(cell, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+    ASSERT_TRUE(harness::PumpUntil([&] { return RemoteStatusText(status_, 4) == L"1/2"; }, 10000));
+
+    PostMessageW(main_, WM_COMMAND, cmd::kWallpaper, 0);
+    HWND dialog = harness::FindTopWindow(L"#32770", 10000, process_.Id());
+    ASSERT_NE(dialog, nullptr) << "no wallpaper dialog";
+    EXPECT_EQ(IsDlgButtonChecked(dialog, 2211), BST_CHECKED) << "stretched is preset from 0 and 2";
+    SendMessageW(GetDlgItem(dialog, 2212), BM_CLICK, 0, 0);
+    PostMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+
+    const std::wstring saved = copy_.Folder() + L"\\save_wp.bmp";
+    ASSERT_TRUE(harness::PumpUntil([&] { return paths::EqualFold(CurrentWallpaper(), saved); }, 20000))
+        << platform::WideToUtf8(CurrentWallpaper());
+    EXPECT_EQ(DesktopRestorer::Read(L"TileWallpaper"), L"1");
+    EXPECT_EQ(DesktopRestorer::Read(L"WallpaperStyle"), L"0");
+    image::ImagePtr expected = image::LoadImageFromFile(files[1], nullptr, 0);
+    image::ImagePtr written = image::LoadImageFromFile(saved, nullptr, 0);
+    ASSERT_TRUE(expected && expected->pixels && written && written->pixels);
+    ASSERT_EQ(image::Width(*written), 128);
+    ASSERT_EQ(image::Height(*written), 64);
+    ASSERT_EQ(image::BitCount(*expected), 24);
+    const size_t bytes = static_cast<size_t>(image::StrideFor(128, 24)) * 64;
+    EXPECT_TRUE(std::equal(expected->pixels, expected->pixels + bytes, written->pixels));
+}
+
 TEST_F(ExternalE2e, TheVersionBoxHoldsTheMainWindowUntilEscapeOrTheCloseButton) {
     fixtures::TempFolder root;
     ASSERT_TRUE(photos::WriteJpeg(root / L"a.jpg", 160, 120, 3));
