@@ -218,9 +218,29 @@ TEST_F(DragDropE2e, ARightDragCopiesOntoATreeFolderButNotOntoItsOwn) {
     ASSERT_TRUE(WaitCount(0, L"0/2"));
     ASSERT_NO_FATAL_FAILURE(SelectAll(0, L"2/2"));
 
+    // On a folder that takes the items the copy cursor shows; on the pane's own folder the same cursor
+    // as over a window that takes nothing (the "no" cursor). Handles are compared, not images: the
+    // cursor is the one the program's thread set, read through the foreground input state.
     HTREEITEM oneItem = Folder(L"one");
+    HTREEITEM threeItem = Folder(L"three");
     const POINT own = ItemCentre(oneItem);
-    PressAndMove(FirstCell(0), own, false);
+    const auto cursorNow = [] {
+        CURSORINFO info = {};
+        info.cbSize = sizeof info;
+        return GetCursorInfo(&info) ? info.hCursor : nullptr;
+    };
+    PressAndMove(FirstCell(0), ItemCentre(threeItem), false);
+    EXPECT_TRUE(harness::PumpUntil([&] { return Highlighted(threeItem); }, 5000));
+    harness::PumpFor(500);
+    const HCURSOR copying = cursorNow();
+    PointerTo(own);
+    EXPECT_TRUE(harness::PumpUntil([&] { return Highlighted(oneItem) && cursorNow() != copying; }, 5000))
+        << "the cursor over the pane's own folder is the copy cursor";
+    const HCURSOR overOwn = cursorNow();
+    PointerTo(Centre(e2e::ScreenRect(ChildById(main_, 202))));
+    harness::PumpFor(500);
+    EXPECT_EQ(cursorNow(), overOwn) << "over the toolbar, which takes nothing";
+    PointerTo(own);
     EXPECT_TRUE(harness::PumpUntil([&] { return Highlighted(oneItem); }, 5000));
     Release(own, false);
     EXPECT_TRUE(harness::PumpUntil([&] { return !Highlighted(oneItem); }, 5000));
@@ -230,7 +250,6 @@ TEST_F(DragDropE2e, ARightDragCopiesOntoATreeFolderButNotOntoItsOwn) {
     EXPECT_EQ(Count(0), L"2/2");
     EXPECT_EQ(harness::FindTopWindow(L"#32770", 0, process_.Id()), nullptr) << "no dialog of any kind";
 
-    HTREEITEM threeItem = Folder(L"three");
     const POINT target = ItemCentre(threeItem);
     PressAndMove(FirstCell(0), target, false);
     // The drag in progress: the tree folder under the pointer carries the drop highlight.

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,38 @@ std::vector<std::wstring> Lines(const std::wstring& file) {
 }
 
 std::wstring Q(const std::wstring& path) { return L"\"" + path + L"\""; }
+
+// Keys pressed as a keyboard would (SendInput), in order, then released in reverse.
+void Keys(std::initializer_list<WORD> keys) {
+    std::vector<INPUT> in;
+    for (WORD k : keys) {
+        INPUT i = {};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = k;
+        in.push_back(i);
+    }
+    for (auto k = keys.end(); k != keys.begin();) {
+        INPUT i = {};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = *--k;
+        i.ki.dwFlags = KEYEVENTF_KEYUP;
+        in.push_back(i);
+    }
+    SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
+}
+
+void ClickAt(POINT screen) {
+    INPUT in[3] = {};
+    for (INPUT& i : in) {
+        i.type = INPUT_MOUSE;
+        i.mi.dx = static_cast<LONG>(screen.x * 65535LL / (GetSystemMetrics(SM_CXSCREEN) - 1));
+        i.mi.dy = static_cast<LONG>(screen.y * 65535LL / (GetSystemMetrics(SM_CYSCREEN) - 1));
+        i.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    }
+    in[1].mi.dwFlags |= MOUSEEVENTF_LEFTDOWN;
+    in[2].mi.dwFlags |= MOUSEEVENTF_LEFTUP;
+    SendInput(3, in, sizeof(INPUT));
+}
 
 class ExternalE2e : public ::testing::Test {
   protected:
@@ -301,6 +334,58 @@ TEST_F(ExternalE2e, ThePortraitPhotographBecomesTheStretchedWallpaperTurnedUprig
     ShowWindow(main_, SW_RESTORE);
 }
 
+// A member of a ZIP becomes the wallpaper: the decoded member is written, not the archive; the tiled
+// layout is stored as chosen.
+TEST_F(ExternalE2e, AZipMemberBecomesTheTiledWallpaper) {
+    DesktopRestorer restore;
+    DesktopRestorer::Write(L"TileWallpaper", L"0");
+    DesktopRestorer::Write(L"WallpaperStyle", L"2");
+    fixtures::TempFolder root, scratch;
+    std::vector<testzip::Member> members;
+    std::vector<std::wstring> files;
+    for (int i = 0; i < 2; ++i) {
+        files.push_back(scratch / (L"p" + std::to_wstring(i) + L".jpg"));
+        ASSERT_TRUE(photos::WriteJpeg(files.back(), 96 + 32 * i, 64, 70 + i));
+        testzip::Member m;
+        m.name = "photo" + std::to_string(i + 1) + ".jpg";
+        m.data = fixtures::ReadWholeFile(files.back());
+        m.method = i ? 8 : 0;
+        members.push_back(m);
+    }
+    const std::wstring zip = root / L"Tiles.zip";
+    ASSERT_TRUE(testzip::Make(members).bytes.SaveTo(zip));
+    ASSERT_NO_FATAL_FAILURE(Start(zip, L"0/2"));
+    HWND cell = nullptr;
+    for (const harness::ChildInfo& c : harness::Children(main_))
+        if (c.className == L"Quorle_thimg1_class" && c.visible && GetWindowLongPtrW(c.hwnd, GWLP_USERDATA) == 1)
+            cell = c.hwnd;
+    ASSERT_NE(cell, nullptr);
+    PostMessageW(cell, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+    PostMessageW(cell, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+    ASSERT_TRUE(harness::PumpUntil([&] { return RemoteStatusText(status_, 4) == L"1/2"; }, 10000));
+
+    PostMessageW(main_, WM_COMMAND, cmd::kWallpaper, 0);
+    HWND dialog = harness::FindTopWindow(L"#32770", 10000, process_.Id());
+    ASSERT_NE(dialog, nullptr) << "no wallpaper dialog";
+    EXPECT_EQ(IsDlgButtonChecked(dialog, 2211), BST_CHECKED) << "stretched is preset from 0 and 2";
+    SendMessageW(GetDlgItem(dialog, 2212), BM_CLICK, 0, 0);
+    PostMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+
+    const std::wstring saved = copy_.Folder() + L"\\save_wp.bmp";
+    ASSERT_TRUE(harness::PumpUntil([&] { return paths::EqualFold(CurrentWallpaper(), saved); }, 20000))
+        << platform::WideToUtf8(CurrentWallpaper());
+    EXPECT_EQ(DesktopRestorer::Read(L"TileWallpaper"), L"1");
+    EXPECT_EQ(DesktopRestorer::Read(L"WallpaperStyle"), L"0");
+    image::ImagePtr expected = image::LoadImageFromFile(files[1], nullptr, 0);
+    image::ImagePtr written = image::LoadImageFromFile(saved, nullptr, 0);
+    ASSERT_TRUE(expected && expected->pixels && written && written->pixels);
+    ASSERT_EQ(image::Width(*written), 128);
+    ASSERT_EQ(image::Height(*written), 64);
+    ASSERT_EQ(image::BitCount(*expected), 24);
+    const size_t bytes = static_cast<size_t>(image::StrideFor(128, 24)) * 64;
+    EXPECT_TRUE(std::equal(expected->pixels, expected->pixels + bytes, written->pixels));
+}
+
 TEST_F(ExternalE2e, TheVersionBoxHoldsTheMainWindowUntilEscapeOrTheCloseButton) {
     fixtures::TempFolder root;
     ASSERT_TRUE(photos::WriteJpeg(root / L"a.jpg", 160, 120, 3));
@@ -322,15 +407,29 @@ TEST_F(ExternalE2e, TheVersionBoxHoldsTheMainWindowUntilEscapeOrTheCloseButton) 
         EXPECT_EQ(r.left, (m.left + m.right - (r.right - r.left)) >> 1);
         if (round == 0) {
             EXPECT_FALSE(harness::SaveNamedScreenshot(L"version_box").empty());
-            PostMessageW(box, WM_KEYDOWN, VK_ESCAPE, 1);
+            // Real input while the box is open: a click on the picture and the select-all keys reach
+            // nothing of the main window; Escape, queued after them, closes the box.
+            SetForegroundWindow(box);
+            harness::PumpFor(200);
+            RECT cell = {};
+            for (const harness::ChildInfo& c : harness::Children(main_))
+                if (c.className == L"Quorle_thimg1_class" && c.visible)
+                    cell = e2e::ScreenRect(c.hwnd);
+            ClickAt({(cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2});
+            Keys({VK_CONTROL, 'A'});
+            Keys({VK_ESCAPE});
         } else {
             PostMessageW(box, WM_SYSCOMMAND, SC_CLOSE, 0);
         }
         ASSERT_TRUE(harness::PumpUntil([&] { return !IsWindow(box); }, 10000));
         ASSERT_TRUE(harness::PumpUntil([&] { return IsWindowEnabled(main_) != FALSE; }, 5000));
+        harness::PumpFor(300);
+        EXPECT_EQ(RemoteStatusText(status_, 4), L"0/1") << "input reached the main window behind the box";
     }
-    // Its classes went with it, and the program still answers its commands.
-    PostMessageW(main_, WM_COMMAND, cmd::kSelectAll, 0);
+    // Its classes went with it, and the same keys now select: the program answers its keyboard again.
+    SetForegroundWindow(main_);
+    harness::PumpFor(200);
+    Keys({VK_CONTROL, 'A'});
     EXPECT_TRUE(harness::PumpUntil([&] { return RemoteStatusText(status_, 4) == L"1/1"; }, 10000));
 }
 
