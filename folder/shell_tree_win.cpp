@@ -159,12 +159,21 @@ void BuildLocation(ItemData& d, const std::wstring& text) {
     }
 }
 
+// The outside mark (shell_tree_win.h): the roots are in and the worker has answered their checks,
+// so no button changes under a pointer that is about to act on the items.
+void MarkIfSettled() {
+    Tree& t = *g_tree;
+    if (t.filled && t.pending == 0 && t.tree)
+        SetPropW(t.tree, kFilledProperty, reinterpret_cast<HANDLE>(1));
+}
+
 void OnCheckDone(std::unique_ptr<CheckResult> r) {
     Tree& t = *g_tree;
     if (r->generation != t.generation.load())
         return;
     if (t.pending > 0)
         --t.pending;
+    MarkIfSettled();
     ItemData* d = DataOf(static_cast<LPARAM>(r->serial));
     if (!d || !d->item)
         return;
@@ -797,8 +806,7 @@ bool FillRoots() {
         return t.desktop != nullptr;
     t.filled = true;
     const bool inserted = InsertRoots();
-    // Seen from outside (end-to-end tests): the roots are in and expanded as they will start.
-    SetPropW(t.tree, kFilledProperty, reinterpret_cast<HANDLE>(1));
+    MarkIfSettled();
     return inserted;
 }
 

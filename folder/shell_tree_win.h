@@ -80,8 +80,9 @@ bool CreateRoots(HWND treeView, const TreeOptions& options, TreeHost host);
 // the first screen of thumbnails is out, which would otherwise wait for it.
 bool BindRoots(HWND treeView, const TreeOptions& options, TreeHost host);
 bool FillRoots();
-// Whether FillRoots ran for the bound control. Once it has, the control carries the window property
-// kFilledProperty (any non-null value), which other processes can read.
+// Whether FillRoots ran for the bound control. Once it has and the worker has answered the children
+// checks of the items it inserted, the control carries the window property kFilledProperty (any
+// non-null value), which other processes can read: end-to-end tests wait for it before they act.
 bool RootsFilled();
 constexpr wchar_t kFilledProperty[] = L"Quorle_tree_filled";
 
