@@ -5,8 +5,10 @@
 //                 show where any difference goes;
 //   memory        private bytes and working set while the folder is produced, above the idle program.
 // Results are `name=value` lines; nothing is asserted. Usage:
-//   program_bench [PHOTO_FOLDER] [--rounds N]
+//   program_bench [PHOTO_FOLDER] [--rounds N] [--against OTHER_EXE]
 // PHOTO_FOLDER keeps the photographs between runs (default <build root>\bench-photos).
+// --against times only the first screen, of this build's program and of OTHER_EXE (with the
+// English.dll beside it) in alternating rounds, so both see the same load of a shared machine.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -188,9 +190,22 @@ struct FirstScreen {
     size_t cells = 0;
 };
 
-FirstScreen MeasureFirstScreen(const std::wstring& photos, size_t items) {
+// Puts another build's program and language module in place of the copy's.
+bool UseProgram(const e2e::QuorleCopy& copy, const std::wstring& exe) {
+    if (exe.empty())
+        return true;
+    const std::wstring dll = paths::Parent(exe) + L"\\English.dll";
+    return CopyFileW(exe.c_str(), copy.Exe().c_str(), FALSE) &&
+           CopyFileW(dll.c_str(), (copy.Folder() + L"\\English.dll").c_str(), FALSE);
+}
+
+FirstScreen MeasureFirstScreen(const std::wstring& photos, size_t items, const std::wstring& program = {}) {
     FirstScreen r;
     e2e::QuorleCopy copy;
+    if (!UseProgram(copy, program)) {
+        std::fprintf(stderr, "cannot copy %s\n", Narrow(program).c_str());
+        return r;
+    }
     copy.WriteSettings(BenchSettings());
     harness::Process quorle;
     const double t0 = Now();
@@ -490,6 +505,32 @@ bool MeasureMemory(const std::wstring& photos) {
     return finished;
 }
 
+// This build's program against another, alternating rounds: first screen only.
+int CompareFirstScreens(const std::wstring& photos, const std::wstring& other, int rounds) {
+    std::vector<double> ours, theirs, ourCells, theirCells;
+    for (int round = 0; round < rounds; ++round) {
+        for (int which = 0; which < 2; ++which) {
+            const bool isOther = (round + which) % 2 == 0;
+            const FirstScreen f = MeasureFirstScreen(photos, kPhotos, isOther ? other : std::wstring());
+            if (!f.ok) {
+                std::fprintf(stderr, "round %d: the first screen was not completed\n", round + 1);
+                return 1;
+            }
+            std::printf("round=%d program=%s window_s=%.3f first_cell_s=%.3f first_screen_s=%.3f cells=%zu\n",
+                        round + 1, isOther ? "other" : "this", f.window, f.firstCell, f.screen, f.cells);
+            (isOther ? theirs : ours).push_back(f.screen);
+            (isOther ? theirCells : ourCells).push_back(f.firstCell);
+        }
+    }
+    PrintInt("rounds", rounds);
+    Print("other_first_screen_seconds", MedianOf(theirs));
+    Print("this_first_screen_seconds", MedianOf(ours));
+    Print("other_first_cell_seconds", MedianOf(theirCells));
+    Print("this_first_cell_seconds", MedianOf(ourCells));
+    Print("ratio_first_screen_this_to_other", MedianOf(ours) / MedianOf(theirs));
+    return 0;
+}
+
 } // namespace
 
 int main() {
@@ -498,9 +539,12 @@ int main() {
     // <build>\out -> <build root>\bench-photos
     std::wstring photos = paths::Parent(paths::Parent(harness::OutputFolder())) + L"\\bench-photos";
     int rounds = 5;
+    std::wstring other;
     for (int i = 1; argv && i < argc; ++i) {
         if (std::wcscmp(argv[i], L"--rounds") == 0 && i + 1 < argc)
             rounds = std::max(1, _wtoi(argv[++i]));
+        else if (std::wcscmp(argv[i], L"--against") == 0 && i + 1 < argc)
+            other = argv[++i];
         else
             photos = argv[i];
     }
@@ -513,6 +557,8 @@ int main() {
         std::fprintf(stderr, "another Quorle main window is open\n");
         return 1;
     }
+    if (!other.empty())
+        return CompareFirstScreens(photos, other, rounds);
     const settings::Settings s = BenchSettings();
     std::vector<double> screens, firstCells, idles, startups, readies, toolSeconds, toolWalls, ownScreens, ownCells,
         handovers;

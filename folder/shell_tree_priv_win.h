@@ -38,12 +38,15 @@ struct ItemData {
     msg::LocationRequest location; // what this item loads as; pane unset
 };
 
+// The mode of a request that checks nothing: the worker makes the shell's small-icon list.
+constexpr int kPrepareIcons = 2;
+
 // One children check for the worker; it carries its own copy of everything it needs.
 struct CheckRequest {
     uint64_t serial = 0;
     uint32_t generation = 0;
     folder::LocationKind kind = folder::kFileSystemFolder;
-    int mode = 0; // 1 only add a button, 0 only remove one
+    int mode = 0; // 1 only add a button, 0 only remove one; kPrepareIcons: no item, no answer
     win::IdList idList;
     std::wstring path;
     folder::ArchiveRules rules;
@@ -78,6 +81,7 @@ struct Tree {
     POINT pressPoint = {0, 0};      // client coordinates of the last left press
     POINT rightPressPoint = {0, 0}; // and of the last right press
     int pending = 0;
+    bool filled = false; // FillRoots ran for the bound control
 
     // Wine's shell tells only the process that made a change; there the worker watches the
     // expanded folders itself.
@@ -139,6 +143,8 @@ HTREEITEM TargetOr(HTREEITEM item);
 bool StartWorker(Tree& t);
 // Asks the worker whether the item has children (mode 1: only add a button, 0: only remove one).
 void PostCheck(ItemData& d, int mode);
+// Has the worker make the shell's small-icon list, which the roots need, before the tree is filled.
+void PostPrepareIcons();
 void Watch(const ItemData& d);
 // An empty path ends every watch.
 void Unwatch(const std::wstring& path);

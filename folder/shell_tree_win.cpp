@@ -159,12 +159,21 @@ void BuildLocation(ItemData& d, const std::wstring& text) {
     }
 }
 
+// The outside mark (shell_tree_win.h): the roots are in and the worker has answered their checks,
+// so no button changes under a pointer that is about to act on the items.
+void MarkIfSettled() {
+    Tree& t = *g_tree;
+    if (t.filled && t.pending == 0 && t.tree)
+        SetPropW(t.tree, kFilledProperty, reinterpret_cast<HANDLE>(1));
+}
+
 void OnCheckDone(std::unique_ptr<CheckResult> r) {
     Tree& t = *g_tree;
     if (r->generation != t.generation.load())
         return;
     if (t.pending > 0)
         --t.pending;
+    MarkIfSettled();
     ItemData* d = DataOf(static_cast<LPARAM>(r->serial));
     if (!d || !d->item)
         return;
@@ -611,6 +620,8 @@ void RemoveOurSubclass(HWND hwnd) { RemoveWindowSubclass(hwnd, TreeSubclass, kTr
 // The tree forgets the control: its items are gone with it.
 void Detach() {
     Tree& t = *g_tree;
+    if (t.tree)
+        RemovePropW(t.tree, kFilledProperty);
     Deregister();
     Unwatch(std::wstring());
     if (t.tree) {
@@ -661,6 +672,7 @@ LRESULT CALLBACK TreeSubclass(HWND hwnd, UINT message, WPARAM wp, LPARAM lp, UIN
             g_tree->tree = nullptr;
             g_tree->desktop = g_tree->rootsItem = nullptr;
         }
+        RemovePropW(hwnd, kFilledProperty);
         RemoveOurSubclass(hwnd);
         break;
     }
@@ -710,6 +722,10 @@ void StopShellTree() {
 HWND ShellTreeWindow() { return g_tree ? g_tree->tree : nullptr; }
 
 bool CreateRoots(HWND treeView, const TreeOptions& options, TreeHost host) {
+    return BindRoots(treeView, options, std::move(host)) && FillRoots();
+}
+
+bool BindRoots(HWND treeView, const TreeOptions& options, TreeHost host) {
     if (!g_tree || !treeView)
         return false;
     Tree& t = *g_tree;
@@ -718,7 +734,19 @@ bool CreateRoots(HWND treeView, const TreeOptions& options, TreeHost host) {
     t.tree = treeView;
     t.options = options;
     t.host = std::move(host);
+    t.filled = false;
     SetWindowSubclass(treeView, TreeSubclass, kTreeSubclassId, 0);
+    PostPrepareIcons();
+    return true;
+}
+
+bool RootsFilled() { return g_tree && g_tree->tree && g_tree->filled; }
+
+namespace {
+
+bool InsertRoots() {
+    Tree& t = *g_tree;
+    HWND treeView = t.tree;
 
     win::IdList desktop;
     if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOP, desktop.Out())) || !desktop)
@@ -766,6 +794,20 @@ bool CreateRoots(HWND treeView, const TreeOptions& options, TreeHost host) {
     }
     RegisterChanges();
     return t.desktop != nullptr;
+}
+
+} // namespace
+
+bool FillRoots() {
+    if (!g_tree || !g_tree->tree)
+        return false;
+    Tree& t = *g_tree;
+    if (t.filled)
+        return t.desktop != nullptr;
+    t.filled = true;
+    const bool inserted = InsertRoots();
+    MarkIfSettled();
+    return inserted;
 }
 
 LRESULT OnTreeNotify(const NMHDR* hdr, bool* handled) {

@@ -74,6 +74,17 @@ HWND ShellTreeWindow();
 // Binds `treeView`, inserts the roots, expands the ones asked for and registers for shell changes.
 // The program hands in its host and options (app/program_win.h); tests hand in their own.
 bool CreateRoots(HWND treeView, const TreeOptions& options, TreeHost host);
+// The same in two steps. BindRoots only binds the control; FillRoots inserts and expands the roots
+// (the shell's icons and the desktop's enumeration: a few hundred milliseconds), once for a bound
+// control: later calls return at once. The program binds while its windows are made and fills once
+// the first screen of thumbnails is out, which would otherwise wait for it.
+bool BindRoots(HWND treeView, const TreeOptions& options, TreeHost host);
+bool FillRoots();
+// Whether FillRoots ran for the bound control. Once it has and the worker has answered the children
+// checks of the items it inserted, the control carries the window property kFilledProperty (any
+// non-null value), which other processes can read: end-to-end tests wait for it before they act.
+bool RootsFilled();
+constexpr wchar_t kFilledProperty[] = L"Quorle_tree_filled";
 
 // WM_NOTIFY from the tree-view control, forwarded by its parent; `handled` tells whether the
 // result is the tree's answer.

@@ -2,6 +2,7 @@
 // whether folder items have children and, under Wine, watches the expanded folders. It answers to
 // the tree-view control; the protocol is in folder/shell_tree_win.h.
 #include <windows.h>
+#include <shellapi.h>
 #include <shlwapi.h>
 
 #include "common/platform.h"
@@ -106,6 +107,17 @@ bool FolderHasChildren(const CheckRequest& r, const win::MessageWorker& worker) 
     return found;
 }
 
+// The shell's image list of small icons is made on its first use, which takes a while (every stock
+// icon is loaded); the tree needs it only after the program's first screen, and by then it is ready.
+void PrepareSystemIcons() {
+    win::IdList desktop;
+    if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOP, desktop.Out())) || !desktop)
+        return;
+    SHFILEINFOW sfi = {};
+    SHGetFileInfoW(reinterpret_cast<LPCWSTR>(desktop.Get()), 0, &sfi, sizeof sfi,
+                   SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON);
+}
+
 bool VirtualFolderHasChildren(const CheckRequest& r) {
     win::ComPtr<IShellFolder> parent;
     PCUITEMID_CHILD last = nullptr;
@@ -120,6 +132,10 @@ bool VirtualFolderHasChildren(const CheckRequest& r) {
 void RunCheck(std::unique_ptr<CheckRequest> r, const Tree& t) {
     if (t.worker.StopRequested() || r->generation != t.generation.load())
         return;
+    if (r->mode == kPrepareIcons) {
+        PrepareSystemIcons();
+        return;
+    }
     auto result = std::make_unique<CheckResult>();
     result->serial = r->serial;
     result->generation = r->generation;
@@ -281,6 +297,18 @@ void PostCheck(ItemData& d, int mode) {
         r.release();
         ++t.pending;
     }
+}
+
+void PostPrepareIcons() {
+    Tree& t = *g_tree;
+    HWND worker = t.worker.Window();
+    if (!worker || t.worker.StopRequested())
+        return;
+    auto r = std::make_unique<CheckRequest>();
+    r->generation = t.generation.load();
+    r->mode = kPrepareIcons;
+    if (PostMessageW(worker, msg::kTreeCheck, 0, reinterpret_cast<LPARAM>(r.get())))
+        r.release();
 }
 
 void Watch(const ItemData& d) {

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds program_bench for Windows and runs it under Wine in a private Xvfb: the running program's
 # first screen of a 200-photo folder against the headless tool, and its memory while producing.
-#   scripts/bench-program.sh [--rounds N]   (default 5 rounds, medians reported)
+#   scripts/bench-program.sh [--rounds N] [--against OTHER/Quorle.exe]   (default 5 rounds, medians reported)
+# --against times only the first screen of this build's program and of another build's, in
+# alternating rounds.
 # The photographs are made once and kept in build/bench-photos. Prints name=value lines.
 set -u
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -36,4 +38,14 @@ wine cmd /c exit >/dev/null 2>&1 </dev/null
 
 mkdir -p "$build/bench-photos"
 photos=$(winepath -w "$build/bench-photos" 2>/dev/null)
-wine "$exe" "$photos" "$@" </dev/null
+args=()
+while [ $# -gt 0 ]; do
+  if [ "$1" = --against ] && [ $# -ge 2 ]; then
+    args+=(--against "$(winepath -w "$2" 2>/dev/null)")
+    shift 2
+  else
+    args+=("$1")
+    shift
+  fi
+done
+wine "$exe" "$photos" "${args[@]}" </dev/null

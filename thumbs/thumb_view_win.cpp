@@ -851,6 +851,19 @@ bool ViewApplyResult(ThumbView& v, size_t entry, folder::ThumbItem& result) {
     return true;
 }
 
+bool ViewScreenComplete(const ThumbView& v) {
+    bool any = false;
+    for (size_t i = 0; i < v.count; ++i) {
+        const folder::ThumbItem& item = v.items.items[i];
+        if (!item.cellWindow)
+            continue;
+        if (!item.state)
+            return false;
+        any = true;
+    }
+    return any;
+}
+
 void ViewRepaintMissing(ThumbView& v) {
     for (size_t i = 0; i < v.count; ++i)
         if (!v.items.items[i].pixels)

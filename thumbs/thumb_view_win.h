@@ -86,6 +86,8 @@ void ViewRepaintItem(ThumbView& v, size_t index);
 // Moves a worker's result into the item listed at `entry`, wherever sorting has put it, and repaints
 // it; false (nothing changes) when that item has been removed.
 bool ViewApplyResult(ThumbView& v, size_t entry, folder::ThumbItem& result);
+// Whether every item with a cell on the screen is finished (and there is at least one such cell).
+bool ViewScreenComplete(const ThumbView& v);
 // Repaints the cells of the items that still have no thumbnail.
 void ViewRepaintMissing(ThumbView& v);
 // Frees the selected items and closes the gaps (after their files were deleted or moved).

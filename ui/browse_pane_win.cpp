@@ -28,6 +28,7 @@
 #include "ui/menus_win.h"
 #include "ui/picture_info_win.h"
 #include "ui/browse_pane_win.h"
+#include "ui/client_window_win.h"
 #include "ui/popup_preview_win.h"
 
 namespace ui {
@@ -251,6 +252,8 @@ void OnResults(Pane& p, std::unique_ptr<thumbs::ThumbResults> results) {
     for (thumbs::ThumbResult& r : results->results)
         thumbs::ViewApplyResult(*p.view, r.entry, r.item);
     SetPart(p, kPartLocation, std::to_wstring(results->done));
+    if (thumbs::ViewScreenComplete(*p.view))
+        FillFolderTreeSoon(*p.main);
 }
 
 void OnProgress(Pane& p, WPARAM count, LPARAM generation) {
@@ -268,17 +271,20 @@ void OnDone(Pane& p, WPARAM resetBit, LPARAM cacheWillBeWritten) {
         thumbs::ViewLayout(*p.view);
     if (cacheWillBeWritten)
         SetPart(p, kPartCount, lang::Text(20203));
+    FillFolderTreeSoon(*p.main);
 }
 
 void OnIdle(Pane& p) {
     ShowCount(p);
     UpdateTitle(*p.main);
+    FillFolderTreeSoon(*p.main);
 }
 
 void OnCancelled(Pane& p) {
     ReleasePane(p);
     ShowCount(p);
     UpdateTitle(*p.main);
+    FillFolderTreeSoon(*p.main);
 }
 
 void StopOrRelease(Pane& p) {

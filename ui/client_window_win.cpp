@@ -73,6 +73,13 @@ shelltree::TreeOptions TreeOptionsOfProgram() {
 }
 
 constexpr UINT_PTR kHoverSubclassId = 2;
+// The folder tree is filled when the first screen of thumbnails is out, or when nothing is to be
+// loaded, and at the latest this long after the window is made.
+constexpr UINT_PTR kFillTreeBoundTimer = 1;
+constexpr UINT kFillTreeBoundMs = 2500;
+constexpr UINT_PTR kFillTreeSoonTimer = 2;
+// Armed once: results keep coming, and setting the timer again would put the fill off each time.
+bool g_fillSoonArmed = false;
 
 app::Program& P() { return app::TheProgram(); }
 
@@ -175,8 +182,13 @@ bool CreateTreeAreaChildren(HWND area, MainWindow& w) {
     ShowTab(area, 0);
     SetWindowSubclass(tree, HoverFocusSubclass, kHoverSubclassId, reinterpret_cast<DWORD_PTR>(&w));
     SetWindowSubclass(list, HoverFocusSubclass, kHoverSubclassId, reinterpret_cast<DWORD_PTR>(&w));
-    // Without a tree object (its worker could not start) the control stays empty.
-    shelltree::CreateRoots(tree, TreeOptionsOfProgram(), TreeHostOfProgram());
+    // Without a tree object (its worker could not start) the control stays empty. The shell's icons
+    // and the desktop's enumeration would hold up the first screen of thumbnails: the roots come
+    // after it (FillFolderTreeSoon), the timer being the bound.
+    if (shelltree::BindRoots(tree, TreeOptionsOfProgram(), TreeHostOfProgram())) {
+        g_fillSoonArmed = false;
+        SetTimer(area, kFillTreeBoundTimer, kFillTreeBoundMs, nullptr);
+    }
     return true;
 }
 
@@ -188,6 +200,14 @@ LRESULT CALLBACK TreeAreaProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
     }
     case WM_SIZE:
         LayoutTreeArea(hwnd, LOWORD(lp), HIWORD(lp));
+        return 0;
+    case WM_TIMER:
+        if (wp == kFillTreeBoundTimer || wp == kFillTreeSoonTimer) {
+            KillTimer(hwnd, kFillTreeBoundTimer);
+            KillTimer(hwnd, kFillTreeSoonTimer);
+            g_fillSoonArmed = false;
+            shelltree::FillRoots();
+        }
         return 0;
     case WM_NOTIFY: {
         NMHDR* hdr = reinterpret_cast<NMHDR*>(lp);
@@ -294,6 +314,13 @@ HWND CreateClientWindow(MainWindow& w, const RECT& rect) {
     return CreateWindowExW(0, kClientClass, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
                            rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, w.hwnd,
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdClient)), P().instance, &w);
+}
+
+void FillFolderTreeSoon(MainWindow& w) {
+    // A timer message comes only when no other message and no painting is waiting: the pictures
+    // just made are on the screen before the tree takes the thread.
+    if (w.treeArea && !g_fillSoonArmed && !shelltree::RootsFilled())
+        g_fillSoonArmed = SetTimer(w.treeArea, kFillTreeSoonTimer, USER_TIMER_MINIMUM, nullptr) != 0;
 }
 
 void SwitchTreeTab(MainWindow& w) {

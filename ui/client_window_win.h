@@ -8,6 +8,9 @@
 namespace ui {
 
 HWND CreateClientWindow(MainWindow& w, const RECT& rect);
+// The folder tree fills its roots as soon as the thread is otherwise idle (once; later calls do
+// nothing): when the first screen of thumbnails is out or there is nothing to load.
+void FillFolderTreeSoon(MainWindow& w);
 // Shows the other tab of the tree area.
 void SwitchTreeTab(MainWindow& w);
 void RemoveTreeSubclasses(MainWindow& w);

@@ -411,6 +411,8 @@ void TakeCommandLine(MainWindow& w) {
     win::LocalMemory<LPWSTR*> argv(CommandLineToArgvW(GetCommandLineW(), &argc));
     if (argv.Get() && argc >= 2 && PathFileExistsW(argv.Get()[1]))
         OpenPath(argv.Get()[1]);
+    else
+        FillFolderTreeSoon(w); // no first screen to make way for
 }
 
 void OnWorkerReady(MainWindow& w, HWND worker, LPARAM index) {

@@ -5,6 +5,8 @@
 #include "tests/e2e/quorle_copy.h"
 #include "tests/e2e/remote_buffer.h"
 
+#include "folder/shell_tree_win.h"
+
 #include <commctrl.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -101,7 +103,11 @@ class TreeE2e : public ::testing::Test {
         main_ = copy_.Start(process_);
         ASSERT_NE(main_, nullptr) << "no main window within 30 s";
         ASSERT_TRUE(harness::PumpUntil([&] { return (tree_ = ChildById(main_, 402)) != nullptr; }, 10000));
-        ASSERT_TRUE(harness::PumpUntil([&] { return SendMessageW(tree_, TVM_GETCOUNT, 0, 0) >= 2; }, 10000));
+        // The program fills the tree once the first screen of thumbnails is out (or at once without
+        // a folder, and within a few seconds in any case); its mark says the roots are all in.
+        ASSERT_TRUE(harness::PumpUntil([&] { return GetPropW(tree_, shelltree::kFilledProperty) != nullptr; }, 30000))
+            << "the folder tree was not filled";
+        ASSERT_GE(SendMessageW(tree_, TVM_GETCOUNT, 0, 0), 2);
         harness::PumpFor(1500);
     }
     HTREEITEM Roots() { return NextItem(tree_, NextItem(tree_, nullptr, TVGN_ROOT), TVGN_NEXT); }

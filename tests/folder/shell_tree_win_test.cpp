@@ -587,6 +587,41 @@ TEST_F(ShellTreeUi, ExpandsRootFoldersMarkedForStart) {
     EXPECT_EQ(Texts(rootItem), std::vector<std::wstring>{L"kid"});
 }
 
+// The program binds first and fills later, possibly asked more than once, and the control may be
+// bound again: the roots are in exactly once per binding and the outside mark follows.
+TEST_F(ShellTreeUi, RootsAreFilledOncePerBindingAndMarkedWhenIn) {
+    MakeFolder(folder_ / L"kid");
+    roots_[0].flags = 1;
+    ASSERT_TRUE(shelltree::BindRoots(tree_, options_, host_));
+    EXPECT_EQ(TreeView_GetCount(tree_), 0u);
+    EXPECT_FALSE(shelltree::RootsFilled());
+    EXPECT_EQ(GetPropW(tree_, shelltree::kFilledProperty), nullptr);
+
+    ASSERT_TRUE(shelltree::FillRoots());
+    Settle();
+    const UINT filled = TreeView_GetCount(tree_);
+    EXPECT_EQ(filled, 4u) << "desktop, root folders, our root folder and its child";
+    EXPECT_TRUE(shelltree::RootsFilled());
+    EXPECT_NE(GetPropW(tree_, shelltree::kFilledProperty), nullptr);
+    HTREEITEM rootItem = Child(shelltree::RootFoldersItem(), root_);
+    ASSERT_NE(rootItem, nullptr);
+    EXPECT_EQ(Texts(rootItem), std::vector<std::wstring>{L"kid"});
+
+    EXPECT_TRUE(shelltree::FillRoots());
+    Settle();
+    EXPECT_EQ(TreeView_GetCount(tree_), filled);
+    EXPECT_EQ(Texts(shelltree::RootFoldersItem()).size(), 1u);
+
+    // Bound anew, the control starts empty and unmarked until filled again.
+    TreeView_DeleteAllItems(tree_);
+    ASSERT_TRUE(shelltree::BindRoots(tree_, options_, host_));
+    EXPECT_FALSE(shelltree::RootsFilled());
+    EXPECT_EQ(GetPropW(tree_, shelltree::kFilledProperty), nullptr);
+    ASSERT_TRUE(shelltree::FillRoots());
+    Settle();
+    EXPECT_EQ(TreeView_GetCount(tree_), filled);
+}
+
 TEST_F(ShellTreeUi, HiddenFoldersFollowTheSwitch) {
     MakeFolder(folder_ / L"seen");
     MakeFolder(folder_ / L"secret");
