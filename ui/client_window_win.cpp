@@ -239,8 +239,8 @@ LRESULT OnClientCreate(HWND hwnd, MainWindow& w) {
     }
     w.treeArea = CreateWindowExW(0, kTreeAreaClass, nullptr,
                                  WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | (s.treeHidden ? 0 : WS_VISIBLE), 0, 0,
-                                 Scaled(w, s.treeWidth), rc.bottom, hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdTreeArea)),
-                                 P().instance, &w);
+                                 Scaled(w, s.treeWidth), rc.bottom, hwnd,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdTreeArea)), P().instance, &w);
     return w.treeArea ? 0 : -1;
 }
 

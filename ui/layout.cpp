@@ -4,11 +4,14 @@
 
 namespace layout {
 
-PaneRects ComputePaneRects(int w, int h, int treeWidth, bool treeHidden, int paneLayout) {
+namespace {
+
+// Both panes share what the tree leaves, less `gap` between them. At 96 dpi the gap is 2 pixels,
+// which gives each pane ((w - x) / 2 rounded down) - 1; the gap grows with the dpi like the rest.
+PaneRects SplitPanes(int w, int h, int x, int gap, int paneLayout) {
     PaneRects r;
-    const int x = treeHidden ? 0 : treeWidth;
     if (paneLayout == kLayoutBoth) {
-        const int c = (w - x) / 2 - 1;
+        const int c = (w - x - gap) / 2;
         r.pane[0] = FromSize(x, 0, c, h);
         r.pane[1] = FromSize(w - c, 0, c, h);
         r.visible[0] = r.visible[1] = true;
@@ -18,6 +21,12 @@ PaneRects ComputePaneRects(int w, int h, int treeWidth, bool treeHidden, int pan
     r.pane[0] = r.pane[1] = FromSize(x, 0, w - x, h);
     r.visible[shown] = true;
     return r;
+}
+
+} // namespace
+
+PaneRects ComputePaneRects(int w, int h, int treeWidth, bool treeHidden, int paneLayout) {
+    return SplitPanes(w, h, treeHidden ? 0 : treeWidth, 2, paneLayout);
 }
 
 std::wstring TitleText(int activePane, bool hasLocation, const std::wstring& locationText) {
@@ -159,7 +168,7 @@ Size NormalisePreset(int width, int height) {
 }
 
 PaneRects ComputePaneRectsAt(int w, int h, int treeWidth96, bool treeHidden, int paneLayout, int d) {
-    return ComputePaneRects(w, h, dpi::Scale(treeWidth96, d), treeHidden, paneLayout);
+    return SplitPanes(w, h, treeHidden ? 0 : dpi::Scale(treeWidth96, d), dpi::Scale(2, d), paneLayout);
 }
 
 int TreeInnerWidth(int areaWidth, int d) { return std::max(areaWidth - dpi::Scale(4, d), 0); }

@@ -126,7 +126,8 @@ HWND CreateSizeBox(MainWindow& w, HWND parent, int x, int y) {
     HWND box = CreateWindowExW(0, WC_COMBOBOXW, nullptr,
                                WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED |
                                    CBS_HASSTRINGS,
-                               x, y, width, 400, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdSizeBox)),
+                               x, y, width, Scaled(w, 400), parent,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdSizeBox)),
                                P().instance, nullptr);
     if (!box)
         return nullptr;

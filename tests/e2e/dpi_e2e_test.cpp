@@ -66,7 +66,8 @@ Frame Measure(HWND main) {
 // tenth and two pixels of the ratio. The program's own lengths are checked exactly elsewhere.
 void ExpectNear(int base, int scaled, int num, int den, const char* what) {
     const double want = double(base) * num / den;
-    EXPECT_LE(std::abs(scaled - want), want / 10 + 2) << what << ": " << base << " -> " << scaled << ", wanted " << want;
+    EXPECT_LE(std::abs(scaled - want), want / 10 + 2)
+        << what << ": " << base << " -> " << scaled << ", wanted " << want;
 }
 
 // The status bar's height has a floor the control takes from the system's metrics, which follow the
