@@ -16,6 +16,7 @@
 #include "app/rar_password_win.h"
 #include "app/messages.h"
 #include "app/startup_rules.h"
+#include "common/dpi_win.h"
 #include "common/path.h"
 #include "folder/shell_tree_win.h"
 #include "folder/names_win.h"
@@ -23,6 +24,7 @@
 #include "thumbs/thumb_cache.h"
 #include "thumbs/thumb_worker_win.h"
 #include "ui/help_win.h"
+#include "ui/layout.h"
 #include "ui/main_window_win.h"
 #include "ui/menu_bar_win.h"
 #include "ui/menus_win.h"
@@ -202,7 +204,8 @@ void CloseCompanionViewer() {
     }
 }
 
-// Keys 1..5 from the window's placement, its normal rectangle in screen coordinates.
+// Keys 1..5 from the window's placement, its normal rectangle in screen coordinates; the size is
+// stored at 96 dpi, like every length the program keeps, so the file reads the same on any screen.
 void StoreWindowPlacement(Program& p, HWND hwnd) {
     WINDOWPLACEMENT wp = {};
     wp.length = sizeof wp;
@@ -218,8 +221,9 @@ void StoreWindowPlacement(Program& p, HWND hwnd) {
         OffsetRect(&r, mi.rcWork.left - mi.rcMonitor.left, mi.rcWork.top - mi.rcMonitor.top);
     p.settings.windowLeft = r.left;
     p.settings.windowTop = r.top;
-    p.settings.windowWidth = r.right - r.left;
-    p.settings.windowHeight = r.bottom - r.top;
+    const layout::Size size = layout::StoredWindowSize(r.right - r.left, r.bottom - r.top, dpi::OfWindow(hwnd));
+    p.settings.windowWidth = size.width;
+    p.settings.windowHeight = size.height;
 }
 
 void WriteSettings(Program& p) {

@@ -19,3 +19,8 @@ int ArtPercent(int dpi);
 inline int Sane(int dpi) { return dpi > 0 ? dpi : kBase; }
 
 } // namespace dpi
+
+namespace dpi {
+// The side of drawn art made at `size100` pixels for 100 %, in the set chosen for `dpi`.
+inline int ArtSize(int size100, int dpi) { return size100 * ArtPercent(dpi) / 100; }
+} // namespace dpi

@@ -63,3 +63,18 @@ int OfSystem() {
 }
 
 } // namespace dpi
+
+namespace dpi {
+
+int SystemMetric(int index, int d) {
+    using Fn = int(WINAPI*)(int, UINT);
+    static const Fn forDpi = Resolve<Fn>(L"user32.dll", "GetSystemMetricsForDpi");
+    if (forDpi) {
+        const int value = forDpi(index, static_cast<UINT>(Sane(d)));
+        if (value > 0)
+            return value;
+    }
+    return MulDiv(GetSystemMetrics(index), Sane(d), OfSystem());
+}
+
+} // namespace dpi

@@ -13,3 +13,9 @@ int OfPoint(POINT screenPoint);
 int OfSystem();
 
 } // namespace dpi
+
+namespace dpi {
+// A system metric (SM_*) for a window at `dpi`: GetSystemMetricsForDpi where the system has it, else
+// the system-dpi metric scaled from the system's dpi.
+int SystemMetric(int index, int dpi);
+} // namespace dpi

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
-"""Writes the program's pictures from the pixel art below: the command toolbar strip (bitmap 170,
-twelve 16 x 16 images, magenta for transparency), the program icon (100) and the cursors (150 for
-moving the preview, 158..161 for mouse gestures left, right, up, down, 110, 111 and 115 for drops).
+"""Writes the program's pictures from the pixel art below: the command toolbar strip (bitmaps 170,
+171 and 172: twelve images of 16, 24 and 32 pixels for 100, 150 and 200 %, magenta for
+transparency), the program icon (100, 16 to 64 pixels) and the cursors (150 for moving the preview,
+158..161 for mouse gestures left, right, up, down, 110, 111 and 115 for drops; each at 32, 48 and 64
+pixels).
 
     make_art.py OUTPUT_FOLDER
 """
@@ -423,9 +425,35 @@ def grid(art, size):
     return rows
 
 
-def write_toolbar(path):
-    images = [grid(a, 16) for a in TOOLBAR]
-    width, height = 16 * len(images), 16
+# The art is drawn once on its small grid and resampled for larger screens by whole pixels, never
+# blended: 200 % doubles every pixel; 150 % doubles every other one, so a line one pixel wide stays
+# one or two pixels wide and sharp, and shapes keep their place on the grid.
+PERCENTS = (100, 150, 200)
+
+
+def source_index(o, percent):
+    """The source pixel that output pixel o shows when the art is drawn at `percent`."""
+    return o * 100 // percent
+
+
+def first_output(i, percent):
+    """The first output pixel showing source pixel i (where a hot spot lands)."""
+    o = (i * percent + 99) // 100
+    while source_index(o, percent) < i:
+        o += 1
+    return o
+
+
+def scaled(rows, percent):
+    size = len(rows) * percent // 100
+    return [''.join(rows[source_index(y, percent)][source_index(x, percent)] for x in range(size))
+            for y in range(size)]
+
+
+def write_toolbar(path, percent):
+    images = [scaled(grid(a, 16), percent) for a in TOOLBAR]
+    side = len(images[0])
+    width, height = side * len(images), side
     stride = (width * 3 + 3) & ~3
     pixels = bytearray()
     for y in range(height - 1, -1, -1):  # bottom-up rows
@@ -442,19 +470,19 @@ def write_toolbar(path):
         f.write(filehdr + header + pixels)
 
 
-def icon_image(rows, scale):
-    size = 16 * scale
+def icon_image(rows):
+    size = len(rows)
     xor = bytearray()
     for y in range(size - 1, -1, -1):
         for x in range(size):
-            c = PALETTE[rows[y // scale][x // scale]]
+            c = PALETTE[rows[y][x]]
             xor += bytes((c[2], c[1], c[0], 0xFF)) if c else b'\0\0\0\0'
     mask_stride = ((size + 31) // 32) * 4
     mask = bytearray()
     for y in range(size - 1, -1, -1):
         bits = bytearray(mask_stride)
         for x in range(size):
-            if PALETTE[rows[y // scale][x // scale]] is None:
+            if PALETTE[rows[y][x]] is None:
                 bits[x // 8] |= 0x80 >> (x % 8)
         mask += bits
     header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, 32, 0, len(xor) + len(mask), 0, 0, 0, 0)
@@ -462,8 +490,9 @@ def icon_image(rows, scale):
 
 
 def write_icon(path):
+    """The small icon at 16, 24, 32 and the large one at 32, 48, 64 pixels (100, 150, 200 %)."""
     rows = grid(ICON, 16)
-    images = [icon_image(rows, 2), icon_image(rows, 1)]
+    images = [icon_image(scaled(rows, percent)) for percent in (400, 300, 200, 150, 100)]
     out = struct.pack('<HHH', 0, 1, len(images))
     offset = 6 + 16 * len(images)
     for size, data in images:
@@ -475,12 +504,12 @@ def write_icon(path):
         f.write(out)
 
 
-def write_cursor(path, art):
-    rows = grid(art, 32)
-    hot = next((x, y) for y, r in enumerate(rows) for x, ch in enumerate(r) if ch == '+')
+def cursor_image(rows):
+    size = len(rows)
+    stride = ((size + 31) // 32) * 4
     xor, andm = bytearray(), bytearray()
-    for y in range(31, -1, -1):
-        xb, ab = bytearray(4), bytearray(4)
+    for y in range(size - 1, -1, -1):
+        xb, ab = bytearray(stride), bytearray(stride)
         for x, ch in enumerate(rows[y]):
             if ch == '.':
                 ab[x // 8] |= 0x80 >> (x % 8)
@@ -488,18 +517,34 @@ def write_cursor(path, art):
                 xb[x // 8] |= 0x80 >> (x % 8)
         xor += xb
         andm += ab
-    header = struct.pack('<IiiHHIIiiII', 40, 32, 64, 1, 1, 0, len(xor) + len(andm), 0, 0, 2, 0)
+    header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, 1, 0, len(xor) + len(andm), 0, 0, 2, 0)
     colours = bytes((0, 0, 0, 0, 255, 255, 255, 0))
-    data = header + colours + xor + andm
-    out = struct.pack('<HHH', 0, 2, 1) + struct.pack('<BBBBHHII', 32, 32, 0, 0, hot[0], hot[1], len(data), 22) + data
+    return header + colours + xor + andm
+
+
+def write_cursor(path, art):
+    """One cursor at 32, 48 and 64 pixels; the system or the program picks the size for the screen."""
+    rows = grid(art, 32)
+    hot = next((x, y) for y, r in enumerate(rows) for x, ch in enumerate(r) if ch == '+')
+    entries, blobs = b'', []
+    offset = 6 + 16 * len(PERCENTS)
+    for percent in PERCENTS:
+        data = cursor_image(scaled(rows, percent))
+        size = 32 * percent // 100
+        hx, hy = first_output(hot[0], percent), first_output(hot[1], percent)
+        entries += struct.pack('<BBBBHHII', size, size, 0, 0, hx, hy, len(data), offset)
+        offset += len(data)
+        blobs.append(data)
     with open(path, 'wb') as f:
-        f.write(out)
+        f.write(struct.pack('<HHH', 0, 2, len(PERCENTS)) + entries + b''.join(blobs))
 
 
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
-    write_toolbar(os.path.join(out, 'toolbar.bmp'))
+    for percent in PERCENTS:
+        name = 'toolbar.bmp' if percent == 100 else 'toolbar_%d.bmp' % percent
+        write_toolbar(os.path.join(out, name), percent)
     write_icon(os.path.join(out, 'Quorle.ico'))
     write_cursor(os.path.join(out, 'move.cur'), MOVE)
     write_cursor(os.path.join(out, 'gesture_left.cur'), ARROW_LEFT)

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "common/dpi.h"
+#include "common/dpi_win.h"
 #include "common/scoped_win.h"
 #include "folder/captions.h"
 #include "folder/sorting.h"
@@ -54,6 +56,7 @@ struct ThumbView {
     int pane = 0;
     HINSTANCE instance = nullptr;
     HFONT font = nullptr;
+    int dpi = 96; // the main window's: the font was made for it
     const settings::Settings* settings = nullptr;
     ViewHost* host = nullptr;
     std::wstring placeholder;
@@ -120,6 +123,23 @@ void RecordPositions(ThumbView& v) {
             v.positions[v.items.items[i].entry] = i;
 }
 
+// The gesture cursors hold images for 100, 150 and 200 %; the one for the view's dpi is loaded once
+// and kept for the life of the process (SetCursor borrows it).
+HCURSOR GestureCursor(const ThumbView& v, int dir) {
+    static HCURSOR loaded[3][4] = {};
+    const int percent = dpi::ArtPercent(v.dpi);
+    const int set = percent == 200 ? 2 : percent == 150 ? 1 : 0;
+    HCURSOR& c = loaded[set][dir & 3];
+    if (!c) {
+        const int side = dpi::ArtSize(32, v.dpi);
+        c = static_cast<HCURSOR>(
+            LoadImageW(v.instance, MAKEINTRESOURCEW(kGestureCursorBase + (dir & 3)), IMAGE_CURSOR, side, side, 0));
+        if (!c)
+            c = LoadCursorW(v.instance, MAKEINTRESOURCEW(kGestureCursorBase + (dir & 3)));
+    }
+    return c;
+}
+
 void ComputeGeometry(ThumbView& v) {
     const settings::Settings& s = S(v);
     {
@@ -129,14 +149,18 @@ void ComputeGeometry(ThumbView& v) {
         GetTextMetricsW(dc.Get(), &tm);
         v.fontHeight = tm.tmHeight;
     }
-    v.lineHeight = v.fontHeight + 2;
+    // The font was made for the screen's dpi; the gap between lines, a 96-dpi length, follows it.
+    const int windowDpi = v.dpi;
+    v.lineHeight = v.fontHeight + dpi::Scale(2, windowDpi);
     const int lines = int(s.captionName) + int(s.captionSize) + int(s.captionBitDepth) + int(s.captionDate);
     v.textHeight = !s.showCaptions ? 0 : v.lineHeight * (lines ? lines : 1);
     v.boxWidth = ClampBoxSide(s.thumbWidth);
     v.boxHeight = ClampBoxSide(s.thumbHeight);
     v.border = s.thumbBorder;
-    v.cellWidth = v.boxWidth + (v.border ? GetSystemMetrics(SM_CXEDGE) : 0);
-    v.cellHeight = v.boxHeight + v.textHeight + (v.border ? GetSystemMetrics(SM_CYEDGE) : 0);
+    // The box stays in pixels of the picture (the cache does not change with the screen); the edge
+    // around it is the system's at the window's dpi.
+    v.cellWidth = v.boxWidth + (v.border ? dpi::SystemMetric(SM_CXEDGE, windowDpi) : 0);
+    v.cellHeight = v.boxHeight + v.textHeight + (v.border ? dpi::SystemMetric(SM_CYEDGE, windowDpi) : 0);
 }
 
 void RepaintCell(HWND picture) {
@@ -432,7 +456,7 @@ void OnMouseMove(ThumbView& v, LPARAM lp) {
         v.mode = left ? Mode::LeftGesture : Mode::RightGesture;
         v.direction = dir;
         v.press = pt;
-        SetCursor(LoadCursorW(v.instance, MAKEINTRESOURCEW(kGestureCursorBase + dir)));
+        SetCursor(GestureCursor(v, dir));
         return;
     }
     if (v.pressWhere != Where::Area && v.host->ViewCanDrag()) {
@@ -659,6 +683,7 @@ LRESULT CALLBACK AreaProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
         v->pane = args->pane & 1;
         v->instance = args->instance;
         v->font = args->font;
+        v->dpi = dpi::Sane(args->dpi);
         v->settings = args->settings;
         v->host = args->host;
         v->placeholder = args->placeholder;
@@ -803,8 +828,9 @@ void ViewGeometryChanged(ThumbView& v) {
     RedrawWindow(v.area, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
-void ViewSetLook(ThumbView& v, HFONT font, const std::wstring& placeholder) {
+void ViewSetLook(ThumbView& v, HFONT font, const std::wstring& placeholder, int dpi) {
     v.font = font;
+    v.dpi = dpi::Sane(dpi);
     v.placeholder = placeholder;
     ViewGeometryChanged(v);
 }

@@ -51,6 +51,7 @@ struct ViewCreateArgs {
     int id = 502;
     HINSTANCE instance = nullptr;
     HFONT font = nullptr;                        // the pane font, borrowed: see ViewSetLook
+    int dpi = 96;                                 // the screen's dpi the font was made for
     const settings::Settings* settings = nullptr; // read at every layout and paint
     ViewHost* host = nullptr;
     std::wstring placeholder; // drawn in cells whose picture could not be made
@@ -76,7 +77,7 @@ void ViewLayout(ThumbView& v, int width = 0, int height = 0);
 void ViewGeometryChanged(ThumbView& v);
 // A new pane font (borrowed: the caller keeps it alive until the next call or the window's end) and
 // placeholder text, after a change of font or language; the cells are remade for the new text height.
-void ViewSetLook(ThumbView& v, HFONT font, const std::wstring& placeholder);
+void ViewSetLook(ThumbView& v, HFONT font, const std::wstring& placeholder, int dpi);
 // A WM_VSCROLL code (SB_LINEUP ... SB_ENDSCROLL); `track` is the thumb position for the thumb codes.
 void ViewScroll(ThumbView& v, int code, int track = 0);
 void ViewSelectAll(ThumbView& v, bool select);

@@ -108,13 +108,14 @@ int WidestOf(HDC dc, UINT first) {
 void SetStatusParts(Pane& p) {
     win::WindowDC dc(p.status);
     win::SelectObjectScope select(dc.Get(), p.main->font.Get());
+    layout::StatusTextWidths t;
+    t.reload = TextWidth(dc.Get(), lang::Text(20200));
+    t.stop = TextWidth(dc.Get(), lang::Text(20201));
+    t.widestSort = WidestOf(dc.Get(), cmd::kSortFirst);
+    t.widestFilter = WidestOf(dc.Get(), cmd::kFilterFirst);
+    t.digit = TextWidth(dc.Get(), L"0");
     int edges[6];
-    edges[0] = TextWidth(dc.Get(), lang::Text(20200)) + 7;
-    edges[1] = edges[0] + TextWidth(dc.Get(), lang::Text(20201)) + 9;
-    edges[2] = edges[1] + WidestOf(dc.Get(), cmd::kSortFirst) + 9;
-    edges[3] = edges[2] + WidestOf(dc.Get(), cmd::kFilterFirst) + 9;
-    edges[4] = edges[3] + 9 * TextWidth(dc.Get(), L"0") + 9;
-    edges[5] = -1;
+    layout::StatusPartEdges(t, p.main->dpi, edges);
     SendMessageW(p.status, SB_SETPARTS, 6, reinterpret_cast<LPARAM>(edges));
     SetPart(p, kPartReload, lang::Text(20200));
     SetPart(p, kPartStop, lang::Text(20201));
@@ -399,6 +400,7 @@ LRESULT OnPaneCreate(Pane& p) {
     args.id = kIdThumbArea;
     args.instance = instance;
     args.font = p.main->font.Get();
+    args.dpi = p.main->dpi;
     args.settings = &P().settings;
     args.host = &p;
     args.placeholder = lang::Text(30000);
@@ -622,7 +624,7 @@ void RestylePane(HWND pane) {
     Pane* p = PaneOf(pane);
     if (!p)
         return;
-    thumbs::ViewSetLook(*p->view, p->main->font.Get(), lang::Text(30000));
+    thumbs::ViewSetLook(*p->view, p->main->font.Get(), lang::Text(30000), p->main->dpi);
     // The count and location parts say what the pane is doing; only the fixed texts are renewed.
     const std::wstring count = PartText(*p, kPartCount), location = PartText(*p, kPartLocation);
     SendMessageW(p->status, WM_SETFONT, reinterpret_cast<WPARAM>(p->main->font.Get()), FALSE);

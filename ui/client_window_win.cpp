@@ -139,7 +139,8 @@ void ShowTab(HWND area, int tab) {
 
 void LayoutTreeArea(HWND area, int width, int height) {
     HWND tabs = Child(area, kIdTreeTabs);
-    const int inner = width - 4 > 0 ? width - 4 : 0;
+    const MainWindow* w = TheMainWindow();
+    const int inner = layout::TreeInnerWidth(width, w ? w->dpi : dpi::kBase);
     RECT display = {0, 0, inner, height};
     SendMessageW(tabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
     const int tabHeight = display.top;
@@ -249,7 +250,7 @@ LRESULT OnClientCreate(HWND hwnd, MainWindow& w) {
     GetClientRect(hwnd, &rc);
     const settings::Settings& s = P().settings;
     const layout::PaneRects rects =
-        layout::ComputePaneRects(rc.right, rc.bottom, s.treeWidth, s.treeHidden, s.paneLayout);
+        layout::ComputePaneRectsAt(rc.right, rc.bottom, s.treeWidth, s.treeHidden, s.paneLayout, w.dpi);
     // Both panes start hidden; the first layout shows the ones in use.
     for (int i = 0; i < 2; ++i) {
         w.panes[i] = CreateBrowsePane(w, i, rects.pane[i]);
@@ -258,8 +259,8 @@ LRESULT OnClientCreate(HWND hwnd, MainWindow& w) {
     }
     w.treeArea = CreateWindowExW(0, kTreeAreaClass, nullptr,
                                  WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | (s.treeHidden ? 0 : WS_VISIBLE), 0, 0,
-                                 s.treeWidth, rc.bottom, hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdTreeArea)),
-                                 P().instance, &w);
+                                 Scaled(w, s.treeWidth), rc.bottom, hwnd,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdTreeArea)), P().instance, &w);
     return w.treeArea ? 0 : -1;
 }
 
@@ -274,10 +275,8 @@ LRESULT CALLBACK ClientProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
     case WM_CREATE:
         return OnClientCreate(hwnd, *w);
     case WM_SIZE:
-        if (w) {
-            MoveWindow(w->treeArea, 0, 0, P().settings.treeWidth, HIWORD(lp), TRUE);
+        if (w)
             LayoutClient(*w);
-        }
         return 0;
     case WM_NCDESTROY:
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
@@ -360,8 +359,10 @@ void LayoutClient(MainWindow& w) {
     RECT rc;
     GetClientRect(w.client, &rc);
     const settings::Settings& s = P().settings;
+    // Key 8 keeps the tree width at 96 dpi.
+    MoveWindow(w.treeArea, 0, 0, Scaled(w, s.treeWidth), rc.bottom, TRUE);
     const layout::PaneRects rects =
-        layout::ComputePaneRects(rc.right, rc.bottom, s.treeWidth, s.treeHidden, s.paneLayout);
+        layout::ComputePaneRectsAt(rc.right, rc.bottom, s.treeWidth, s.treeHidden, s.paneLayout, w.dpi);
     for (int i = 0; i < 2; ++i) {
         const layout::Rect& r = rects.pane[i];
         MoveWindow(w.panes[i], r.left, r.top, r.Width(), r.Height(), TRUE);

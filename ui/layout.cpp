@@ -4,11 +4,14 @@
 
 namespace layout {
 
-PaneRects ComputePaneRects(int w, int h, int treeWidth, bool treeHidden, int paneLayout) {
+namespace {
+
+// Both panes share what the tree leaves, less `gap` between them. At 96 dpi the gap is 2 pixels,
+// which gives each pane ((w - x) / 2 rounded down) - 1; the gap grows with the dpi like the rest.
+PaneRects SplitPanes(int w, int h, int x, int gap, int paneLayout) {
     PaneRects r;
-    const int x = treeHidden ? 0 : treeWidth;
     if (paneLayout == kLayoutBoth) {
-        const int c = (w - x) / 2 - 1;
+        const int c = (w - x - gap) / 2;
         r.pane[0] = FromSize(x, 0, c, h);
         r.pane[1] = FromSize(w - c, 0, c, h);
         r.visible[0] = r.visible[1] = true;
@@ -18,6 +21,12 @@ PaneRects ComputePaneRects(int w, int h, int treeWidth, bool treeHidden, int pan
     r.pane[0] = r.pane[1] = FromSize(x, 0, w - x, h);
     r.visible[shown] = true;
     return r;
+}
+
+} // namespace
+
+PaneRects ComputePaneRects(int w, int h, int treeWidth, bool treeHidden, int paneLayout) {
+    return SplitPanes(w, h, treeHidden ? 0 : treeWidth, 2, paneLayout);
 }
 
 std::wstring TitleText(int activePane, bool hasLocation, const std::wstring& locationText) {
@@ -144,8 +153,12 @@ Rect PlacePreview(const Rect& cell, int w, int h, int clientTop, int minLeft, co
 
 std::wstring SizeText(int width, int height) { return std::to_wstring(width) + L"x" + std::to_wstring(height); }
 
-int SizeBoxWidth(int widestTextWidth, int digitWidth, int scrollBarWidth) {
-    return std::max(widestTextWidth, 7 * digitWidth) + scrollBarWidth + 10;
+int ButtonHeight(int textHeight, int d) {
+    return std::max(textHeight + dpi::Scale(9, d), dpi::Scale(22, d));
+}
+
+int SizeBoxWidth(int widestTextWidth, int digitWidth, int scrollBarWidth, int d) {
+    return std::max(widestTextWidth, 7 * digitWidth) + scrollBarWidth + dpi::Scale(10, d);
 }
 
 Size NormalisePreset(int width, int height) {
@@ -153,5 +166,36 @@ Size NormalisePreset(int width, int height) {
         return {};
     return {Clamp(width, 32, 800), Clamp(height, 32, 800)};
 }
+
+PaneRects ComputePaneRectsAt(int w, int h, int treeWidth96, bool treeHidden, int paneLayout, int d) {
+    return SplitPanes(w, h, treeHidden ? 0 : dpi::Scale(treeWidth96, d), dpi::Scale(2, d), paneLayout);
+}
+
+int TreeInnerWidth(int areaWidth, int d) { return std::max(areaWidth - dpi::Scale(4, d), 0); }
+
+void StatusPartEdges(const StatusTextWidths& t, int d, int edges[6]) {
+    // The gaps add up at 96 dpi and are scaled as one length, so rounding does not pile up.
+    const int texts[5] = {t.reload, t.stop, t.widestSort, t.widestFilter, 9 * t.digit};
+    const int gaps96[5] = {7, 9, 9, 9, 9};
+    int text = 0, gap96 = 0;
+    for (int i = 0; i < 5; ++i) {
+        text += texts[i];
+        gap96 += gaps96[i];
+        edges[i] = text + dpi::Scale(gap96, d);
+    }
+    edges[5] = -1;
+}
+
+int MenuBarButtonWidth(int textWidth, int d) { return textWidth + dpi::Scale(12, d); }
+
+int MenuItemHeight(int textHeight, int d) { return textHeight + dpi::Scale(6, d); }
+
+int MenuCheckColumn(int checkMarkWidth, int d) { return checkMarkWidth + dpi::Scale(7, d); }
+
+Rect WindowAt(const Rect& saved, int d) {
+    return FromSize(saved.left, saved.top, dpi::Scale(saved.Width(), d), dpi::Scale(saved.Height(), d));
+}
+
+Size StoredWindowSize(int width, int height, int d) { return {dpi::Unscale(width, d), dpi::Unscale(height, d)}; }
 
 } // namespace layout

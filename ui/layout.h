@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "common/dpi.h"
+
 namespace layout {
 
 // A rectangle as edges, like RECT.
@@ -82,10 +84,10 @@ Rect PlacePreview(const Rect& cell, int w, int h, int clientTop, int minLeft, co
 
 // "140x105".
 std::wstring SizeText(int width, int height);
-// Button height of both toolbars for a font of text height t.
-inline int ButtonHeight(int textHeight) { return textHeight + 9 > 22 ? textHeight + 9 : 22; }
-// Width of the size box.
-int SizeBoxWidth(int widestTextWidth, int digitWidth, int scrollBarWidth);
+// Button height of both toolbars for a font of text height t (measured at `dpi`).
+int ButtonHeight(int textHeight, int dpi = dpi::kBase);
+// Width of the size box; the text and system widths are measured at `dpi`.
+int SizeBoxWidth(int widestTextWidth, int digitWidth, int scrollBarWidth, int dpi = dpi::kBase);
 
 // A preset as the preset dialog stores it: both sides clamped to 32..800, or 0 x 0 when either is 0.
 struct Size {
@@ -93,5 +95,38 @@ struct Size {
     int height = 0;
 };
 Size NormalisePreset(int width, int height);
+
+// --- The main window at a screen's dpi ---
+// Lengths written here are at 96 dpi; text widths and heights passed in are measured with the font
+// made for the window's dpi, so they have already grown with it.
+
+// The panes beside a tree area whose width is stored in 96-dpi units (settings key 8).
+PaneRects ComputePaneRectsAt(int w, int h, int treeWidth96, bool treeHidden, int paneLayout, int dpi);
+// Width of the tab control and the lists of a tree area `areaWidth` wide.
+int TreeInnerWidth(int areaWidth, int dpi);
+
+// A browse pane's status bar: the right edges of its six parts (the last one -1, to the end).
+struct StatusTextWidths {
+    int reload = 0;
+    int stop = 0;
+    int widestSort = 0;
+    int widestFilter = 0;
+    int digit = 0;
+};
+void StatusPartEdges(const StatusTextWidths& t, int dpi, int edges[6]);
+
+// A menu-bar button around a caption `textWidth` wide.
+int MenuBarButtonWidth(int textWidth, int dpi);
+// Owner-drawn menu items: the height of a text line and the check-mark column.
+int MenuItemHeight(int textHeight, int dpi);
+int MenuCheckColumn(int checkMarkWidth, int dpi);
+
+// The main window's saved placement (keys 2..5): the position is a point on the screen and stays
+// as it is (it picks the monitor); the size is in 96-dpi units.
+Rect WindowAt(const Rect& saved, int dpi);
+// The window's size at `dpi` as it is stored.
+Size StoredWindowSize(int width, int height, int dpi);
+// A tree-area width at `dpi` as key 8 keeps it.
+inline int StoredTreeWidth(int width, int dpi) { return dpi::Unscale(width, dpi); }
 
 } // namespace layout

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/language_win.h"
+#include "common/dpi_win.h"
 #include "app/messages.h"
 #include "app/broker.h"
 #include "app/program_state_win.h"
@@ -57,16 +58,17 @@ void MeasureFont(MainWindow& w) {
     SIZE digit = {};
     GetTextExtentPoint32W(dc.Get(), L"0", 1, &digit);
     w.textHeight = tm.tmHeight;
-    w.itemHeight = tm.tmHeight + 6;
+    w.itemHeight = layout::MenuItemHeight(tm.tmHeight, w.dpi);
     w.digitWidth = digit.cx;
-    w.checkWidth = LOWORD(GetMenuCheckMarkDimensions()) + 7;
-    w.buttonHeight = layout::ButtonHeight(w.textHeight);
+    w.checkWidth = layout::MenuCheckColumn(dpi::SystemMetric(SM_CXMENUCHECK, w.dpi), w.dpi);
+    w.buttonHeight = layout::ButtonHeight(w.textHeight, w.dpi);
 }
 
 void CreateUiFont(MainWindow& w) {
     const settings::Settings& s = P().settings;
     LOGFONTW lf = {};
-    lf.lfHeight = s.fontHeight;
+    // Key 56 holds a height at 96 dpi (-12, -14, -16): the same point size on every screen.
+    lf.lfHeight = dpi::FontHeight(s.fontHeight, w.dpi);
     lf.lfWeight = s.fontWeight;
     lf.lfCharSet = DEFAULT_CHARSET;
     s.fontFace.copy(lf.lfFaceName, s.fontFace.size() < 31 ? s.fontFace.size() : 31);
@@ -135,6 +137,7 @@ void Restyle(MainWindow& w) {
 }
 
 LRESULT OnCreate(MainWindow& w) {
+    w.dpi = dpi::OfWindow(w.hwnd);
     CreateUiFont(w);
     MeasureFont(w);
     menus::SetMenuMetrics(w.font.Get(), w.checkWidth, w.itemHeight);
@@ -152,6 +155,18 @@ LRESULT OnCreate(MainWindow& w) {
         SetPaneActiveLook(w.panes[i], i == (P().settings.activePane & 1));
     UpdateTitle(w);
     return 0;
+}
+
+// The window moved to a monitor of another dpi (or the monitor's scale changed): it takes the
+// rectangle the system suggests, then fonts, images, the rebar, the tree area and the panes are made
+// again for the new dpi. Thumbnails stay as they are: the box is in pixels of the picture.
+void OnDpiChanged(MainWindow& w, int newDpi, const RECT* suggested) {
+    w.dpi = dpi::Sane(newDpi);
+    if (suggested)
+        SetWindowPos(w.hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    Restyle(w);
+    LayoutClient(w);
 }
 
 void OnSize(MainWindow& w, WPARAM kind) {
@@ -195,7 +210,7 @@ void SortBothPanes(MainWindow& w, int mode) {
 void FitAcross(MainWindow& w, int n) {
     settings::Settings& s = P().settings;
     const thumbs::BoxSize box =
-        thumbs::FitAcrossBox(ThumbAreaWidth(w), n, s.thumbBorder ? GetSystemMetrics(SM_CXEDGE) : 0);
+        thumbs::FitAcrossBox(ThumbAreaWidth(w), n, s.thumbBorder ? dpi::SystemMetric(SM_CXEDGE, w.dpi) : 0);
     if (box.width == s.thumbWidth && box.height == s.thumbHeight)
         return;
     s.thumbWidth = box.width;
@@ -565,6 +580,9 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
     case WM_SIZE:
         OnSize(*w, wp);
         return 0;
+    case WM_DPICHANGED:
+        OnDpiChanged(*w, LOWORD(wp), reinterpret_cast<const RECT*>(lp));
+        return 0;
     case WM_ACTIVATE:
         w->active = LOWORD(wp) != WA_INACTIVE;
         break;
@@ -670,7 +688,9 @@ bool RegisterMainClass(HINSTANCE instance) {
 
 HWND CreateMainWindow(HINSTANCE instance, std::function<void(MainWindow&)> tearDown) {
     const settings::Settings& s = P().settings;
-    layout::Rect saved = layout::FromSize(s.windowLeft, s.windowTop, s.windowWidth, s.windowHeight);
+    const layout::Rect saved96 = layout::FromSize(s.windowLeft, s.windowTop, s.windowWidth, s.windowHeight);
+    // The size is kept at 96 dpi; the window opens at the dpi of the monitor its corner is on.
+    const layout::Rect saved = layout::WindowAt(saved96, dpi::OfPoint({saved96.left, saved96.top}));
     layout::Rect r = layout::PlaceInWorkArea(saved, WorkAreaNear(saved));
     auto w = std::make_unique<MainWindow>();
     w->tearDown = std::move(tearDown);

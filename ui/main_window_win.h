@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "common/dpi.h"
 #include "common/scoped_win.h"
 #include "folder/change_watch_win.h"
 #include "folder/pane_location.h"
@@ -39,7 +40,9 @@ constexpr int kIdPaneStatus = 503;
 
 struct MainWindow {
     HWND hwnd = nullptr;
-    win::Font font; // the user-interface font
+    // The dpi the window is shown at: every 96-dpi length of the frame is scaled by it when used.
+    int dpi = 96;
+    win::Font font; // the user-interface font, made for `dpi`
     int textHeight = 0;
     int itemHeight = 0;
     int digitWidth = 0;
@@ -110,5 +113,7 @@ void CheckPanes(MainWindow& w);
 void ActivatePane(MainWindow& w, int pane);
 // Lays out the client window for the current tree and pane settings.
 void LayoutClient(MainWindow& w);
+// A length written at 96 dpi, for this window.
+inline int Scaled(const MainWindow& w, int length96) { return dpi::Scale(length96, w.dpi); }
 
 } // namespace ui

@@ -11,6 +11,8 @@
 #include "ui/browse_pane_win.h"
 #include "ui/size_box_win.h"
 
+#include "common/dpi_win.h"
+
 namespace ui {
 
 namespace {
@@ -120,11 +122,12 @@ void ReloadBothPanes(MainWindow& w) {
 
 HWND CreateSizeBox(MainWindow& w, HWND parent, int x, int y) {
     const int width = layout::SizeBoxWidth(TextWidth(parent, w.font.Get(), lang::Text(20070)), w.digitWidth,
-                                           GetSystemMetrics(SM_CXVSCROLL));
+                                           dpi::SystemMetric(SM_CXVSCROLL, w.dpi), w.dpi);
     HWND box = CreateWindowExW(0, WC_COMBOBOXW, nullptr,
                                WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED |
                                    CBS_HASSTRINGS,
-                               x, y, width, 400, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdSizeBox)),
+                               x, y, width, Scaled(w, 400), parent,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdSizeBox)),
                                P().instance, nullptr);
     if (!box)
         return nullptr;
@@ -135,7 +138,7 @@ HWND CreateSizeBox(MainWindow& w, HWND parent, int x, int y) {
 
 void OnSizeBoxMeasure(MainWindow& w, MEASUREITEMSTRUCT* mis) {
     // The closed box fits inside a toolbar button row.
-    int height = w.buttonHeight - 6;
+    int height = w.buttonHeight - Scaled(w, 6);
     mis->itemHeight = static_cast<UINT>(height > w.textHeight ? height : w.textHeight);
 }
 
@@ -159,7 +162,7 @@ void OnSizeBoxDraw(MainWindow& w, const DRAWITEMSTRUCT* dis) {
     win::SelectObjectScope select(dc, w.font.Get());
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, grey ? 0x808080 : GetSysColor(COLOR_WINDOWTEXT));
-    r.left += 2;
+    r.left += Scaled(w, 2);
     DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
 }
 

@@ -4,6 +4,8 @@
 #include <commctrl.h>
 #include <uxtheme.h>
 
+#include <algorithm>
+
 #include "app/language_win.h"
 #include "app/program_state_win.h"
 #include "ui/commands.h"
@@ -19,6 +21,20 @@ namespace {
 constexpr UINT_PTR kSubclassId = 1;
 constexpr COLORREF kRebarBack = 0xF0F0F0;
 constexpr COLORREF kMagenta = RGB(255, 0, 255);
+// The command images, drawn at 16, 24 and 32 pixels for 100, 150 and 200 %.
+constexpr int kToolbarArt100 = 170;
+constexpr int kToolbarArt150 = 171;
+constexpr int kToolbarArt200 = 172;
+
+int ImageSide(const MainWindow& w) { return dpi::ArtSize(16, w.dpi); }
+
+int ToolbarArt(int windowDpi) {
+    switch (dpi::ArtPercent(windowDpi)) {
+    case 150: return kToolbarArt150;
+    case 200: return kToolbarArt200;
+    default: return kToolbarArt100;
+    }
+}
 
 struct CommandButton {
     int command; // 0 for a separator
@@ -73,7 +89,7 @@ HWND CreateToolbar(MainWindow& w, int id, DWORD extraStyle) {
     if (!tb)
         return nullptr;
     SendMessageW(tb, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    SendMessageW(tb, TB_SETBITMAPSIZE, 0, MAKELPARAM(16, 16));
+    SendMessageW(tb, TB_SETBITMAPSIZE, 0, MAKELPARAM(ImageSide(w), ImageSide(w)));
     SendMessageW(tb, WM_SETFONT, reinterpret_cast<WPARAM>(w.font.Get()), FALSE);
     SendMessageW(tb, TB_SETTOOLTIPS, reinterpret_cast<WPARAM>(w.tooltip), 0);
     return tb;
@@ -91,8 +107,10 @@ int IdealWidth(HWND tb) {
 
 void FitButtonHeight(MainWindow& w, HWND tb) {
     DWORD size = static_cast<DWORD>(SendMessageW(tb, TB_GETBUTTONSIZE, 0, 0));
-    if (HIWORD(size) != w.buttonHeight)
-        SendMessageW(tb, TB_SETBUTTONSIZE, 0, MAKELPARAM(LOWORD(size), w.buttonHeight));
+    // The toolbar's own padding around an image does not grow with the dpi everywhere.
+    const int width = std::max<int>(LOWORD(size), ImageSide(w) + Scaled(w, 7));
+    if (HIWORD(size) != w.buttonHeight || LOWORD(size) != width)
+        SendMessageW(tb, TB_SETBUTTONSIZE, 0, MAKELPARAM(width, w.buttonHeight));
     SendMessageW(tb, TB_AUTOSIZE, 0, 0);
 }
 
@@ -117,7 +135,7 @@ bool CreateMenuBar(MainWindow& w) {
         TBBUTTONINFOW info = {};
         info.cbSize = sizeof info;
         info.dwMask = TBIF_SIZE;
-        info.cx = static_cast<WORD>(TextWidth(w.menuBar, w.font.Get(), captions[i]) + 12);
+        info.cx = static_cast<WORD>(layout::MenuBarButtonWidth(TextWidth(w.menuBar, w.font.Get(), captions[i]), w.dpi));
         SendMessageW(w.menuBar, TB_SETBUTTONINFOW, cmd::kMenuFile + i, reinterpret_cast<LPARAM>(&info));
     }
     FitButtonHeight(w, w.menuBar);
@@ -141,8 +159,8 @@ bool CreateCommandBar(MainWindow& w) {
     w.commandBar = CreateToolbar(w, kIdCommandBar, 0);
     if (!w.commandBar)
         return false;
-    w.commandImages.Reset(ImageList_LoadImageW(P().instance, MAKEINTRESOURCEW(170), 16, 0, kMagenta, IMAGE_BITMAP,
-                                               LR_CREATEDIBSECTION));
+    w.commandImages.Reset(ImageList_LoadImageW(P().instance, MAKEINTRESOURCEW(ToolbarArt(w.dpi)), ImageSide(w), 0,
+                                               kMagenta, IMAGE_BITMAP, LR_CREATEDIBSECTION));
     SendMessageW(w.commandBar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(w.commandImages.Get()));
     TBBUTTON buttons[sizeof kCommandButtons / sizeof kCommandButtons[0]] = {};
     int n = 0;
@@ -157,7 +175,7 @@ bool CreateCommandBar(MainWindow& w) {
     SendMessageW(w.commandBar, TB_ADDBUTTONSW, n, reinterpret_cast<LPARAM>(buttons));
     FitButtonHeight(w, w.commandBar);
     SetWindowSubclass(w.commandBar, CommandBarSubclass, kSubclassId, reinterpret_cast<DWORD_PTR>(w.hwnd));
-    w.sizeBox = CreateSizeBox(w, w.commandBar, IdealWidth(w.commandBar) + 6, 2);
+    w.sizeBox = CreateSizeBox(w, w.commandBar, IdealWidth(w.commandBar) + Scaled(w, 6), Scaled(w, 2));
     return true;
 }
 
@@ -168,9 +186,9 @@ void AddBand(MainWindow& w, HWND child, int width) {
     band.fStyle = RBBS_CHILDEDGE | RBBS_NOGRIPPER;
     band.hwndChild = child;
     band.cxMinChild = static_cast<UINT>(width);
-    band.cyMinChild = static_cast<UINT>(w.buttonHeight + 2);
-    band.cx = static_cast<UINT>(width + 14);
-    band.cxHeader = 3;
+    band.cyMinChild = static_cast<UINT>(w.buttonHeight + Scaled(w, 2));
+    band.cx = static_cast<UINT>(width + Scaled(w, 14));
+    band.cxHeader = static_cast<UINT>(Scaled(w, 3));
     SendMessageW(w.rebar, RB_INSERTBANDW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&band));
 }
 
@@ -179,7 +197,7 @@ int SizeBoxOuterWidth(const MainWindow& w) {
         return 0;
     RECT r;
     GetWindowRect(w.sizeBox, &r);
-    return 6 + (r.right - r.left);
+    return Scaled(w, 6) + (r.right - r.left);
 }
 
 // Custom draw of one toolbar item: a tinted frame for hot, pressed and checked buttons, then the
@@ -224,12 +242,14 @@ void DrawItem(MainWindow& w, NMTBCUSTOMDRAW* cd) {
     info.dwMask = TBIF_IMAGE | TBIF_STYLE;
     SendMessageW(w.commandBar, TB_GETBUTTONINFOW, command, reinterpret_cast<LPARAM>(&info));
     const bool dropDown = (info.fsStyle & BTNS_WHOLEDROPDOWN) != 0;
-    const int x = dropDown ? r.left + 3 : r.left + (r.right - r.left - 16) / 2;
-    const int y = r.top + (r.bottom - r.top - 16) / 2;
+    const int side = ImageSide(w);
+    const int x = dropDown ? r.left + Scaled(w, 3) : r.left + (r.right - r.left - side) / 2;
+    const int y = r.top + (r.bottom - r.top - side) / 2;
     if (w.commandImages.Get()) {
         if (disabled) {
             HICON icon = ImageList_GetIcon(w.commandImages.Get(), info.iImage, ILD_TRANSPARENT);
-            DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(icon), 0, x, y, 16, 16, DST_ICON | DSS_DISABLED);
+            DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(icon), 0, x, y, side, side,
+                       DST_ICON | DSS_DISABLED);
             if (icon)
                 DestroyIcon(icon);
         } else {
@@ -237,12 +257,14 @@ void DrawItem(MainWindow& w, NMTBCUSTOMDRAW* cd) {
         }
     }
     if (dropDown) {
-        const int ax = r.right - 9, ay = r.top + (r.bottom - r.top) / 2 - 1;
+        // A small triangle, three rows at 96 dpi, drawn row by row so it stays solid when scaled.
+        const int rows = Scaled(w, 3);
+        const int ax = r.right - Scaled(w, 9), ay = r.top + (r.bottom - r.top) / 2 - Scaled(w, 1);
         win::Pen pen(CreatePen(PS_SOLID, 1, disabled ? GetSysColor(COLOR_GRAYTEXT) : RGB(0, 0, 0)));
         win::SelectObjectScope select(dc, pen.Get());
-        for (int i = 0; i < 3; ++i) {
+        for (int i = 0; i < rows; ++i) {
             MoveToEx(dc, ax + i, ay + i, nullptr);
-            LineTo(dc, ax + 5 - i, ay + i);
+            LineTo(dc, ax + 2 * rows - 1 - i, ay + i);
         }
     }
 }

@@ -7,9 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include "common/dpi.h"
 #include "common/platform.h"
 #include "tests/app/settings_fixture.h"
 #include "tests/fixtures/byte_writer.h"
+#include "ui/layout.h"
 
 using namespace settings;
 using settings_fixture::EntryFirst;
@@ -530,6 +532,45 @@ TEST(LoadSettings, FirstStartTakesTheBundledPluginFolder) {
         SavePath(path, s);
         EXPECT_EQ(LoadPath(path, env).pluginFolder, chosen);
     }
+}
+
+} // namespace
+
+namespace {
+
+// The frame's layout kept while the window was on a 150 % screen: the stored numbers are the
+// 96-dpi ones, so the file read on a 100 % screen lays the window out at the size the user chose.
+TEST(SaveSettings, LayoutWrittenAt144DpiReadsBackAt96DpiUnchanged) {
+    fixtures::TempFolder dir;
+    Settings s = LoadSettings(SettingsReader(), TestEnv());
+    const layout::Size size = layout::StoredWindowSize(1200, 900, 144);
+    s.windowWidth = size.width;
+    s.windowHeight = size.height;
+    s.treeWidth = layout::StoredTreeWidth(dpi::Scale(250, 144), 144);
+    s.paneLayout = layout::kLayoutBoth;
+    s.fontHeight = -14;
+    SavePath(dir / L"at144.ini", s);
+
+    const std::vector<uint8_t> file = fixtures::ReadWholeFile(dir / L"at144.ini");
+    EXPECT_EQ(EntrySecond(file, 4), 800u);
+    EXPECT_EQ(EntrySecond(file, 5), 600u);
+    EXPECT_EQ(EntrySecond(file, 8), 250u);
+    EXPECT_EQ(EntrySecond(file, 56), uint32_t(-14));
+
+    const Settings back = LoadPath(dir / L"at144.ini");
+    EXPECT_EQ(back.windowWidth, 800);
+    EXPECT_EQ(back.windowHeight, 600);
+    EXPECT_EQ(back.treeWidth, 250);
+    EXPECT_EQ(back.fontHeight, -14);
+    const layout::Rect at96 = layout::WindowAt(layout::FromSize(back.windowLeft, back.windowTop, back.windowWidth,
+                                                                back.windowHeight), 96);
+    EXPECT_EQ(at96.Width(), 800);
+    const layout::PaneRects panes = layout::ComputePaneRectsAt(784, 500, back.treeWidth, false, back.paneLayout, 96);
+    EXPECT_EQ(panes.pane[0].left, 250);
+    EXPECT_EQ(dpi::FontHeight(back.fontHeight, 96), -14);
+    // Written again at 96 dpi, the file is the same byte for byte.
+    SavePath(dir / L"at96.ini", back);
+    EXPECT_EQ(fixtures::ReadWholeFile(dir / L"at96.ini"), file);
 }
 
 } // namespace

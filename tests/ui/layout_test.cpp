@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace layout {
 
 std::ostream& operator<<(std::ostream& os, const Rect& r) {
@@ -193,6 +195,96 @@ TEST(SizeBox, PresetsAreClampedOrCleared) {
         EXPECT_EQ(s.width, c.ew) << c.w << "x" << c.h;
         EXPECT_EQ(s.height, c.eh) << c.w << "x" << c.h;
     }
+}
+
+} // namespace
+
+namespace {
+
+// The frame at 144 and 192 dpi against 96 dpi: the text measures handed in are what a font made
+// for that dpi measures (1.5 or 2 times the 96-dpi ones); the program's own lengths must follow.
+struct FrameAt {
+    int dpi;
+    layout::PaneRects panes;
+    int treeInner;
+    int edges[6];
+    int button;
+    int sizeBox;
+    int menuButton;
+    int menuItem;
+};
+
+FrameAt MeasureFrame(int dpi, int clientWidth, int clientHeight, int paneLayout) {
+    auto m = [dpi](int v96) { return v96 * dpi / 96; }; // what the font measures
+    FrameAt f{};
+    f.dpi = dpi;
+    f.panes = layout::ComputePaneRectsAt(clientWidth, clientHeight, 170, false, paneLayout, dpi);
+    f.treeInner = layout::TreeInnerWidth(dpi::Scale(170, dpi), dpi);
+    layout::StatusTextWidths t;
+    t.reload = m(40);
+    t.stop = m(28);
+    t.widestSort = m(84);
+    t.widestFilter = m(62);
+    t.digit = m(6);
+    layout::StatusPartEdges(t, dpi, f.edges);
+    f.button = layout::ButtonHeight(m(16), dpi);
+    f.sizeBox = layout::SizeBoxWidth(m(50), m(6), m(18), dpi);
+    f.menuButton = layout::MenuBarButtonWidth(m(30), dpi);
+    f.menuItem = layout::MenuItemHeight(m(16), dpi);
+    return f;
+}
+
+// Each 96-dpi length is rounded once at 144 dpi: at most half a pixel from 1.5 times.
+void ExpectScaled(int at96, int at, int dpi, const char* what) {
+    EXPECT_LE(std::abs(2 * 96 * at - 2 * dpi * at96), 96) << what << ": " << at96 << " -> " << at << " at " << dpi;
+}
+
+TEST(FrameAtDpi, LayoutAt144And192DpiIsThe96DpiLayoutScaled) {
+    for (int paneLayout : {layout::kLayoutPane1, layout::kLayoutPane2, layout::kLayoutBoth}) {
+        const FrameAt base = MeasureFrame(96, 1000, 600, paneLayout);
+        EXPECT_EQ(base.panes.pane[0].left, 170);
+        for (int d : {144, 192}) {
+            const FrameAt f = MeasureFrame(d, 1000 * d / 96, 600 * d / 96, paneLayout);
+            for (int i = 0; i < 2; ++i) {
+                EXPECT_EQ(f.panes.visible[i], base.panes.visible[i]);
+                ExpectScaled(base.panes.pane[i].left, f.panes.pane[i].left, d, "pane left");
+                ExpectScaled(base.panes.pane[i].right, f.panes.pane[i].right, d, "pane right");
+                ExpectScaled(base.panes.pane[i].bottom, f.panes.pane[i].bottom, d, "pane bottom");
+            }
+            ExpectScaled(base.treeInner, f.treeInner, d, "tree tabs");
+            for (int i = 0; i < 5; ++i)
+                ExpectScaled(base.edges[i], f.edges[i], d, "status part");
+            EXPECT_EQ(f.edges[5], -1);
+            ExpectScaled(base.button, f.button, d, "toolbar button");
+            ExpectScaled(base.sizeBox, f.sizeBox, d, "size box");
+            ExpectScaled(base.menuButton, f.menuButton, d, "menu-bar button");
+            ExpectScaled(base.menuItem, f.menuItem, d, "menu item");
+        }
+    }
+    // The numbers of the window's layout at 96 dpi, and exactly 1.5 times them at 144.
+    const FrameAt at144 = MeasureFrame(144, 1500, 900, layout::kLayoutBoth);
+    EXPECT_EQ(at144.panes.pane[0], FromSize(255, 0, 621, 900)) << at144.panes.pane[0];
+    EXPECT_EQ(at144.panes.pane[1], FromSize(879, 0, 621, 900)) << at144.panes.pane[1];
+}
+
+TEST(FrameAtDpi, SavedWindowSizeAndTreeWidthStayIn96DpiUnits) {
+    const Rect saved = FromSize(-8, 40, 800, 600);
+    EXPECT_EQ(layout::WindowAt(saved, 96), saved);
+    // The position picks the monitor and is not scaled; the size is.
+    EXPECT_EQ(layout::WindowAt(saved, 144), FromSize(-8, 40, 1200, 900));
+    EXPECT_EQ(layout::WindowAt(saved, 192), FromSize(-8, 40, 1600, 1200));
+    for (int d : {96, 120, 144, 192}) {
+        const Rect shown = layout::WindowAt(saved, d);
+        const layout::Size stored = layout::StoredWindowSize(shown.Width(), shown.Height(), d);
+        EXPECT_EQ(stored.width, 800) << d;
+        EXPECT_EQ(stored.height, 600) << d;
+        EXPECT_EQ(layout::StoredTreeWidth(dpi::Scale(170, d), d), 170) << d;
+    }
+    // A size the user dragged to at 144 dpi comes back within a pixel after a store and a restore.
+    const layout::Size odd = layout::StoredWindowSize(1201, 899, 144);
+    const Rect again = layout::WindowAt(FromSize(0, 0, odd.width, odd.height), 144);
+    EXPECT_LE(std::abs(again.Width() - 1201), 1);
+    EXPECT_LE(std::abs(again.Height() - 899), 1);
 }
 
 } // namespace
