@@ -16,6 +16,7 @@
 #include "app/rar_password_win.h"
 #include "app/messages.h"
 #include "app/startup_rules.h"
+#include "common/dpi.h"
 #include "common/dpi_win.h"
 #include "common/path.h"
 #include "folder/shell_tree_win.h"
@@ -123,7 +124,8 @@ settings::SettingsEnvironment Environment(const Program& p) {
     RECT work = {};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     const int ww = work.right - work.left, wh = work.bottom - work.top;
-    env.screenBound = ww < wh ? ww - p.frameWidth : wh - p.frameHeight;
+    // Key 46 is a length like the others the program lays out: stored at 96 dpi, so its bound is too.
+    env.screenBound = dpi::Unscale(ww < wh ? ww - p.frameWidth : wh - p.frameHeight, dpi::OfSystem());
     NONCLIENTMETRICSW ncm = {};
     // The size of the structure before Vista's padded border, accepted by every version.
     ncm.cbSize = 500;

@@ -62,19 +62,48 @@ int OfSystem() {
     return ScreenDpi();
 }
 
-} // namespace dpi
-
-namespace dpi {
-
 int SystemMetric(int index, int d) {
     using Fn = int(WINAPI*)(int, UINT);
-    static const Fn forDpi = Resolve<Fn>(L"user32.dll", "GetSystemMetricsForDpi");
-    if (forDpi) {
-        const int value = forDpi(index, static_cast<UINT>(Sane(d)));
+    static const Fn getSystemMetricsForDpi = Resolve<Fn>(L"user32.dll", "GetSystemMetricsForDpi");
+    if (getSystemMetricsForDpi) {
+        const int value = getSystemMetricsForDpi(index, static_cast<UINT>(Sane(d)));
         if (value > 0)
             return value;
     }
     return MulDiv(GetSystemMetrics(index), Sane(d), OfSystem());
 }
 
+void AdjustRectFor(RECT* rect, DWORD style, DWORD exStyle, int d) {
+    using Fn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+    static const Fn adjustForDpi = Resolve<Fn>(L"user32.dll", "AdjustWindowRectExForDpi");
+    if (adjustForDpi && adjustForDpi(rect, style, FALSE, exStyle, static_cast<UINT>(Sane(d))))
+        return;
+    RECT frame = {0, 0, 0, 0};
+    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    const int system = OfSystem();
+    rect->left += MulDiv(frame.left, Sane(d), system);
+    rect->top += MulDiv(frame.top, Sane(d), system);
+    rect->right += MulDiv(frame.right, Sane(d), system);
+    rect->bottom += MulDiv(frame.bottom, Sane(d), system);
+}
+
+LOGFONTW MessageFontFor(int d) {
+    using Fn = BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT);
+    static const Fn parametersForDpi = Resolve<Fn>(L"user32.dll", "SystemParametersInfoForDpi");
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = sizeof metrics;
+    if (parametersForDpi &&
+        parametersForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, static_cast<UINT>(Sane(d))))
+        return metrics.lfMessageFont;
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+        metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, Sane(d), OfSystem());
+        return metrics.lfMessageFont;
+    }
+    LOGFONTW fallback = {};
+    fallback.lfHeight = -MulDiv(9, Sane(d), 72);
+    lstrcpynW(fallback.lfFaceName, L"Segoe UI", LF_FACESIZE);
+    return fallback;
+}
+
 } // namespace dpi
+

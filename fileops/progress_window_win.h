@@ -37,6 +37,8 @@ class ProgressWindow : public archive::JobProgress {
   private:
     static WNDCLASSEXW ClassOf();
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp);
+    // Places the bar and the button and makes the button's font for a screen of `dpi`.
+    void LayOut(int dpi);
 
     win::WindowClass class_;
     win::GdiObject<HFONT> font_;

@@ -1,11 +1,15 @@
 #include "ui/cache_maintenance.h"
 
+#include "common/dpi.h"
 #include "folder/captions.h"
 
 namespace cachelist {
 
-int LocationWidth(int clientWidth, int scrollBarWidth) {
-    const int width = clientWidth - scrollBarWidth - (kNumberWidth + kBoxWidth + kCountWidth + kSizeWidth);
+int LocationWidth(int clientWidth, int scrollBarWidth, int screenDpi) {
+    // Each column is scaled on its own, as it is inserted, so their sum is taken the same way.
+    const int others = dpi::Scale(kNumberWidth, screenDpi) + dpi::Scale(kBoxWidth, screenDpi) +
+                       dpi::Scale(kCountWidth, screenDpi) + dpi::Scale(kSizeWidth, screenDpi);
+    const int width = clientWidth - scrollBarWidth - others;
     return width > 0 ? width : 0;
 }
 

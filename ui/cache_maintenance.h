@@ -8,12 +8,13 @@
 
 namespace cachelist {
 
-// Column widths in pixels; the location column takes what is left of the list's client width.
+// Column widths in pixels at 96 dpi, scaled to the dialog's dpi; the location column takes what is
+// left of the list's client width (both widths measured at that dpi).
 constexpr int kNumberWidth = 85;
 constexpr int kBoxWidth = 60;
 constexpr int kCountWidth = 67;
 constexpr int kSizeWidth = 67;
-int LocationWidth(int clientWidth, int scrollBarWidth);
+int LocationWidth(int clientWidth, int scrollBarWidth, int screenDpi = 96);
 
 struct RowTexts {
     std::wstring number;   // the data file's number

@@ -6,6 +6,8 @@
 
 #include "app/language_win.h"
 #include "app/program_state_win.h"
+#include "common/dpi.h"
+#include "common/dpi_win.h"
 #include "thumbs/thumb_cache.h"
 #include "ui/cache_maintenance.h"
 
@@ -53,12 +55,13 @@ void SetColumns(HWND list) {
                  LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
     RECT rc = {};
     GetClientRect(list, &rc);
-    AddColumn(list, 0, lang::Text(20430), cachelist::kNumberWidth, LVCFMT_LEFT);
-    AddColumn(list, 1, lang::Text(20400), cachelist::LocationWidth(rc.right, GetSystemMetrics(SM_CXVSCROLL)),
-              LVCFMT_LEFT);
-    AddColumn(list, 2, lang::Text(20510), cachelist::kBoxWidth, LVCFMT_CENTER);
-    AddColumn(list, 3, lang::Text(20511), cachelist::kCountWidth, LVCFMT_RIGHT);
-    AddColumn(list, 4, lang::Text(20512) + L"(KB)", cachelist::kSizeWidth, LVCFMT_RIGHT);
+    const int d = dpi::OfWindow(list);
+    AddColumn(list, 0, lang::Text(20430), dpi::Scale(cachelist::kNumberWidth, d), LVCFMT_LEFT);
+    AddColumn(list, 1, lang::Text(20400),
+              cachelist::LocationWidth(rc.right, dpi::SystemMetric(SM_CXVSCROLL, d), d), LVCFMT_LEFT);
+    AddColumn(list, 2, lang::Text(20510), dpi::Scale(cachelist::kBoxWidth, d), LVCFMT_CENTER);
+    AddColumn(list, 3, lang::Text(20511), dpi::Scale(cachelist::kCountWidth, d), LVCFMT_RIGHT);
+    AddColumn(list, 4, lang::Text(20512) + L"(KB)", dpi::Scale(cachelist::kSizeWidth, d), LVCFMT_RIGHT);
 }
 
 void SetCell(HWND list, int row, int column, const std::wstring& text) {

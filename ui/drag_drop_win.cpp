@@ -11,6 +11,7 @@
 #include "app/language_win.h"
 #include "app/messages.h"
 #include "app/program_state_win.h"
+#include "common/dpi_win.h"
 #include "common/platform.h"
 #include "fileops/shell_ops_win.h"
 #include "fileops/transfer_win.h"
@@ -180,7 +181,8 @@ void HoverItem(DragRecord& d, HTREEITEM item, int y) {
     ShowImage(d, false);
     RECT client = {};
     GetClientRect(d.tree, &client);
-    const int dir = dragrules::AutoScrollDirection(y, d.itemHeight, client.bottom, GetSystemMetrics(SM_CYHSCROLL));
+    const int scrollBar = dpi::SystemMetric(SM_CYHSCROLL, dpi::OfWindow(d.tree));
+    const int dir = dragrules::AutoScrollDirection(y, d.itemHeight, client.bottom, scrollBar);
     if (dir != 0) {
         const UINT how = dir < 0 ? TVGN_PREVIOUSVISIBLE : TVGN_NEXTVISIBLE;
         HTREEITEM neighbour =

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "common/dpi.h"
+
 namespace layout {
 
 namespace {
@@ -65,27 +67,33 @@ int MulDivRound(int a, int b, int c) {
     return static_cast<int>((2 * n + c) / (2 * static_cast<int64_t>(c)));
 }
 
-PreviewGeometry ComputePreviewGeometry(int pw, int ph, int previewSize, int screenBound, int fw, int fh) {
+PreviewGeometry ComputePreviewGeometry(int pw, int ph, int previewSize96, int screenBound96, int fw, int fh,
+                                       int screenDpi) {
     PreviewGeometry g;
     if (pw <= 0 || ph <= 0)
         return g;
+    const int previewSize = dpi::Scale(previewSize96, screenDpi);
+    const int screenBound = dpi::Scale(screenBound96, screenDpi);
+    const int least = dpi::Scale(100, screenDpi);
     if (pw > ph) {
         g.clientWidth = std::min(previewSize, pw);
         g.clientHeight = MulDivRound(g.clientWidth, ph, pw);
-        g.minWidth = fw + 100;
-        g.minHeight = fh + MulDivRound(100, ph, pw);
+        g.minWidth = fw + least;
+        g.minHeight = fh + MulDivRound(least, ph, pw);
         g.maxWidth = screenBound + fw;
         g.maxHeight = fh + MulDivRound(screenBound, ph, pw);
     } else {
         g.clientHeight = std::min(previewSize, ph);
         g.clientWidth = MulDivRound(g.clientHeight, pw, ph);
-        g.minHeight = fh + 100;
-        g.minWidth = fw + MulDivRound(100, pw, ph);
+        g.minHeight = fh + least;
+        g.minWidth = fw + MulDivRound(least, pw, ph);
         g.maxHeight = screenBound + fh;
         g.maxWidth = fw + MulDivRound(screenBound, pw, ph);
     }
     return g;
 }
+
+int PreviewFit(int previewSize96, int screenDpi) { return dpi::Scale(previewSize96, screenDpi); }
 
 namespace {
 

@@ -61,8 +61,13 @@ struct PreviewGeometry {
     int maxWidth = 0;
     int maxHeight = 0;
 };
+// `previewSize` (key 46), `screenBound` and the 100-pixel least size are 96-dpi lengths scaled to
+// `screenDpi`; the frame sizes are those of the window at that dpi. The picture's own pixels still cap the
+// client: a small picture is shown at its size, never enlarged.
 PreviewGeometry ComputePreviewGeometry(int pw, int ph, int previewSize, int screenBound, int frameWidth,
-                                       int frameHeight);
+                                       int frameHeight, int screenDpi = 96);
+// The box a picture is decoded to fit for the preview at `screenDpi`: key 46 in the window's pixels.
+int PreviewFit(int previewSize, int screenDpi);
 
 // WM_SIZING edges (WMSZ_* values).
 enum SizingEdge : int {

@@ -5,6 +5,8 @@
 #include "app/broker.h"
 #include "app/language_win.h"
 #include "app/program_state_win.h"
+#include "common/dpi.h"
+#include "common/dpi_win.h"
 #include "common/platform.h"
 #include "fileops/delete_rename_win.h"
 #include "fileops/external_programs_win.h"
@@ -40,8 +42,9 @@ void ShowPage(OptionsDialog& d, int page) {
 
 void FillTree(OptionsDialog& d) {
     HWND tree = GetDlgItem(d.frame, kTree);
-    SendMessageW(tree, TVM_SETITEMHEIGHT, kTreeItemHeight, 0);
-    SendMessageW(tree, TVM_SETINDENT, kTreeIndent, 0);
+    const int screenDpi = dpi::OfWindow(tree);
+    SendMessageW(tree, TVM_SETITEMHEIGHT, static_cast<WPARAM>(dpi::Scale(kTreeItemHeight, screenDpi)), 0);
+    SendMessageW(tree, TVM_SETINDENT, static_cast<WPARAM>(dpi::Scale(kTreeIndent, screenDpi)), 0);
     for (int i = 0; i < options::kPageCount; ++i) {
         const std::wstring text = lang::Text(kFirstPageTemplate + static_cast<UINT>(i));
         TVINSERTSTRUCTW ins = {};

@@ -10,6 +10,8 @@
 
 #include "app/language_win.h"
 #include "app/program_state_win.h"
+#include "common/dpi.h"
+#include "common/dpi_win.h"
 #include "common/path.h"
 #include "common/platform.h"
 #include "fileops/external_programs_win.h"
@@ -140,8 +142,9 @@ void SetUpPluginList(OptionsDialog& d) {
                  LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
     RECT client = {};
     GetClientRect(list, &client);
-    const int widths[] = {kFileColumnWidth, kDescriptionWidth,
-                          std::max<int>(client.right - kFileColumnWidth - kDescriptionWidth, 0)};
+    const int screenDpi = dpi::OfWindow(list);
+    const int file = dpi::Scale(kFileColumnWidth, screenDpi), description = dpi::Scale(kDescriptionWidth, screenDpi);
+    const int widths[] = {file, description, std::max<int>(client.right - file - description, 0)};
     for (int i = 0; i < 3; ++i) {
         std::wstring title = lang::Text(kPluginColumns[i]);
         LVCOLUMNW col = {};
@@ -394,9 +397,10 @@ void DrawSectionLabel(const DRAWITEMSTRUCT& di) {
     SetTextColor(di.hDC, kSectionText);
     DrawTextW(di.hDC, text.c_str(), static_cast<int>(text.size()), &r, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     const int y = (di.rcItem.top + di.rcItem.bottom) / 2;
-    const int x = di.rcItem.left + extent.cx + 5;
+    const int d = dpi::OfWindow(di.hwndItem);
+    const int x = di.rcItem.left + extent.cx + dpi::Scale(5, d);
     if (x < di.rcItem.right) {
-        win::Pen pen(CreatePen(PS_SOLID, 1, kSectionLine));
+        win::Pen pen(CreatePen(PS_SOLID, std::max(1, d / dpi::kBase), kSectionLine));
         win::SelectObjectScope selectPen(di.hDC, pen.Get());
         MoveToEx(di.hDC, x, y, nullptr);
         LineTo(di.hDC, di.rcItem.right, y);

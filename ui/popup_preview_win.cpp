@@ -7,6 +7,8 @@
 
 #include "app/decode_options.h"
 #include "app/program_state_win.h"
+#include "common/dpi.h"
+#include "common/dpi_win.h"
 #include "image/load.h"
 #include "image/scale.h"
 #include "ui/main_window_win.h"
@@ -26,6 +28,12 @@ struct Preview {
     MainWindow* main = nullptr;
     image::ImagePtr picture;
     layout::PreviewGeometry geometry;
+    // The frame at the preview's dpi: the window sizes of the rules are client plus frame.
+    int frameWidth = 0;
+    int frameHeight = 0;
+    int screenDpi = dpi::kBase;
+    // Set while the preview places itself: its rectangle is already the one for the new screen.
+    bool placing = false;
     Mouse mouse = Mouse::Idle;
     POINT press = {};
 };
@@ -54,6 +62,21 @@ void Orient(image::DecodedImage& img, int orientation) {
 }
 
 layout::Rect ToRect(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
+
+// A sizeable popup with a client edge, as the preview is made, at `screenDpi`.
+void MeasureFrame(Preview& v, int screenDpi) {
+    RECT frame = {0, 0, 0, 0};
+    dpi::AdjustRectFor(&frame, WS_POPUP | WS_THICKFRAME, WS_EX_CLIENTEDGE, screenDpi);
+    v.frameWidth = frame.right - frame.left;
+    v.frameHeight = frame.bottom - frame.top;
+    v.screenDpi = screenDpi;
+}
+
+void ComputeGeometry(Preview& v) {
+    const settings::Settings& s = P().settings;
+    v.geometry = layout::ComputePreviewGeometry(PictureWidth(v), PictureHeight(v), s.previewSize, P().screenBound,
+                                                v.frameWidth, v.frameHeight, v.screenDpi);
+}
 
 layout::Rect WorkAreaOf(const RECT& around) {
     MONITORINFO mi = {};
@@ -93,8 +116,8 @@ void OnPaint(HWND hwnd, Preview& v) {
 }
 
 void OnSizing(Preview& v, int edge, RECT* r) {
-    layout::Rect sized = layout::SizePreview(ToRect(*r), edge, PictureWidth(v), PictureHeight(v), P().frameWidth,
-                                             P().frameHeight, v.geometry);
+    layout::Rect sized = layout::SizePreview(ToRect(*r), edge, PictureWidth(v), PictureHeight(v), v.frameWidth,
+                                             v.frameHeight, v.geometry);
     *r = {sized.left, sized.top, sized.right, sized.bottom};
 }
 
@@ -169,6 +192,18 @@ LRESULT CALLBACK PreviewProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
     case WM_GETMINMAXINFO:
         OnMinMax(*v, reinterpret_cast<MINMAXINFO*>(lp));
         return 0;
+    case WM_DPICHANGED: {
+        // Moved to a screen of another dpi: the limits follow it, the suggested rectangle is taken.
+        if (v->placing)
+            return 0;
+        MeasureFrame(*v, HIWORD(wp));
+        if (v->picture)
+            ComputeGeometry(*v);
+        const RECT* r = reinterpret_cast<const RECT*>(lp);
+        SetWindowPos(hwnd, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
     case WM_EXITSIZEMOVE: {
         // The size the user chose is the picture's new client size; it is drawn again at it.
         RECT rc;
@@ -230,7 +265,9 @@ bool ShowPopupPreview(MainWindow& w, const std::wstring& path, const RECT& cell,
     Close(w.popup, *v);
     const settings::Settings& s = P().settings;
     int orientation = 1;
-    const uint32_t fit = static_cast<uint32_t>(s.previewSize);
+    // The preview opens on the cell's screen, at that screen's dpi.
+    MeasureFrame(*v, dpi::OfPoint({(cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2}));
+    const uint32_t fit = static_cast<uint32_t>(layout::PreviewFit(s.previewSize, v->screenDpi));
     v->picture = member ? image::LoadImageFromArchiveMember(*member, &orientation, fit, settings::DecodeOptionsOf(s))
                         : image::LoadImageFromFile(path, &orientation, fit, settings::DecodeOptionsOf(s));
     if (!v->picture || !v->picture->pixels) {
@@ -239,9 +276,8 @@ bool ShowPopupPreview(MainWindow& w, const std::wstring& path, const RECT& cell,
     }
     if (s.exifOrientation)
         Orient(*v->picture, orientation);
-    const int fw = P().frameWidth, fh = P().frameHeight;
-    v->geometry = layout::ComputePreviewGeometry(PictureWidth(*v), PictureHeight(*v), s.previewSize, P().screenBound,
-                                                 fw, fh);
+    ComputeGeometry(*v);
+    const int fw = v->frameWidth, fh = v->frameHeight;
     RECT client, tree;
     GetWindowRect(w.client, &client);
     int minLeft = client.left;
@@ -249,7 +285,9 @@ bool ShowPopupPreview(MainWindow& w, const std::wstring& path, const RECT& cell,
         minLeft = tree.right;
     layout::Rect r = layout::PlacePreview(ToRect(cell), v->geometry.clientWidth + fw, v->geometry.clientHeight + fh,
                                           client.top, minLeft, WorkAreaOf(cell));
+    v->placing = true;
     SetWindowPos(w.popup, HWND_TOP, r.left, r.top, r.Width(), r.Height(), SWP_SHOWWINDOW);
+    v->placing = false;
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include "app/language_win.h"
 #include "app/messages.h"
 #include "app/program_state_win.h"
+#include "common/dpi_win.h"
 #include "fileops/delete_rename_win.h"
 #include "thumbs/thumb_view_win.h"
 #include "ui/browse_pane_win.h"
@@ -118,10 +119,11 @@ void OnInit(HWND dialog, Dialog& d) {
     MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&place), 2);
     RECT client = {};
     GetClientRect(dialog, &client);
-    s.previewWidth = std::max<int>(place.left - 16, 1);
-    s.previewHeight = std::max<int>(client.bottom - 16, 1);
+    const printing::Rect area = printing::PreviewArea(place.left, client.bottom, dpi::OfWindow(dialog));
+    s.previewWidth = area.width;
+    s.previewHeight = area.height;
     printing::Recompute(s);
-    d.preview = printing::CreatePreview(dialog, s);
+    d.preview = printing::CreatePreview(dialog, s, area.left, area.top);
 
     const bool mixed = !s.printAll;
     CheckRadioButton(dialog, kAll, kSelected, mixed ? kSelected : kAll);

@@ -4,6 +4,8 @@
 #include <climits>
 #include <cmath>
 
+#include "common/dpi.h"
+
 namespace printing {
 
 namespace {
@@ -154,6 +156,13 @@ PageItems ItemsOfPage(const Grid& g, size_t itemCount, uint32_t page) {
     items.first = (page - 1) * per;
     items.count = std::min(per, itemCount - items.first);
     return items;
+}
+
+Rect PreviewArea(int placeholderLeft, int clientHeight, int screenDpi) {
+    const int margin = dpi::Scale(7, screenDpi);
+    // The two margins and the window's edge: 16 at 96 dpi, the edge staying one pixel a side.
+    const int around = dpi::Scale(16, screenDpi);
+    return {margin, margin, std::max(placeholderLeft - around, 1), std::max(clientHeight - around, 1)};
 }
 
 } // namespace printing

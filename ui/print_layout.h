@@ -73,6 +73,11 @@ Size Scaled(Size device, double scale);
 struct Rect {
     int left = 0, top = 0, width = 0, height = 0;
 };
+// The on-screen preview's box in the print dialog at the dialog's `screenDpi`: a 7-pixel margin (96-dpi
+// lengths, scaled) around it, left of the placeholder control at `placeholderLeft` and within a
+// client `clientHeight` high; each side at least 1. The preview window is this plus its edge.
+Rect PreviewArea(int placeholderLeft, int clientHeight, int screenDpi);
+
 // Where the `slot`-th drawn item of a page goes, relative to the paper's corner: its picture (at the
 // fitted size, centred in the cell) and its name's line.
 struct Placement {

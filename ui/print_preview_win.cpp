@@ -64,8 +64,8 @@ win::WindowClass RegisterPreviewClass(HINSTANCE instance) {
     return win::WindowClass(wc);
 }
 
-HWND CreatePreview(HWND dialog, const Sheet& sheet) {
-    return CreateWindowExW(WS_EX_STATICEDGE, kClassName, L"", WS_CHILD | WS_VISIBLE, 7, 7, sheet.previewWidth + 2,
+HWND CreatePreview(HWND dialog, const Sheet& sheet, int left, int top) {
+    return CreateWindowExW(WS_EX_STATICEDGE, kClassName, L"", WS_CHILD | WS_VISIBLE, left, top, sheet.previewWidth + 2,
                            sheet.previewHeight + 2, dialog, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPreviewId)),
                            reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(dialog, GWLP_HINSTANCE)),
                            const_cast<Sheet*>(&sheet));

@@ -5,6 +5,8 @@
 #include <algorithm>
 
 #include "app/language_win.h"
+#include "common/dpi.h"
+#include "common/dpi_win.h"
 
 namespace shortcuts {
 
@@ -90,15 +92,17 @@ void InsertColumn(HWND list, int index, UINT header, int width) {
 }
 
 void AddColumns(HWND list) {
-    const int keyWidth = StringWidth(list, L"Ctrl+Shift+") + StringWidth(list, L"Z") + kColumnPadding;
+    const int d = dpi::OfWindow(list);
+    const int padding = dpi::Scale(kColumnPadding, d);
+    const int keyWidth = StringWidth(list, L"Ctrl+Shift+") + StringWidth(list, L"Z") + padding;
     const int mouseWidth = std::max(StringWidth(list, lang::Text(kFirstMouseActionName + 1)),
                                     StringWidth(list, lang::Text(kFirstMouseActionName + 6))) +
-                           kColumnPadding;
+                           padding;
     RECT client = {};
     GetClientRect(list, &client);
     const int commandWidth =
-        (client.right - client.left) - keyWidth - mouseWidth - GetSystemMetrics(SM_CXVSCROLL) - kColumnPadding;
-    InsertColumn(list, 0, kCommandHeader, std::max(commandWidth, kColumnPadding));
+        (client.right - client.left) - keyWidth - mouseWidth - dpi::SystemMetric(SM_CXVSCROLL, d) - padding;
+    InsertColumn(list, 0, kCommandHeader, std::max(commandWidth, padding));
     InsertColumn(list, kKeyColumn, kKeyHeader, keyWidth);
     InsertColumn(list, kMouseColumn, kMouseHeader, mouseWidth);
 }

@@ -7,6 +7,8 @@
 #include "app/language_win.h"
 #include "app/program_state_win.h"
 #include "app/shortcut_table.h"
+#include "common/dpi.h"
+#include "common/dpi_win.h"
 #include "common/scoped_win.h"
 
 namespace ui {
@@ -27,13 +29,15 @@ struct VersionBox {
     std::wstring noticeLine;
     std::wstring link;
     HFONT font = nullptr;
+    int screenDpi = dpi::kBase; // of the main window's screen, where the box opens
     bool alive = false;
 };
 
 VersionBox MakeRecord(HFONT font) {
     VersionBox box;
     box.nameLine = std::wstring(L"Quorle") + L" version " + L"3.6.0.2 (64-bit)";
-    // It must fit the line's 250 pixels (the control ends a longer text with an ellipsis).
+    // It must fit the line's 250 pixels at 96 dpi (the control ends a longer text with an ellipsis);
+    // the line and the font both scale with the screen, so it fits at every dpi.
     box.noticeLine = L"(C) 2026 the Quorle developers";
     box.link = L"https://quorle.example/";
     box.font = font;
@@ -90,20 +94,30 @@ LRESULT CALLBACK LinkProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
 
 // ---- the box ------------------------------------------------------------------------------------
 
-void AddLine(HWND box, int id, int y, const std::wstring& text, HFONT font) {
+// The lines' rectangles at 96 dpi: three rows of 250 x 20, 20 apart.
+constexpr int kLineLeft = 12, kLineWidth = 250, kLineHeight = 20;
+constexpr int kNameTop = 7, kNoticeTop = 27, kLinkTop = 47;
+// The client at 96 dpi, around the lines.
+constexpr int kClientWidth = 274, kClientHeight = 75;
+
+void AddLine(HWND box, int id, int top, const std::wstring& text, const VersionBox& record) {
+    const int d = record.screenDpi;
     HWND line = CreateWindowExW(0, L"STATIC", text.c_str(), WS_CHILD | WS_VISIBLE | SS_CENTERIMAGE | SS_ENDELLIPSIS,
-                                12, y, 250, 20, box, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                dpi::Scale(kLineLeft, d), dpi::Scale(top, d), dpi::Scale(kLineWidth, d),
+                                dpi::Scale(kLineHeight, d), box, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                 app::TheProgram().instance, nullptr);
-    SendMessageW(line, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SendMessageW(line, WM_SETFONT, reinterpret_cast<WPARAM>(record.font), FALSE);
 }
 
 LRESULT OnCreate(HWND hwnd, VersionBox& box) {
     HMENU system = GetSystemMenu(hwnd, FALSE);
     for (UINT item : {SC_RESTORE, SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE})
         DeleteMenu(system, item, MF_BYCOMMAND);
-    AddLine(hwnd, kIdName, 7, box.nameLine, box.font);
-    AddLine(hwnd, kIdNotice, 27, box.noticeLine, box.font);
-    CreateWindowExW(0, kLinkClass, nullptr, WS_CHILD | WS_VISIBLE, 12, 47, 250, 20, hwnd,
+    AddLine(hwnd, kIdName, kNameTop, box.nameLine, box);
+    AddLine(hwnd, kIdNotice, kNoticeTop, box.noticeLine, box);
+    const int d = box.screenDpi;
+    CreateWindowExW(0, kLinkClass, nullptr, WS_CHILD | WS_VISIBLE, dpi::Scale(kLineLeft, d), dpi::Scale(kLinkTop, d),
+                    dpi::Scale(kLineWidth, d), dpi::Scale(kLineHeight, d), hwnd,
                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdLink)), app::TheProgram().instance, nullptr);
     return 0;
 }
@@ -164,11 +178,13 @@ void ShowVersionBox(HWND main, HFONT font) {
     p.acceleratorsSuspended = 1;
     {
         VersionBox box = MakeRecord(font);
+        box.screenDpi = dpi::OfWindow(main);
         win::WindowClass boxClass(ClassOf(kBoxClass, BoxProc, IDC_ARROW));
         win::WindowClass linkClass(ClassOf(kLinkClass, LinkProc, IDC_HAND));
-        const int frame = GetSystemMetrics(SM_CYDLGFRAME);
-        const int width = 2 * frame + 274;
-        const int height = 2 * frame + GetSystemMetrics(SM_CYCAPTION) + 75;
+        const int d = box.screenDpi;
+        const int frame = dpi::SystemMetric(SM_CYDLGFRAME, d);
+        const int width = 2 * frame + dpi::Scale(kClientWidth, d);
+        const int height = 2 * frame + dpi::SystemMetric(SM_CYCAPTION, d) + dpi::Scale(kClientHeight, d);
         RECT r = {};
         GetWindowRect(main, &r);
         const int left = (r.left + r.right - width) >> 1;
