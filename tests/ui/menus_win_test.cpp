@@ -310,7 +310,17 @@ LRESULT CALLBACK TrackProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
     case WM_MEASUREITEM: g_host.measured += menus::MeasureMenuItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lp)); return TRUE;
     case WM_DRAWITEM: g_host.drawn += menus::DrawMenuItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lp)); return TRUE;
     case WM_TIMER: {
-        HWND popup = FindWindowW(L"#32768", nullptr);
+        // Only this thread's popup: tests running beside this one open menus of their own.
+        HWND popup = nullptr;
+        EnumThreadWindows(
+            GetCurrentThreadId(),
+            [](HWND h, LPARAM found) -> BOOL {
+                if (harness::WindowClassName(h) != L"#32768" || !IsWindowVisible(h))
+                    return TRUE;
+                *reinterpret_cast<HWND*>(found) = h;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&popup));
         ++g_host.ticks;
         if (popup && g_host.ticks == 2) {
             for (int i = 0; i < 6; ++i)
