@@ -144,10 +144,8 @@ void Pane::ViewPreview(size_t item, const RECT& cell) {
     ShowPopupPreview(*main, thumbs::ViewItems(*view).items[item].path, cell);
 }
 
-// Dropped files become file operations with the drag-and-drop part; until then the drop only
-// activates the pane.
-// Until files can be dropped into a pane's folder, a drop on a pane makes it the active one and then
-// opens the path there, as a drop on the frame does (the frame finishes the drop).
+// A drop on a pane makes it the active one; the frame then opens the first path there and finishes
+// the drop, as for a drop on the frame itself.
 void Pane::ViewDropFiles(HDROP drop) {
     if (IsWindowEnabled(main->hwnd))
         ActivatePane(*main, index);
