@@ -251,7 +251,8 @@ void OnResults(Pane& p, std::unique_ptr<thumbs::ThumbResults> results) {
     for (thumbs::ThumbResult& r : results->results)
         thumbs::ViewApplyResult(*p.view, r.entry, r.item);
     SetPart(p, kPartLocation, std::to_wstring(results->done));
-    if (thumbs::ViewScreenComplete(*p.view))
+    // The scan of the cells is wanted only while the tree waits for the first screen.
+    if (!shelltree::RootsFilled() && thumbs::ViewScreenComplete(*p.view))
         FillFolderTreeSoon(*p.main);
 }
 

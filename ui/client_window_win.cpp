@@ -250,7 +250,7 @@ LRESULT OnClientCreate(HWND hwnd, MainWindow& w) {
     GetClientRect(hwnd, &rc);
     const settings::Settings& s = P().settings;
     const layout::PaneRects rects =
-        layout::ComputePaneRectsAt(rc.right, rc.bottom, s.treeWidth, s.treeHidden, s.paneLayout, w.dpi);
+        layout::ComputePaneRects(rc.right, rc.bottom, s.treeWidth, s.treeHidden, s.paneLayout, w.dpi);
     // Both panes start hidden; the first layout shows the ones in use.
     for (int i = 0; i < 2; ++i) {
         w.panes[i] = CreateBrowsePane(w, i, rects.pane[i]);
@@ -362,7 +362,7 @@ void LayoutClient(MainWindow& w) {
     // Key 8 keeps the tree width at 96 dpi.
     MoveWindow(w.treeArea, 0, 0, Scaled(w, s.treeWidth), rc.bottom, TRUE);
     const layout::PaneRects rects =
-        layout::ComputePaneRectsAt(rc.right, rc.bottom, s.treeWidth, s.treeHidden, s.paneLayout, w.dpi);
+        layout::ComputePaneRects(rc.right, rc.bottom, s.treeWidth, s.treeHidden, s.paneLayout, w.dpi);
     for (int i = 0; i < 2; ++i) {
         const layout::Rect& r = rects.pane[i];
         MoveWindow(w.panes[i], r.left, r.top, r.Width(), r.Height(), TRUE);

@@ -27,10 +27,6 @@ PaneRects SplitPanes(int w, int h, int x, int gap, int paneLayout) {
 
 } // namespace
 
-PaneRects ComputePaneRects(int w, int h, int treeWidth, bool treeHidden, int paneLayout) {
-    return SplitPanes(w, h, treeHidden ? 0 : treeWidth, 2, paneLayout);
-}
-
 std::wstring TitleText(int activePane, bool hasLocation, const std::wstring& locationText) {
     std::wstring title = activePane == 1 ? L"<2> " : L"<1> ";
     title += hasLocation ? locationText : L"Quorle";
@@ -175,7 +171,7 @@ Size NormalisePreset(int width, int height) {
     return {Clamp(width, 32, 800), Clamp(height, 32, 800)};
 }
 
-PaneRects ComputePaneRectsAt(int w, int h, int treeWidth96, bool treeHidden, int paneLayout, int d) {
+PaneRects ComputePaneRects(int w, int h, int treeWidth96, bool treeHidden, int paneLayout, int d) {
     return SplitPanes(w, h, treeHidden ? 0 : dpi::Scale(treeWidth96, d), dpi::Scale(2, d), paneLayout);
 }
 

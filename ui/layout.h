@@ -35,8 +35,6 @@ struct PaneRects {
     bool visible[2] = {false, false};
 };
 
-// The panes inside a client window of w x h beside a tree area of `treeWidth` (unless hidden).
-PaneRects ComputePaneRects(int w, int h, int treeWidth, bool treeHidden, int paneLayout);
 
 // "<1> " or "<2> ", then the location text when the active pane shows a location, else "Quorle".
 std::wstring TitleText(int activePane, bool hasLocation, const std::wstring& locationText);
@@ -105,8 +103,9 @@ Size NormalisePreset(int width, int height);
 // Lengths written here are at 96 dpi; text widths and heights passed in are measured with the font
 // made for the window's dpi, so they have already grown with it.
 
-// The panes beside a tree area whose width is stored in 96-dpi units (settings key 8).
-PaneRects ComputePaneRectsAt(int w, int h, int treeWidth96, bool treeHidden, int paneLayout, int dpi);
+// The panes inside a client window of w x h beside a tree area (unless hidden) whose width is stored
+// in 96-dpi units (settings key 8).
+PaneRects ComputePaneRects(int w, int h, int treeWidth96, bool treeHidden, int paneLayout, int dpi);
 // Width of the tab control and the lists of a tree area `areaWidth` wide.
 int TreeInnerWidth(int areaWidth, int dpi);
 
@@ -131,7 +130,5 @@ int MenuCheckColumn(int checkMarkWidth, int dpi);
 Rect WindowAt(const Rect& saved, int dpi);
 // The window's size at `dpi` as it is stored.
 Size StoredWindowSize(int width, int height, int dpi);
-// A tree-area width at `dpi` as key 8 keeps it.
-inline int StoredTreeWidth(int width, int dpi) { return dpi::Unscale(width, dpi); }
 
 } // namespace layout

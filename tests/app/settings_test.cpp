@@ -546,7 +546,7 @@ TEST(SaveSettings, LayoutWrittenAt144DpiReadsBackAt96DpiUnchanged) {
     const layout::Size size = layout::StoredWindowSize(1200, 900, 144);
     s.windowWidth = size.width;
     s.windowHeight = size.height;
-    s.treeWidth = layout::StoredTreeWidth(dpi::Scale(250, 144), 144);
+    s.treeWidth = dpi::Unscale(dpi::Scale(250, 144), 144);
     s.paneLayout = layout::kLayoutBoth;
     s.fontHeight = -14;
     SavePath(dir / L"at144.ini", s);
@@ -565,7 +565,7 @@ TEST(SaveSettings, LayoutWrittenAt144DpiReadsBackAt96DpiUnchanged) {
     const layout::Rect at96 = layout::WindowAt(layout::FromSize(back.windowLeft, back.windowTop, back.windowWidth,
                                                                 back.windowHeight), 96);
     EXPECT_EQ(at96.Width(), 800);
-    const layout::PaneRects panes = layout::ComputePaneRectsAt(784, 500, back.treeWidth, false, back.paneLayout, 96);
+    const layout::PaneRects panes = layout::ComputePaneRects(784, 500, back.treeWidth, false, back.paneLayout, 96);
     EXPECT_EQ(panes.pane[0].left, 250);
     EXPECT_EQ(dpi::FontHeight(back.fontHeight, 96), -14);
     // Written again at 96 dpi, the file is the same byte for byte.

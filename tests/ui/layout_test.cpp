@@ -18,7 +18,7 @@ using layout::FromSize;
 using layout::Rect;
 
 TEST(PaneRects, BothPanesSplitTheSpaceBesideTheTree) {
-    layout::PaneRects r = layout::ComputePaneRects(1000, 600, 170, false, layout::kLayoutBoth);
+    layout::PaneRects r = layout::ComputePaneRects(1000, 600, 170, false, layout::kLayoutBoth, 96);
     EXPECT_EQ(r.pane[0], FromSize(170, 0, 414, 600)) << r.pane[0];
     EXPECT_EQ(r.pane[1], FromSize(586, 0, 414, 600)) << r.pane[1];
     EXPECT_TRUE(r.visible[0]);
@@ -38,7 +38,7 @@ TEST(PaneRects, SinglePaneLayoutsStackBothOnTheSameRectangle) {
         {false, layout::kLayoutPane2, FromSize(170, 0, 830, 600), 1},
     };
     for (const Case& c : cases) {
-        layout::PaneRects r = layout::ComputePaneRects(1000, 600, 170, c.treeHidden, c.layout);
+        layout::PaneRects r = layout::ComputePaneRects(1000, 600, 170, c.treeHidden, c.layout, 96);
         EXPECT_EQ(r.pane[0], c.expected) << "layout " << c.layout;
         EXPECT_EQ(r.pane[1], c.expected) << "layout " << c.layout;
         EXPECT_EQ(r.visible[c.shown], true);
@@ -48,7 +48,7 @@ TEST(PaneRects, SinglePaneLayoutsStackBothOnTheSameRectangle) {
 
 TEST(PaneRects, OddWidthsRoundDownAndLeaveTheGapInTheMiddle) {
     // (1001 - 0) / 2 - 1 = 499: pane 2 is right-aligned.
-    layout::PaneRects r = layout::ComputePaneRects(1001, 10, 170, true, layout::kLayoutBoth);
+    layout::PaneRects r = layout::ComputePaneRects(1001, 10, 170, true, layout::kLayoutBoth, 96);
     EXPECT_EQ(r.pane[0], FromSize(0, 0, 499, 10));
     EXPECT_EQ(r.pane[1], FromSize(502, 0, 499, 10));
 }
@@ -218,7 +218,7 @@ FrameAt MeasureFrame(int dpi, int clientWidth, int clientHeight, int paneLayout)
     auto m = [dpi](int v96) { return v96 * dpi / 96; }; // what the font measures
     FrameAt f{};
     f.dpi = dpi;
-    f.panes = layout::ComputePaneRectsAt(clientWidth, clientHeight, 170, false, paneLayout, dpi);
+    f.panes = layout::ComputePaneRects(clientWidth, clientHeight, 170, false, paneLayout, dpi);
     f.treeInner = layout::TreeInnerWidth(dpi::Scale(170, dpi), dpi);
     layout::StatusTextWidths t;
     t.reload = m(40);
@@ -278,7 +278,7 @@ TEST(FrameAtDpi, SavedWindowSizeAndTreeWidthStayIn96DpiUnits) {
         const layout::Size stored = layout::StoredWindowSize(shown.Width(), shown.Height(), d);
         EXPECT_EQ(stored.width, 800) << d;
         EXPECT_EQ(stored.height, 600) << d;
-        EXPECT_EQ(layout::StoredTreeWidth(dpi::Scale(170, d), d), 170) << d;
+        EXPECT_EQ(dpi::Unscale(dpi::Scale(170, d), d), 170) << d;
     }
     // A size the user dragged to at 144 dpi comes back within a pixel after a store and a restore.
     const layout::Size odd = layout::StoredWindowSize(1201, 899, 144);
