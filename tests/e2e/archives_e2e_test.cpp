@@ -110,7 +110,7 @@ class ArchivesE2e : public ::testing::Test {
     // is now and then lost while its tree fills; the folder is then selected again from here, as
     // the program does, before giving up.
     void AcceptChooserAt(const std::wstring& folder) {
-        HWND chooser = harness::FindTopWindow(L"#32770", 10000, process_.Id());
+        HWND chooser = harness::FindShownDialog(10000, process_.Id());
         ASSERT_NE(chooser, nullptr) << "no folder chooser";
         HWND tree = ChildById(chooser, kChooserTreeId);
         ASSERT_NE(tree, nullptr);

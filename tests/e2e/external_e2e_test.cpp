@@ -296,7 +296,7 @@ TEST_F(ExternalE2e, ThePortraitPhotographBecomesTheStretchedWallpaperTurnedUprig
     ASSERT_NO_FATAL_FAILURE(FocusThenSelectAll(0, L"1/1"));
 
     PostMessageW(main_, WM_COMMAND, cmd::kWallpaper, 0);
-    HWND dialog = harness::FindTopWindow(L"#32770", 10000, process_.Id());
+    HWND dialog = harness::FindShownDialog(10000, process_.Id());
     ASSERT_NE(dialog, nullptr) << "no wallpaper dialog";
     EXPECT_EQ(IsDlgButtonChecked(dialog, 2210), BST_CHECKED);
     EXPECT_FALSE(harness::SaveNamedScreenshot(L"wallpaper_dialog", dialog).empty());
@@ -365,7 +365,7 @@ TEST_F(ExternalE2e, AZipMemberBecomesTheTiledWallpaper) {
     ASSERT_TRUE(harness::PumpUntil([&] { return RemoteStatusText(status_, 4) == L"1/2"; }, 10000));
 
     PostMessageW(main_, WM_COMMAND, cmd::kWallpaper, 0);
-    HWND dialog = harness::FindTopWindow(L"#32770", 10000, process_.Id());
+    HWND dialog = harness::FindShownDialog(10000, process_.Id());
     ASSERT_NE(dialog, nullptr) << "no wallpaper dialog";
     EXPECT_EQ(IsDlgButtonChecked(dialog, 2211), BST_CHECKED) << "stretched is preset from 0 and 2";
     SendMessageW(GetDlgItem(dialog, 2212), BM_CLICK, 0, 0);

@@ -219,7 +219,7 @@ TEST_F(FileOpsE2e, TheRenameDialogOpensUnderThePictureAndKeepsItsExtension) {
             ASSERT_TRUE(ClickUntilCount(cells[0], false, L"1/1"));
         }
         PressInFront('N');
-        dialog = harness::FindTopWindow(L"#32770", 5000, process_.Id());
+        dialog = harness::FindShownDialog(5000, process_.Id());
     }
     ASSERT_NE(dialog, nullptr) << "no rename dialog";
     harness::PumpFor(300);
@@ -255,7 +255,7 @@ TEST_F(FileOpsE2e, ACommentTypedInTheDialogIsStoredInTheFileAndThePictureStaysTh
     ASSERT_TRUE(ClickUntilCount(cells[0], false, L"1/1")) << platform::WideToUtf8(RemoteStatusText(Status(0), 4));
     PostMessageW(main_, WM_COMMAND, cmd::kEditComment, 0);
 
-    HWND dialog = harness::FindTopWindow(L"#32770", 10000, process_.Id());
+    HWND dialog = harness::FindShownDialog(10000, process_.Id());
     ASSERT_NE(dialog, nullptr) << "no comment dialog";
     HWND edit = GetDlgItem(dialog, 2010);
     ASSERT_NE(edit, nullptr);
@@ -320,7 +320,7 @@ TEST_F(FileOpsE2e, TheTreeRenamesAnArchiveKeepingItsExtensionAndMakesANewFolder)
             return nullptr;
         harness::PumpFor(300);
         PostMessageW(menu, WM_CHAR, mnemonic, 1);
-        return harness::FindTopWindow(L"#32770", 10000, process_.Id());
+        return harness::FindShownDialog(10000, process_.Id());
     };
 
     HTREEITEM album = child(L"album.zip");

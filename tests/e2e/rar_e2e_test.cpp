@@ -151,7 +151,7 @@ class RarE2e : public ::testing::Test {
         harness::PumpFor(300);
         PostMessageW(menu, WM_CHAR, L'h', 1);
 
-        HWND chooser = harness::FindTopWindow(L"#32770", 10000, process_.Id());
+        HWND chooser = harness::FindShownDialog(10000, process_.Id());
         ASSERT_NE(chooser, nullptr) << "no folder chooser";
         HWND tree = ChildById(chooser, kChooserTreeId);
         ASSERT_NE(tree, nullptr);

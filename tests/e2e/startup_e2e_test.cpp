@@ -174,7 +174,7 @@ TEST_F(QuorleE2e, WithQuorleIniBesideTheExeNothingIsWrittenToAppData) {
 
 // Finds the message box of process `pid` and returns its text; closes it.
 std::wstring TakeMessageBox(DWORD pid, std::wstring* caption) {
-    HWND box = harness::FindTopWindow(L"#32770", 30000, pid);
+    HWND box = harness::FindShownDialog(30000, pid);
     if (!box)
         return L"(no message box)";
     *caption = harness::WindowText(box);

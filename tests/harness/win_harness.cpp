@@ -86,6 +86,29 @@ HWND FindTopWindow(const std::wstring& className, DWORD timeoutMs, DWORD pid) {
     }
 }
 
+HWND FindShownDialog(DWORD timeoutMs, DWORD pid) {
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    for (;;) {
+        FindArgs args{nullptr, pid, nullptr};
+        EnumWindows(
+            [](HWND hwnd, LPARAM lp) -> BOOL {
+                FindArgs* a = reinterpret_cast<FindArgs*>(lp);
+                DWORD owner = 0;
+                GetWindowThreadProcessId(hwnd, &owner);
+                if (owner != a->pid || !IsWindowVisible(hwnd) || WindowClassName(hwnd) != L"#32770")
+                    return TRUE;
+                a->found = hwnd;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&args));
+        if (args.found)
+            return args.found;
+        if (GetTickCount64() >= end)
+            return nullptr;
+        Sleep(50);
+    }
+}
+
 bool WaitWindowGone(const std::wstring& className, DWORD timeoutMs) {
     const ULONGLONG end = GetTickCount64() + timeoutMs;
     while (FindTopOnce(className, 0)) {
