@@ -345,9 +345,14 @@ int Run(HINSTANCE instance, int cmdShow) {
                     settings::RemoveLeftoverTemp(p.settingsPath);
                     if (HWND main = BuildWindowSystem(p, reader)) {
                         p.settings.languageModule = language;
+                        // The workers start before the window is shown and the folder named on the
+                        // command line is listed at once: its pictures are made while the window
+                        // shows and paints itself.
+                        StartThreads(p);
+                        if (ui::MainWindow* w = ui::TheMainWindow())
+                            ui::OpenCommandLineFirst(*w);
                         ShowWindow(main, startup::FirstShowCommand(cmdShow, p.settings.windowMaximised ? 1u : 0u));
                         UpdateWindow(main);
-                        StartThreads(p);
                         reader.Close();
                         result = MessageLoop(p, main);
                         PurgeCacheAtExit(p);

@@ -113,11 +113,27 @@ bool ShowsPicture(HDC screen, HWND cell) {
     return c != CLR_INVALID && c != 0xD4CCCCu && c != 0xA49C9Cu;
 }
 
+// Before the cells' first paint the screen there holds whatever was under the window, which could
+// pass for pictures. The first cell's caption background, painted with the cells, tells that they
+// have been drawn (the bench's settings show captions under a 105-pixel-high box).
+bool CellsPainted(HDC screen, const std::vector<HWND>& cells) {
+    RECT first = {};
+    bool any = false;
+    for (HWND cell : cells) {
+        const RECT r = e2e::ScreenRect(cell);
+        if (!any || r.top < first.top || (r.top == first.top && r.left < first.left))
+            first = r;
+        any = true;
+    }
+    return any && GetPixel(screen, first.left + 3, first.top + 105 + 4) == 0xF8F0F0u;
+}
+
 size_t CellsWithPicture(const std::vector<HWND>& cells) {
     HDC screen = GetDC(nullptr);
     size_t n = 0;
-    for (HWND cell : cells)
-        n += ShowsPicture(screen, cell) ? 1 : 0;
+    if (CellsPainted(screen, cells))
+        for (HWND cell : cells)
+            n += ShowsPicture(screen, cell) ? 1 : 0;
     ReleaseDC(nullptr, screen);
     return n;
 }

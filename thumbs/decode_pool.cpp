@@ -119,8 +119,11 @@ bool RunInOrder(DecodePool* pool, size_t count, size_t ahead, const OrderedSteps
                 const std::atomic<bool>* stop, image::Scaler& callerScaler) {
     if (!pool) {
         for (size_t i = 0; i < count; ++i) {
-            if (steps.prepare(i))
+            if (steps.prepare(i)) {
+                if (steps.waiting)
+                    steps.waiting();
                 steps.produce(i, callerScaler);
+            }
             if (!steps.consume(i)) {
                 cancel.store(true);
                 return false;
@@ -157,6 +160,15 @@ bool RunInOrder(DecodePool* pool, size_t count, size_t ahead, const OrderedSteps
                 steps.produce(j, callerScaler);
                 t.Finish(j);
             }
+        }
+        if (steps.waiting) {
+            bool ready;
+            {
+                std::lock_guard<std::mutex> lock(t.mutex);
+                ready = t.done[i] != 0;
+            }
+            if (!ready)
+                steps.waiting();
         }
         WaitFor(t, [&t, i] { return t.done[i] != 0; }, cancel, stop);
         if (!steps.consume(i)) {

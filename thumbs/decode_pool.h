@@ -70,6 +70,9 @@ struct OrderedSteps {
     std::function<void(size_t i, image::Scaler& scaler)> produce;
     // On the caller's thread, in index order, once item i is prepared and produced; false ends the run.
     std::function<bool(size_t i)> consume;
+    // Optional; on the caller's thread, each time it is about to wait for a produce step (or, without a
+    // pool, to run one).
+    std::function<void()> waiting;
 };
 
 // Runs items 0..count-1 through the steps, at most `ahead` items beyond the one being consumed

@@ -279,6 +279,7 @@ ThumbOutcome ProcessThumbJob(const std::wstring& cacheFolder, const ThumbJob& ra
         return false;
     };
     first.produce = [&](size_t i, image::Scaler& threadScaler) { decodeFresh(i, threadScaler); };
+    first.waiting = hooks.waiting;
     first.consume = [&](size_t i) {
         folder::ThumbItem& item = job.items[i];
         const ItemWork& w = work[i];
@@ -311,6 +312,7 @@ ThumbOutcome ProcessThumbJob(const std::wstring& cacheFolder, const ThumbJob& ra
             return true;
         };
         second.produce = [&](size_t i, image::Scaler& threadScaler) { decodeFresh(i, threadScaler); };
+        second.waiting = hooks.waiting;
         second.consume = [&](size_t i) {
             folder::ThumbItem& item = job.items[i];
             const ItemWork& w = work[i];

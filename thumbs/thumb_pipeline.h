@@ -57,6 +57,9 @@ struct ThumbHooks {
     std::function<void(size_t index, folder::ThumbItem& item)> itemDone;
     // Asked after each item; false abandons the job after the item in hand (a newer request or quit).
     std::function<bool()> keepGoing;
+    // Before the calling thread waits for a decode (or, without a pool, starts one): what is done so
+    // far can be shown while the next picture is being made.
+    std::function<void()> waiting;
     CacheLock* cacheLock = nullptr; // held while the cache files are read or written
     // The thread's scaler; method 3 needs the Windows one. Without it, or natively, method 3 falls
     // back to method 0.

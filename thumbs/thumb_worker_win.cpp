@@ -14,7 +14,9 @@ namespace {
 const wchar_t* const kWorkerClass[2] = {L"Quorle_thumb1_class", L"Quorle_thumb2_class"};
 
 // A batch goes out after this long or this many items, whichever comes first, so that a folder
-// filled from the cache does not flood the pane's queue (it holds at most 10,000 messages).
+// filled from the cache does not flood the pane's queue (it holds at most 10,000 messages). It also
+// goes out whenever the worker is about to wait for a decode: a made thumbnail is never held back
+// behind the next one, and decodes are too slow to flood anything.
 constexpr ULONGLONG kBatchMs = 40;
 constexpr size_t kBatchItems = 256;
 
@@ -188,6 +190,7 @@ void Produce(Worker& w, HWND hwnd, WPARAM flags, std::unique_ptr<ThumbRequest> r
     ThumbHooks hooks;
     hooks.itemDone = [&p](size_t index, folder::ThumbItem& item) { OnItemDone(p, index, item); };
     hooks.keepGoing = [&p] { return KeepGoing(p); };
+    hooks.waiting = [&p] { FlushBatch(p); };
     hooks.cacheLock = w.cacheLock;
     hooks.scaler = &context.Scaler();
     hooks.pool = PoolOf(w);

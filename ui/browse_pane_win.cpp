@@ -222,9 +222,9 @@ void LoadPane(Pane& p, WPARAM flags, std::unique_ptr<msg::LocationRequest> reque
     // Names show at once; the worker fills in the rest.
     for (size_t i = 0; i < listing->entries.size(); ++i)
         items.items[i].name = listing->entries[i].name;
-    thumbs::ViewSetItems(*p.view, std::move(items), (flags & msg::kLoadResetScroll) != 0);
-    thumbs::ViewLayout(*p.view);
 
+    // The worker starts before the cells are made: laying them out and painting them would otherwise
+    // hold up the first decodes. Its results wait in this thread's queue until the view has its items.
     auto job = std::make_unique<thumbs::ThumbRequest>();
     job->pane = p.index;
     job->generation = p.generation;
@@ -238,11 +238,13 @@ void LoadPane(Pane& p, WPARAM flags, std::unique_ptr<msg::LocationRequest> reque
     job->settings = ThumbSettingsOf(s);
     job->cacheFolder = P().cacheFolder;
     HWND worker = P().routing.workers[p.index].load();
-    if (worker && PostMessageW(worker, msg::kThumbRequest, flags, reinterpret_cast<LPARAM>(job.get()))) {
+    const bool posted = worker && PostMessageW(worker, msg::kThumbRequest, flags, reinterpret_cast<LPARAM>(job.get()));
+    if (posted)
         job.release();
-        return;
-    }
-    PostIdle(p, request->load);
+    thumbs::ViewSetItems(*p.view, std::move(items), (flags & msg::kLoadResetScroll) != 0);
+    thumbs::ViewLayout(*p.view);
+    if (!posted)
+        PostIdle(p, request->load);
 }
 
 void OnResults(Pane& p, std::unique_ptr<thumbs::ThumbResults> results) {
@@ -434,6 +436,29 @@ void DropQueuedPayloads(HWND hwnd) {
         thumbs::FreePanePayload(m.message, m.wParam, m.lParam);
     }
 }
+
+} // namespace
+
+bool RunHandedLoad(HWND pane, DWORD boundMs) {
+    const ULONGLONG end = GetTickCount64() + boundMs;
+    for (;;) {
+        MSG m;
+        if (PeekMessageW(&m, pane, msg::kPaneLoad, msg::kPaneLoad, PM_REMOVE)) {
+            if (m.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(m.wParam));
+                return false;
+            }
+            DispatchMessageW(&m);
+            return true;
+        }
+        const ULONGLONG now = GetTickCount64();
+        if (now >= end)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_POSTMESSAGE);
+    }
+}
+
+namespace {
 
 LRESULT CALLBACK PaneProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
     Pane* p = reinterpret_cast<Pane*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));

@@ -57,6 +57,9 @@ PaneFacts PaneFactsOf(HWND pane);
 void ToggleSelectAll(HWND pane);
 // Stops the pane's production when it shows a location, else releases it.
 void StopPane(HWND pane);
+// Runs the load the pane's worker hands over as soon as it comes, waiting at most `boundMs`; other
+// queued messages keep their turn. False when none came in time (the message loop runs it later).
+bool RunHandedLoad(HWND pane, DWORD boundMs);
 // Releases the pane's items and cells (shutdown, after its worker has ended).
 void ReleasePaneView(HWND pane);
 folder::PaneLocation* PaneLocationOf(HWND pane);

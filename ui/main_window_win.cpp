@@ -43,6 +43,9 @@ namespace {
 const wchar_t kMainClass[] = L"Quorle_main_class";
 // "The language file could not be loaded; the current language stays in use."
 constexpr UINT kLanguageNotLoadedText = 20515;
+// How long the first load may keep the window from showing while its worker hands it over (a
+// message round trip through two threads); a later one runs from the message loop as usual.
+constexpr DWORD kFirstLoadWaitMs = 100;
 
 MainWindow* g_main = nullptr;
 
@@ -418,16 +421,35 @@ LRESULT OnCopyData(MainWindow& w, const COPYDATASTRUCT* cds) {
     return 1;
 }
 
+// The path named on the command line, or nothing.
+std::wstring CommandLinePath() {
+    int argc = 0;
+    win::LocalMemory<LPWSTR*> argv(CommandLineToArgvW(GetCommandLineW(), &argc));
+    return argv.Get() && argc >= 2 ? std::wstring(argv.Get()[1]) : std::wstring();
+}
+
 void TakeCommandLine(MainWindow& w) {
     if (w.commandLineTaken || !w.workers[0] || !w.workers[1])
         return;
     w.commandLineTaken = true;
-    int argc = 0;
-    win::LocalMemory<LPWSTR*> argv(CommandLineToArgvW(GetCommandLineW(), &argc));
-    if (argv.Get() && argc >= 2 && PathFileExistsW(argv.Get()[1]))
-        OpenPath(argv.Get()[1]);
+    const std::wstring path = CommandLinePath();
+    if (!path.empty() && PathFileExistsW(path.c_str()))
+        OpenPath(path);
     else
         FillFolderTreeSoon(w); // no first screen to make way for
+}
+
+// A folder on a local disk is listed in a moment, so the window may wait for it before it is first
+// shown. A network share, a removable disk or an archive may take long: the window shows first.
+bool ListsQuickly(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    wchar_t root[MAX_PATH] = {};
+    if (!GetVolumePathNameW(path.c_str(), root, MAX_PATH))
+        return false;
+    const UINT type = GetDriveTypeW(root);
+    return type == DRIVE_FIXED || type == DRIVE_RAMDISK;
 }
 
 void OnWorkerReady(MainWindow& w, HWND worker, LPARAM index) {
@@ -706,6 +728,18 @@ HWND CreateMainWindow(HINSTANCE instance, std::function<void(MainWindow&)> tearD
 }
 
 MainWindow* TheMainWindow() { return g_main; }
+
+void OpenCommandLineFirst(MainWindow& w) {
+    if (!ListsQuickly(CommandLinePath()))
+        return; // taken once the workers' ready notices are read
+    // The workers started already; their ready notices are still queued.
+    for (int i = 0; i < 2; ++i)
+        if (!w.workers[i])
+            w.workers[i] = P().routing.workers[i].load();
+    TakeCommandLine(w);
+    if (w.commandLineTaken)
+        RunHandedLoad(w.panes[P().settings.activePane & 1], kFirstLoadWaitMs);
+}
 
 bool BuildProgramMenus(app::Program& p) {
     menus::MenuSources sources;

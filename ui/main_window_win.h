@@ -83,6 +83,11 @@ HWND CreateMainWindow(HINSTANCE instance, std::function<void(MainWindow&)> tearD
 // The record of the main window while it exists.
 MainWindow* TheMainWindow();
 
+// Before the window is first shown, once the workers run: when the command line names a folder on a
+// local disk, opens it and lists it at once, so that its pictures are being made while the window
+// shows and paints. Any other path is opened from the message loop as before.
+void OpenCommandLineFirst(MainWindow& w);
+
 // Builds the menus again from the program's shortcuts, tools and favourites (also after a change
 // of shortcuts or language).
 bool BuildProgramMenus(app::Program& p);

@@ -1,11 +1,13 @@
 // The pipeline with its decodes on a pool against the same pipeline on one thread: the items reported
-// in the same order, the same cache files byte for byte, and a stop that leaves no thread more than
-// the item it had in hand.
+// in the same order, the same cache files byte for byte, a stop that leaves no thread more than the
+// item it had in hand, and the caller told each time it is about to wait for a decode.
 #include "thumbs/decode_pool.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -180,6 +182,47 @@ TEST(DecodePool, AStopLeavesEachThreadAtMostTheItemInHand) {
         EXPECT_LE(source.readsAfterStop.load(), 2);
         for (size_t i = 3; i < items.items.size(); ++i)
             EXPECT_EQ(items.items[i].state, 0) << i;
+    }
+}
+
+// The worker sends what it has made whenever it is about to wait, so a thumbnail is never held back
+// behind the next decode. Here every decode holds on (5 s at most) until the caller has said so while
+// that item was the next to report; even items need a decode, odd ones were ready at once (cached).
+TEST(DecodePool, TheCallerSaysWhenItIsAboutToWaitForADecode) {
+    thumbs::DecodePool two(2);
+    for (thumbs::DecodePool* pool : {static_cast<thumbs::DecodePool*>(nullptr), &two}) {
+        SCOPED_TRACE(pool ? "two threads" : "no pool");
+        std::mutex mutex;
+        std::condition_variable said;
+        int consumed = 0;
+        int announced = -1;
+        std::vector<int> waits;
+        std::atomic<int> heldTooLong{0};
+        thumbs::OrderedSteps steps;
+        steps.prepare = [](size_t i) { return i % 2 == 0; };
+        steps.produce = [&](size_t i, image::Scaler&) {
+            if (!pool)
+                return;
+            std::unique_lock<std::mutex> lock(mutex);
+            if (!said.wait_for(lock, std::chrono::seconds(5), [&] { return announced >= static_cast<int>(i); }))
+                ++heldTooLong;
+        };
+        steps.consume = [&](size_t) {
+            std::lock_guard<std::mutex> lock(mutex);
+            ++consumed;
+            return true;
+        };
+        steps.waiting = [&] {
+            std::lock_guard<std::mutex> lock(mutex);
+            waits.push_back(consumed);
+            announced = consumed;
+            said.notify_all();
+        };
+        std::atomic<bool> cancel{false};
+        image::Scaler scaler;
+        EXPECT_TRUE(thumbs::RunInOrder(pool, 7, 4, steps, cancel, nullptr, scaler));
+        EXPECT_EQ(waits, (std::vector<int>{0, 2, 4, 6}));
+        EXPECT_EQ(heldTooLong.load(), 0);
     }
 }
 
