@@ -7,6 +7,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "tests/thumbs/photo_fixtures.h"
 #include "thumbs/thumb_cache.h"
 
@@ -120,6 +122,48 @@ TEST_F(ThumbnailsE2e, APhotoFolderFillsThePaneAndTheSecondStartReadsTheCache) {
             EXPECT_EQ(WriteTime(dataFile), written) << "everything came from the cache, nothing was rewritten";
         EXPECT_EQ(QuorleCopy::Close(quorle, main), 0u);
     }
+}
+
+// A folder on a local disk named on the command line is listed and laid out before the window first
+// shows, at the stored size; a window that then opens maximised must lay it out again for its size.
+TEST_F(ThumbnailsE2e, AFolderOpenedInAMaximisedWindowFillsTheWholePane) {
+    QuorleCopy copy;
+    settings::Settings s;
+    s.windowLeft = 40;
+    s.windowTop = 30;
+    s.windowWidth = 500;
+    s.windowHeight = 380;
+    s.windowMaximised = true;
+    ASSERT_TRUE(copy.WriteSettings(s));
+    fixtures::TempFolder root;
+    const int count = 30;
+    const std::wstring photos = WritePhotos(root, L"Many photos", count);
+    harness::Process quorle;
+    HWND main = copy.Start(quorle, L"\"" + photos + L"\"");
+    ASSERT_NE(main, nullptr);
+    HWND status = nullptr;
+    ASSERT_TRUE(harness::PumpUntil([&] { return (status = PaneStatus(main, 0)) != nullptr; }, 10000));
+    EXPECT_TRUE(harness::PumpUntil([&] { return IsZoomed(main) != 0; }, 10000));
+    EXPECT_TRUE(harness::PumpUntil([&] { return RemoteStatusText(status, 4) == L"0/30"; }, 60000))
+        << RemoteStatusText(status, 4);
+    harness::PumpFor(300);
+
+    RECT area = {};
+    ASSERT_TRUE(GetClientRect(GetDlgItem(ChildById(main, 500), 502), &area));
+    const std::vector<HWND> cells = VisibleCells(main, L"Quorle_thimg1_class");
+    ASSERT_FALSE(cells.empty());
+    const RECT cell = e2e::ScreenRect(cells[0]);
+    const int cellWidth = cell.right - cell.left, cellHeight = cell.bottom - cell.top;
+    ASSERT_GT(cellWidth, 0);
+    ASSERT_GT(cellHeight, 0);
+    const size_t columns = static_cast<size_t>(std::max(1, static_cast<int>(area.right) / cellWidth));
+    const size_t rows = static_cast<size_t>((area.bottom + cellHeight - 1) / cellHeight);
+    EXPECT_EQ(cells.size(), std::min<size_t>(count, columns * rows))
+        << "area " << area.right << " x " << area.bottom << ", cell " << cellWidth << " x " << cellHeight;
+    EXPECT_GT(cells.size(), 4u) << "no more cells than the stored size held";
+    for (HWND c : cells)
+        EXPECT_NE(CentrePixel(c), 0xD4CCCCu) << "a cell shows only its background";
+    EXPECT_EQ(QuorleCopy::Close(quorle, main), 0u);
 }
 
 TEST_F(ThumbnailsE2e, ASecondInstancesFolderOpensInTheFirstOnesActivePane) {
