@@ -106,28 +106,6 @@ HWND OpenMenuWindow() {
     return found;
 }
 
-HWND DialogWith(DWORD pid, int id) {
-    struct Search {
-        DWORD pid;
-        int id;
-        HWND found;
-    } search = {pid, id, nullptr};
-    EnumWindows(
-        [](HWND hwnd, LPARAM lp) {
-            auto* s = reinterpret_cast<Search*>(lp);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(hwnd, &owner);
-            if (owner == s->pid && IsWindowVisible(hwnd) && harness::WindowClassName(hwnd) == L"#32770" &&
-                GetDlgItem(hwnd, s->id)) {
-                s->found = hwnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 class DpiE2e : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -181,13 +159,13 @@ TEST_F(DpiE2e, TheFrameAt144DpiIsOneAndAHalfTimesItsSizeAndFollowsADpiChange) {
     HWND options = nullptr;
     for (int attempt = 0; attempt < 3 && !options; ++attempt) {
         PostMessageW(main, WM_COMMAND, cmd::kOptions, 0);
-        harness::PumpUntil([&] { return (options = DialogWith(quorle.Id(), 1001)) != nullptr; }, 10000);
+        harness::PumpUntil([&] { return (options = harness::FindShownDialog(0, quorle.Id(), 1001)) != nullptr; }, 10000);
     }
     ASSERT_NE(options, nullptr);
     harness::PumpFor(500);
     harness::SaveNamedScreenshot(L"dpi_options");
     PostMessageW(options, WM_COMMAND, IDCANCEL, 0);
-    ASSERT_TRUE(harness::PumpUntil([&] { return DialogWith(quorle.Id(), 1001) == nullptr; }, 10000));
+    ASSERT_TRUE(harness::PumpUntil([&] { return harness::FindShownDialog(0, quorle.Id(), 1001) == nullptr; }, 10000));
 
     // Moved to a 100 % monitor, then to a 200 % one: the suggested rectangle is taken and the frame
     // is laid out again for each.

@@ -78,29 +78,6 @@ bool SendHook(HWND main, const std::wstring& text) {
                                &answer) != 0;
 }
 
-// The visible dialog of process `pid` that holds control `id`, or null.
-HWND DialogWith(DWORD pid, int id) {
-    struct Search {
-        DWORD pid;
-        int id;
-        HWND found;
-    } search = {pid, id, nullptr};
-    EnumWindows(
-        [](HWND hwnd, LPARAM lp) {
-            auto* s = reinterpret_cast<Search*>(lp);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(hwnd, &owner);
-            if (owner == s->pid && IsWindowVisible(hwnd) && harness::WindowClassName(hwnd) == L"#32770" &&
-                GetDlgItem(hwnd, s->id)) {
-                s->found = hwnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 // The visible error box ("Error", string 30000) of process `pid`, or null.
 HWND ErrorBox(DWORD pid) {
     for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32770", L"Error")) != nullptr;) {
@@ -116,13 +93,13 @@ HWND ErrorBox(DWORD pid) {
 HWND OpenMaintenance(HWND main, DWORD pid) {
     HWND dlg = nullptr;
     EXPECT_TRUE(SendHook(main, L"cache"));
-    EXPECT_TRUE(harness::PumpUntil([&] { return (dlg = DialogWith(pid, 1630)) != nullptr; }, 10000));
+    EXPECT_TRUE(harness::PumpUntil([&] { return (dlg = harness::FindShownDialog(0, pid, 1630)) != nullptr; }, 10000));
     return dlg;
 }
 
 bool CloseDialog(HWND dlg, DWORD pid) {
     PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
-    return harness::PumpUntil([&] { return DialogWith(pid, 1630) == nullptr; }, 10000);
+    return harness::PumpUntil([&] { return harness::FindShownDialog(0, pid, 1630) == nullptr; }, 10000);
 }
 
 int ClientWidth(HWND hwnd) {

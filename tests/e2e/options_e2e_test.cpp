@@ -22,32 +22,9 @@ constexpr int kTree = 1001, kApply = 1002, kAssign = 1122, kBorder = 1261, kScal
 constexpr int kRows = 1550, kKeyList = 1520, kCtrlBox = 1540, kShiftBox = 1541, kAssignKey = 1530, kCloseKeys = 1533;
 constexpr int kTreeSwitchSlot = 8; // command 5110, Tab by default
 
-// A visible dialog of process `pid` holding control `withId`.
-HWND DialogWith(DWORD pid, int withId) {
-    struct Search {
-        DWORD pid;
-        int withId;
-        HWND found;
-    } search = {pid, withId, nullptr};
-    EnumWindows(
-        [](HWND hwnd, LPARAM lp) -> BOOL {
-            auto* q = reinterpret_cast<Search*>(lp);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(hwnd, &owner);
-            if (owner == q->pid && IsWindowVisible(hwnd) && harness::WindowClassName(hwnd) == L"#32770" &&
-                GetDlgItem(hwnd, q->withId)) {
-                q->found = hwnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 HWND WaitDialog(DWORD pid, int withId) {
     HWND found = nullptr;
-    harness::PumpUntil([&] { return (found = DialogWith(pid, withId)) != nullptr; }, 15000);
+    harness::PumpUntil([&] { return (found = harness::FindShownDialog(0, pid, withId)) != nullptr; }, 15000);
     return found;
 }
 
@@ -56,7 +33,7 @@ HWND OpenOptions(HWND main, DWORD pid) {
     for (int attempt = 0; attempt < 3; ++attempt) {
         PostMessageW(main, WM_COMMAND, cmd::kOptions, 0);
         HWND frame = nullptr;
-        if (harness::PumpUntil([&] { return (frame = DialogWith(pid, kTree)) != nullptr; }, 10000))
+        if (harness::PumpUntil([&] { return (frame = harness::FindShownDialog(0, pid, kTree)) != nullptr; }, 10000))
             return frame;
     }
     return nullptr;

@@ -86,16 +86,22 @@ HWND FindTopWindow(const std::wstring& className, DWORD timeoutMs, DWORD pid) {
     }
 }
 
-HWND FindShownDialog(DWORD timeoutMs, DWORD pid) {
+HWND FindShownDialog(DWORD timeoutMs, DWORD pid, int withId) {
+    struct DialogArgs {
+        DWORD pid;
+        int withId;
+        HWND found;
+    };
     const ULONGLONG end = GetTickCount64() + timeoutMs;
     for (;;) {
-        FindArgs args{nullptr, pid, nullptr};
+        DialogArgs args{pid, withId, nullptr};
         EnumWindows(
             [](HWND hwnd, LPARAM lp) -> BOOL {
-                FindArgs* a = reinterpret_cast<FindArgs*>(lp);
+                DialogArgs* a = reinterpret_cast<DialogArgs*>(lp);
                 DWORD owner = 0;
                 GetWindowThreadProcessId(hwnd, &owner);
-                if (owner != a->pid || !IsWindowVisible(hwnd) || WindowClassName(hwnd) != L"#32770")
+                if (owner != a->pid || !IsWindowVisible(hwnd) || WindowClassName(hwnd) != L"#32770" ||
+                    (a->withId && !GetDlgItem(hwnd, a->withId)))
                     return TRUE;
                 a->found = hwnd;
                 return FALSE;

@@ -22,10 +22,11 @@ void PumpFor(DWORD ms);
 // A top-level window of `className` (and, when given, owned by process `pid`), waiting up to
 // `timeoutMs` for it to appear; null when none did.
 HWND FindTopWindow(const std::wstring& className, DWORD timeoutMs = 0, DWORD pid = 0);
-// A dialog box (class "#32770") of process `pid` once it is shown, waiting up to `timeoutMs`. A modal
-// dialog is made hidden and shown only after its WM_INITDIALOG, so its controls hold their first
-// values by then; the bare class search can find it in between.
-HWND FindShownDialog(DWORD timeoutMs, DWORD pid);
+// A dialog box (class "#32770") of process `pid` once it is shown, holding control `withId` when that
+// is not 0, waiting up to `timeoutMs` (0: one look). A modal dialog is made hidden and shown only
+// after its WM_INITDIALOG, so its controls hold their first values by then; the bare class search can
+// find it in between.
+HWND FindShownDialog(DWORD timeoutMs, DWORD pid, int withId = 0);
 // Waits until no top-level window of `className` exists.
 bool WaitWindowGone(const std::wstring& className, DWORD timeoutMs);
 
