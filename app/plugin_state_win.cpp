@@ -7,17 +7,6 @@ namespace app {
 
 namespace {
 
-class Lock {
-  public:
-    explicit Lock(Program& p) : p_(p) { p_.pluginLock.Enter(); }
-    ~Lock() { p_.pluginLock.Leave(); }
-    Lock(const Lock&) = delete;
-    Lock& operator=(const Lock&) = delete;
-
-  private:
-    Program& p_;
-};
-
 class ProgramFallback : public image::ImagePluginFallback {
   public:
     bool DecodeFile(const std::wstring& path, image::DecodedImage& out) override {
@@ -60,7 +49,7 @@ plugins::Host PluginHostNow() {
     Program& p = TheProgram();
     plugins::Host host;
     host.lock = &p.pluginLock;
-    Lock lock(p);
+    win::CriticalSectionScope lock(&p.pluginLock);
     host.folder = p.plugins.folder;
     host.excluded = p.plugins.excluded;
     return host;
@@ -73,7 +62,7 @@ void RebuildPluginLists(Program& p) {
     host.excluded = p.settings.plugins;
     // Asked without holding the lock across: the walk takes it itself.
     plugins::PluginExtensionLists lists = plugins::PluginExtensionsByKind(host);
-    Lock lock(p);
+    win::CriticalSectionScope lock(&p.pluginLock);
     p.plugins.folder = host.folder;
     p.plugins.excluded = host.excluded;
     p.plugins.imageExtensions = std::move(lists.images);
@@ -82,13 +71,13 @@ void RebuildPluginLists(Program& p) {
 
 std::vector<std::wstring> ImagePluginExtensions() {
     Program& p = TheProgram();
-    Lock lock(p);
+    win::CriticalSectionScope lock(&p.pluginLock);
     return p.plugins.imageExtensions;
 }
 
 std::vector<std::wstring> ArchivePluginExtensions() {
     Program& p = TheProgram();
-    Lock lock(p);
+    win::CriticalSectionScope lock(&p.pluginLock);
     return p.plugins.archiveExtensions;
 }
 

@@ -142,6 +142,24 @@ class CriticalSection {
     CRITICAL_SECTION cs_;
 };
 
+// Holds a critical section for the life of the object; a null section holds nothing.
+class CriticalSectionScope {
+  public:
+    explicit CriticalSectionScope(CriticalSection* cs) : cs_(cs) {
+        if (cs_)
+            cs_->Enter();
+    }
+    ~CriticalSectionScope() {
+        if (cs_)
+            cs_->Leave();
+    }
+    CriticalSectionScope(const CriticalSectionScope&) = delete;
+    CriticalSectionScope& operator=(const CriticalSectionScope&) = delete;
+
+  private:
+    CriticalSection* cs_;
+};
+
 // A window class registered for the life of the object.
 class WindowClass {
   public:

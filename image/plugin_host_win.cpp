@@ -44,23 +44,6 @@ constexpr int kMaxInfoNumber = 256; // a plug-in that never answers 0 still ends
 
 int WINAPI Progress(int, int, LONG_PTR) { return 0; }
 
-class LockScope {
-  public:
-    explicit LockScope(win::CriticalSection* lock) : lock_(lock) {
-        if (lock_)
-            lock_->Enter();
-    }
-    ~LockScope() {
-        if (lock_)
-            lock_->Leave();
-    }
-    LockScope(const LockScope&) = delete;
-    LockScope& operator=(const LockScope&) = delete;
-
-  private:
-    win::CriticalSection* lock_;
-};
-
 std::wstring WithSlash(const std::wstring& folder) {
     return folder.empty() || paths::EndsWithSeparator(folder) ? folder : folder + L'\\';
 }
@@ -263,7 +246,7 @@ std::vector<PluginFileInfo> ListPluginFiles(const std::wstring& folder, win::Cri
     for (const std::wstring& name : PluginFiles(slashed)) {
         PluginFileInfo file;
         file.fileName = name;
-        LockScope scope(lock);
+        win::CriticalSectionScope scope(lock);
         Plugin plugin;
         if (plugin.Load(slashed, name)) {
             std::string patterns = plugin.Info(2), names = plugin.Info(3);
@@ -290,7 +273,7 @@ bool ShowPluginConfiguration(HWND owner, const std::wstring& folder, const std::
                              win::CriticalSection* lock) {
     if (folder.empty() || !platform::FolderExists(folder))
         return false;
-    LockScope scope(lock);
+    win::CriticalSectionScope scope(lock);
     Plugin plugin;
     if (!plugin.Load(folder, fileName))
         return false;
@@ -307,7 +290,7 @@ template <typename Add>
 void ForEachPluginPattern(const Host& host, Add add) {
     if (!Usable(host))
         return;
-    LockScope scope(host.lock);
+    win::CriticalSectionScope scope(host.lock);
     for (const std::wstring& name : PluginFiles(host.folder)) {
         if (Excluded(host, name))
             continue;
@@ -359,7 +342,7 @@ bool DecodeFile(const Host& host, const std::wstring& path, image::DecodedImage&
     if (!Usable(host) || !ReadHead(path, &head, &size, &time))
         return false;
     const std::string name = AnsiPath(path);
-    LockScope scope(host.lock);
+    win::CriticalSectionScope scope(host.lock);
     Plugin plugin;
     size_t offset = 0;
     if (!FindPlugin(host, name, head, kImagePlugin, &plugin, &offset) ||
@@ -381,7 +364,7 @@ bool DecodeMemory(const Host& host, const std::wstring& name, const uint8_t* dat
     std::vector<uint8_t> head(kHeadSize, 0);
     std::memcpy(head.data(), data, std::min(size, kHeadSize));
     const std::string ansiName = platform::WideToAnsi(name);
-    LockScope scope(host.lock);
+    win::CriticalSectionScope scope(host.lock);
     Plugin plugin;
     size_t offset = 0;
     if (!FindPlugin(host, ansiName, head, kImagePlugin, &plugin, &offset) || size <= offset ||
@@ -412,7 +395,7 @@ void ArchiveSession::Close() {
         return;
     // The module's unload runs under the lock too.
     win::CriticalSection* lock = impl_->lock;
-    LockScope scope(lock);
+    win::CriticalSectionScope scope(lock);
     delete impl_;
     impl_ = nullptr;
 }
@@ -428,7 +411,7 @@ bool ArchiveSession::Open(const Host& host, const std::wstring& path, location::
     auto impl = std::make_unique<Impl>();
     impl->lock = host.lock;
     impl->name = AnsiPath(path);
-    LockScope scope(host.lock);
+    win::CriticalSectionScope scope(host.lock);
     if (!FindPlugin(host, impl->name, head, kArchivePlugin, &impl->plugin, &impl->offset))
         return false;
     auto getArchiveInfo = impl->plugin.Export<GetArchiveInfoFn>("GetArchiveInfo");
@@ -497,7 +480,7 @@ bool ArchiveSession::Fetch(uint32_t position, platform::PageBlock* block, uint32
             expected = e.fileSize;
             break;
         }
-    LockScope scope(impl_->lock);
+    win::CriticalSectionScope scope(impl_->lock);
     return FetchFrom(impl_->plugin, impl_->name, impl_->offset + uint64_t(position), expected, block, size);
 }
 
@@ -513,7 +496,7 @@ bool FetchMember(const Host& host, const std::wstring& path, uint32_t position, 
     if (!Usable(host) || !ReadHead(path, &head, &fileSize, nullptr))
         return false;
     const std::string name = AnsiPath(path);
-    LockScope scope(host.lock);
+    win::CriticalSectionScope scope(host.lock);
     Plugin plugin;
     size_t offset = 0;
     return FindPlugin(host, name, head, kArchivePlugin, &plugin, &offset) &&

@@ -26,19 +26,6 @@ struct Maintenance {
     std::vector<thumbs::CacheEntryInfo> entries; // the index copy the list shows
 };
 
-// The dialog runs on the user-interface thread; a worker may be writing the cache at the same time
-// unless the lock keeps it out.
-class CacheLockScope {
-  public:
-    explicit CacheLockScope(app::Program& p) : p_(p) { p_.cacheLock.Enter(); }
-    ~CacheLockScope() { p_.cacheLock.Leave(); }
-    CacheLockScope(const CacheLockScope&) = delete;
-    CacheLockScope& operator=(const CacheLockScope&) = delete;
-
-  private:
-    app::Program& p_;
-};
-
 HWND List(HWND dlg) { return GetDlgItem(dlg, kIdList); }
 
 void AddColumn(HWND list, int index, const std::wstring& text, int width, int format) {
@@ -96,7 +83,8 @@ void FillList(HWND dlg, const Maintenance& m) {
 }
 
 bool ReadEntries(Maintenance& m) {
-    CacheLockScope lock(*m.program);
+    // A worker may be writing the cache at the same time unless the lock keeps it out.
+    win::CriticalSectionScope lock(&m.program->cacheLock);
     return thumbs::ListCacheEntries(m.program->cacheFolder, &m.entries);
 }
 
@@ -132,7 +120,7 @@ void DeleteChecked(HWND dlg, Maintenance& m) {
         return;
     uint32_t failure = 0;
     {
-        CacheLockScope lock(*m.program);
+        win::CriticalSectionScope lock(&m.program->cacheLock);
         failure = thumbs::DeleteCacheEntries(m.program->cacheFolder, numbers);
         // With every entry gone the index is gone too: the list is simply empty.
         if (!thumbs::ListCacheEntries(m.program->cacheFolder, &m.entries))
