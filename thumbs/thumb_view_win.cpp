@@ -447,7 +447,8 @@ void OnMouseMove(ThumbView& v, LPARAM lp) {
         return;
     const POINT pt = {GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
     const int dx = pt.x - v.press.x, dy = pt.y - v.press.y;
-    if (std::abs(dx) + std::abs(dy) <= S(v).gestureThreshold)
+    // The threshold is stored at 96 dpi, like every length the program keeps.
+    if (std::abs(dx) + std::abs(dy) <= dpi::Scale(S(v).gestureThreshold, v.dpi))
         return;
     const int dir = std::abs(dx) < std::abs(dy) ? (dy < 0 ? 2 : 3) : (dx < 0 ? 0 : 1);
     const bool left = v.mode == Mode::LeftPressed;

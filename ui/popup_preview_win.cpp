@@ -149,7 +149,8 @@ void OnMouseMove(HWND hwnd, Preview& v, LPARAM lp) {
     if (v.mouse != Mouse::Left)
         return;
     const int moved = std::abs(GET_X_LPARAM(lp) - v.press.x) + std::abs(GET_Y_LPARAM(lp) - v.press.y);
-    if (moved <= P().settings.gestureThreshold)
+    // The threshold is stored at 96 dpi, like every length the program keeps.
+    if (moved <= dpi::Scale(P().settings.gestureThreshold, v.screenDpi))
         return;
     v.mouse = Mouse::Idle;
     ReleaseCapture();

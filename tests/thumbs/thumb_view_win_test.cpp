@@ -251,6 +251,20 @@ TEST_F(ThumbView, GesturesRockerAndDoubleClicksRunTheirAssignments) {
     // The middle button (5740) toggles the item under the pointer.
     SendMessageW(CellOf(0), WM_MBUTTONDOWN, MK_MBUTTON, MAKELPARAM(10, 10));
     EXPECT_EQ(SelectedItems(), (std::vector<size_t>{1, 2, 3}));
+
+    // The threshold is a 96-dpi length like every one the program keeps: 12 pixels at 144 dpi.
+    thumbs::ViewSetLook(*view_, static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)), L"Error", 144);
+    SizeFor(4, 1);
+    host_.commands.clear();
+    cell = CellOf(1);
+    ASSERT_NE(cell, nullptr);
+    SendMessageW(cell, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+    SendMessageW(cell, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(20, 12));
+    EXPECT_FALSE(thumbs::ViewMouseBusy(*view_)) << "12 pixels are not yet a gesture at 144 dpi";
+    SendMessageW(cell, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(23, 10));
+    EXPECT_TRUE(thumbs::ViewMouseBusy(*view_));
+    SendMessageW(cell, WM_LBUTTONUP, 0, MAKELPARAM(23, 10));
+    EXPECT_EQ(host_.commands, (std::vector<int>{5400}));
 }
 
 TEST_F(ThumbView, RightClicksAndTheMenuKeyAskForTheContextMenu) {
