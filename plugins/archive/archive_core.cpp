@@ -260,20 +260,11 @@ ArchiveError ListMembers(Source& source, std::vector<Member>* members) {
     return ArchiveError::Ok;
 }
 
-ArchiveError ExtractMember(Source& source, uint64_t ordinal, uint64_t max_size, MemberSink* sink) {
-    auto reader = std::make_unique<Reader>();
-    ArchivePtr a;
-    ArchiveError error = Open(source, reader.get(), &a);
-    if (error != ArchiveError::Ok)
-        return error;
-    struct archive_entry* e = nullptr;
-    for (uint64_t i = 0;; ++i) {
-        e = Next(a.get(), &error);
-        if (!e)
-            return error == ArchiveError::Ok ? ArchiveError::NotFound : error;
-        if (i == ordinal)
-            break;
-    }
+namespace {
+
+// The entry `e` (ordinal `ordinal`) streamed into `sink`, its data read to the end on success.
+ArchiveError ReadEntry(struct archive* a, struct archive_entry* e, uint64_t ordinal, uint64_t max_size,
+                       MemberSink* sink) {
     if (!IsListed(e))
         return ArchiveError::NotFound;
     if (archive_entry_is_data_encrypted(e))
@@ -294,7 +285,7 @@ ArchiveError ExtractMember(Source& source, uint64_t ordinal, uint64_t max_size, 
             want = static_cast<size_t>(member.size - done);
         if (size_known && want == 0)
             break;
-        const la_ssize_t got = archive_read_data(a.get(), buf, want);
+        const la_ssize_t got = archive_read_data(a, buf, want);
         if (got < 0)
             return archive_entry_is_data_encrypted(e) ? ArchiveError::Encrypted : ArchiveError::Broken;
         if (got == 0)
@@ -308,6 +299,81 @@ ArchiveError ExtractMember(Source& source, uint64_t ordinal, uint64_t max_size, 
             return ArchiveError::Cancelled;
     }
     return !size_known || done == member.size ? ArchiveError::Ok : ArchiveError::Broken;
+}
+
+} // namespace
+
+ArchiveError ExtractMember(Source& source, uint64_t ordinal, uint64_t max_size, MemberSink* sink) {
+    auto reader = std::make_unique<Reader>();
+    ArchivePtr a;
+    ArchiveError error = Open(source, reader.get(), &a);
+    if (error != ArchiveError::Ok)
+        return error;
+    struct archive_entry* e = nullptr;
+    for (uint64_t i = 0;; ++i) {
+        e = Next(a.get(), &error);
+        if (!e)
+            return error == ArchiveError::Ok ? ArchiveError::NotFound : error;
+        if (i == ordinal)
+            break;
+    }
+    return ReadEntry(a.get(), e, ordinal, max_size, sink);
+}
+
+struct MemberCursor::State {
+    std::unique_ptr<Reader> reader;
+    ArchivePtr archive;
+    std::string identity;
+    uint64_t next = 0;                        // the ordinal of `pending`
+    struct archive_entry* pending = nullptr;  // the next header, read ahead
+};
+
+MemberCursor::MemberCursor() : state_(std::make_unique<State>()) {}
+
+MemberCursor::~MemberCursor() = default;
+
+void MemberCursor::Reset() {
+    State& s = *state_;
+    s.pending = nullptr;
+    s.archive.reset();  // before the reader it reads through
+    s.reader.reset();
+    s.identity.clear();
+    s.next = 0;
+}
+
+ArchiveError MemberCursor::Extract(Source& source, const std::string& identity, uint64_t ordinal,
+                                   uint64_t max_size, MemberSink* sink) {
+    State& s = *state_;
+    if (!s.archive || !s.pending || identity.empty() || identity != s.identity || ordinal < s.next) {
+        Reset();
+        s.reader = std::make_unique<Reader>();
+        ArchiveError error = Open(source, s.reader.get(), &s.archive);
+        if (error == ArchiveError::Ok && !(s.pending = Next(s.archive.get(), &error)))
+            error = error == ArchiveError::Ok ? ArchiveError::NotFound : error;
+        if (error != ArchiveError::Ok) {
+            Reset();
+            return error;
+        }
+        s.identity = identity;
+    }
+    // Reads go through this call's source from the position the last call's left off.
+    s.reader->source = &source;
+    ArchiveError error = ArchiveError::Ok;
+    struct archive_entry* e = s.pending;
+    for (uint64_t i = s.next; i < ordinal; ++i) {
+        if (!(e = Next(s.archive.get(), &error))) {
+            Reset();
+            return error == ArchiveError::Ok ? ArchiveError::NotFound : error;
+        }
+    }
+    const ArchiveError read = ReadEntry(s.archive.get(), e, ordinal, max_size, sink);
+    // The next header is read now, so that after the last member the archive is let go at once.
+    ArchiveError ahead = ArchiveError::Ok;
+    if (read == ArchiveError::Ok && !identity.empty() && (s.pending = Next(s.archive.get(), &ahead)) != nullptr)
+        s.next = ordinal + 1;
+    else
+        Reset();
+    return read;
 }
 
 void SplitMemberPath(const std::string& name, std::string* folder, std::string* file) {

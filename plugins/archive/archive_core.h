@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,29 @@ public:
 // Streams the member with that ordinal into `sink`. The bytes delivered must be exactly the size the
 // archive declares (a short read is an error, never a short member); members over `max_size` fail.
 ArchiveError ExtractMember(Source& source, uint64_t ordinal, uint64_t max_size, MemberSink* sink);
+
+// ExtractMember over one archive kept open between calls. A later ordinal goes on from where the last
+// read ended instead of decoding the archive from its start again (in a solid 7z, every member before
+// it), so reading every member in order is one pass; an earlier ordinal, another archive or any
+// failure starts over. `identity` names the archive as the caller knows it (path, size, time; empty:
+// never go on). The archive is let go when its last member has been read. One thread at a time; each
+// call's `source` reads the same bytes as the last one's while the identity holds.
+class MemberCursor {
+public:
+    MemberCursor();
+    ~MemberCursor();
+    MemberCursor(const MemberCursor&) = delete;
+    MemberCursor& operator=(const MemberCursor&) = delete;
+
+    ArchiveError Extract(Source& source, const std::string& identity, uint64_t ordinal, uint64_t max_size,
+                         MemberSink* sink);
+    // Lets go of the open archive and its buffers.
+    void Reset();
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 // Splits a stored name into the record's folder (backslashes, trailing "\", or "") and bare name.
 // "./" prefixes are dropped; ".." and absolute paths are kept as given: the host judges them.

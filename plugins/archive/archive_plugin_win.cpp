@@ -1,10 +1,13 @@
 // The archive plug-in module (7z, tar, tar.gz, tar.xz, cab): the interface's exports over
-// archive_core. Nothing is kept between calls: every call opens the archive again, so any thread may
-// call, and a member's position is its ordinal in the archive.
+// archive_core. A member's position is its ordinal in the archive. The one thing kept between calls is
+// the archive a member was last read from, open at the next member: a host asks for a pane's members one
+// after another, and each would otherwise decode the archive from its start again. Any thread may call.
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -34,10 +37,10 @@ constexpr uint64_t kMaxFileMember = uint64_t{1} << 40;
 class FileSource : public Source {
 public:
     explicit FileSource(const char* ansi_name) {
-        const std::wstring path = plugin_io::WideFromAnsi(ansi_name);
-        if (path.empty())
+        path_ = plugin_io::WideFromAnsi(ansi_name);
+        if (path_.empty())
             return;
-        file_ = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        file_ = CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         LARGE_INTEGER size;
         if (file_ != INVALID_HANDLE_VALUE && GetFileSizeEx(file_, &size))
@@ -51,6 +54,23 @@ public:
     FileSource& operator=(const FileSource&) = delete;
 
     bool Opened() const { return file_ != INVALID_HANDLE_VALUE; }
+    // The file as a cursor may go on reading it: which file (volume and index, else its path), its size
+    // and when it was last written. Empty when that cannot be told.
+    std::string Identity() const {
+        BY_HANDLE_FILE_INFORMATION info;
+        if (!Opened() || !GetFileInformationByHandle(file_, &info))
+            return {};
+        char text[96];
+        std::snprintf(text, sizeof text, "%08lx:%08lx%08lx:%llu:%08lx%08lx|", info.dwVolumeSerialNumber,
+                      info.nFileIndexHigh, info.nFileIndexLow, static_cast<unsigned long long>(size_),
+                      info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime);
+        std::string id = text;
+        for (wchar_t c : path_) {
+            id += static_cast<char>(c & 0xFF);
+            id += static_cast<char>(c >> 8);
+        }
+        return id;
+    }
     uint64_t Size() const override { return size_; }
     bool ReadAt(uint64_t offset, void* buf, size_t n, size_t* got) override {
         *got = 0;
@@ -75,6 +95,7 @@ public:
     }
 
 private:
+    std::wstring path_;
     HANDLE file_ = INVALID_HANDLE_VALUE;
     uint64_t size_ = 0;
 };
@@ -217,12 +238,13 @@ private:
     size_t done_ = 0;
 };
 
-// Writes the member beside its final name and renames it over only when it is complete, so a failed
-// or cancelled extraction never leaves half a file or destroys one already there.
+// Writes the member beside its final name (its bare name in `folder`) and renames it over only when it
+// is complete, so a failed or cancelled extraction never leaves half a file or destroys one already
+// there. A name that cannot be created as it stands is refused (`Refused`), never cleaned.
 class FileSink : public MemberSink {
 public:
-    FileSink(std::wstring folder, std::wstring final_path, plugin_io::ProgressCallback progress, LONG_PTR data)
-        : folder_(std::move(folder)), final_(std::move(final_path)), progress_(progress), data_(data) {}
+    FileSink(std::wstring folder, plugin_io::ProgressCallback progress, LONG_PTR data)
+        : folder_(std::move(folder)), progress_(progress), data_(data) {}
     ~FileSink() override {
         if (file_ != INVALID_HANDLE_VALUE)
             CloseHandle(file_);
@@ -233,6 +255,13 @@ public:
     FileSink& operator=(const FileSink&) = delete;
 
     bool Begin(const Member& member) override {
+        std::string folder, file;
+        SplitMemberPath(AnsiName(member), &folder, &file);
+        if (!IsSafeFileName(file)) {
+            refused_ = true;
+            return false;
+        }
+        final_ = folder_ + plugin_io::WideFromAnsi(file.c_str());
         mtime_ = member.mtime;
         wchar_t temp[MAX_PATH + 16];
         if (!GetTempFileNameW(folder_.c_str(), L"qar", 0, temp))
@@ -262,7 +291,10 @@ public:
         return true;
     }
 
+    bool Refused() const { return refused_; }
+
 private:
+    bool refused_ = false;
     std::wstring folder_, final_, temp_;
     plugin_io::ProgressCallback progress_;
     LONG_PTR data_;
@@ -270,34 +302,31 @@ private:
     int64_t mtime_ = 0;
 };
 
-// The member's bare name as GetFile-to-disk writes it, or empty when it must not be written.
-std::string BareNameOf(Source& source, uint64_t ordinal) {
-    std::vector<Member> members;
-    if (ListMembers(source, &members) != ArchiveError::Ok)
-        return {};
-    for (const Member& m : members) {
-        if (m.ordinal == ordinal) {
-            std::string folder, file;
-            SplitMemberPath(AnsiName(m), &folder, &file);
-            return IsSafeFileName(file) ? file : std::string();
-        }
-    }
-    return {};
+// One cursor for the module, as a host reads one archive's members at a time. A call that finds it in
+// use by another thread reads on its own from the archive's start.
+std::mutex g_cursor_lock;
+MemberCursor g_cursor;
+
+ArchiveError ExtractFromFile(FileSource& source, uint64_t ordinal, uint64_t max_size, MemberSink* sink) {
+    std::unique_lock<std::mutex> lock(g_cursor_lock, std::try_to_lock);
+    if (!lock.owns_lock())
+        return ExtractMember(source, ordinal, max_size, sink);
+    return g_cursor.Extract(source, source.Identity(), ordinal, max_size, sink);
 }
 
-int GetFileToDisk(Source& source, uint64_t ordinal, const char* dest, plugin_io::ProgressCallback progress,
+int GetFileToDisk(FileSource& source, uint64_t ordinal, const char* dest, plugin_io::ProgressCallback progress,
                   LONG_PTR data) {
-    const std::string name = BareNameOf(source, ordinal);
-    if (name.empty())
-        return spi::kWriteError;
     std::wstring folder = plugin_io::WideFromAnsi(dest);
     const DWORD attributes = folder.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return spi::kWriteError;
     if (folder.back() != L'\\' && folder.back() != L'/')
         folder += L'\\';
-    FileSink sink(folder, folder + plugin_io::WideFromAnsi(name.c_str()), progress, data);
-    const ArchiveError error = ExtractMember(source, ordinal, kMaxFileMember, &sink);
+    FileSink sink(folder, progress, data);
+    const ArchiveError error = ExtractFromFile(source, ordinal, kMaxFileMember, &sink);
+    // A member with no name to write under (refused, or no member at that position) is a write error.
+    if (sink.Refused() || error == ArchiveError::NotFound)
+        return spi::kWriteError;
     if (error != ArchiveError::Ok)
         return ResultOf(error);
     return sink.Commit() ? spi::kOk : spi::kWriteError;
@@ -387,7 +416,7 @@ int __stdcall GetFile(LPCSTR src, LONG_PTR len, LPSTR dest, unsigned int flag, p
         HLOCAL* out = reinterpret_cast<HLOCAL*>(dest);
         *out = nullptr;
         MemorySink sink(progress, lData);
-        const ArchiveError error = ExtractMember(source, ordinal, kMaxMemoryMember, &sink);
+        const ArchiveError error = ExtractFromFile(source, ordinal, kMaxMemoryMember, &sink);
         result = ResultOf(error);
         if (error == ArchiveError::Ok) {
             *out = sink.Release();

@@ -160,4 +160,72 @@ TEST(ArchiveCore, DamagedOrForeignInputFailsWithoutAWrongMember) {
     }
 }
 
+// The archive read from its first byte counts as one opening (an opening reads there a few times).
+struct CountingSource : Source {
+    explicit CountingSource(const std::vector<uint8_t>& bytes) : inner(bytes.data(), bytes.size()) {}
+    MemorySource inner;
+    int fromStart = 0;
+    uint64_t Size() const override { return inner.Size(); }
+    bool ReadAt(uint64_t offset, void* buf, size_t n, size_t* got) override {
+        fromStart += offset == 0 ? 1 : 0;
+        return inner.ReadAt(offset, buf, n, got);
+    }
+};
+
+struct RefusingSink : MemberSink {
+    bool Begin(const Member&) override { return false; }
+    bool Write(const uint8_t*, size_t) override { return true; }
+};
+
+// A pane's members are asked for one after another: the cursor reads the archive once for all of them
+// and starts over only for an earlier member, another archive or after a failure.
+TEST(ArchiveCore, ACursorReadsEveryMemberInOnePassAndStartsOverWhenItMust) {
+    for (const char* name : fx::kPhotoArchives) {
+        SCOPED_TRACE(name);
+        const std::vector<uint8_t> file = fx::Read(name);
+        CountingSource source(file);
+        std::vector<Member> members;
+        ASSERT_EQ(ListMembers(source, &members), ArchiveError::Ok);
+        ASSERT_EQ(members.size(), 3u);
+        std::vector<std::vector<uint8_t>> expected;
+        source.fromStart = 0;
+        for (const Member& m : members) {
+            CollectSink sink;
+            ASSERT_EQ(ExtractMember(source, m.ordinal, uint64_t{1} << 30, &sink), ArchiveError::Ok);
+            expected.push_back(sink.bytes);
+        }
+        const int opening = source.fromStart / 3;
+        ASSERT_GT(opening, 0);
+
+        MemberCursor cursor;
+        auto read = [&](const std::string& identity, size_t k) {
+            CollectSink sink;
+            EXPECT_EQ(cursor.Extract(source, identity, members[k].ordinal, uint64_t{1} << 30, &sink), ArchiveError::Ok);
+            EXPECT_TRUE(sink.bytes == expected[k]) << k;
+        };
+        source.fromStart = 0;
+        for (size_t k = 0; k < 3; ++k)
+            read("a", k);
+        EXPECT_EQ(source.fromStart, opening) << "one pass for every member in order";
+
+        // After the last member the archive was let go; an earlier member and another archive start over.
+        source.fromStart = 0;
+        read("a", 1);
+        read("a", 0);
+        read("b", 1);
+        EXPECT_EQ(source.fromStart, 3 * opening);
+        // A member the sink refused leaves nothing half-read behind: the next read starts over.
+        RefusingSink refuse;
+        EXPECT_EQ(cursor.Extract(source, "b", members[2].ordinal, uint64_t{1} << 30, &refuse), ArchiveError::SinkFailed);
+        source.fromStart = 0;
+        read("b", 2);
+        EXPECT_EQ(source.fromStart, opening);
+        // Without an identity nothing is kept.
+        source.fromStart = 0;
+        read("", 0);
+        read("", 1);
+        EXPECT_EQ(source.fromStart, 2 * opening);
+    }
+}
+
 } // namespace

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -277,6 +279,59 @@ TEST(ArchiveModule, ListsAndFetchesPhotographsToMemoryAndToAFolder) {
         }
     }
     EXPECT_EQ(FilesIn(dest), 0u);
+    RemoveFolder(dest);
+}
+
+// The module keeps the archive it last read open at the next member; an archive replaced on disk
+// between two fetches (another size, time and content under the same name) is read afresh.
+TEST(ArchiveModule, AnArchiveReplacedBetweenFetchesIsReadAfresh) {
+    Module m("archive.spi");
+    auto archive_info = m.Get<GetArchiveInfoFn>("GetArchiveInfo");
+    auto get_file = m.Get<GetFileFn>("GetFile");
+    ASSERT_TRUE(archive_info && get_file);
+    const std::wstring dest = TempFolder();
+    const std::wstring file = dest + L"\\photos.arc";
+    const std::string path = Ansi(file);
+    auto fetch = [&](const spi::FileInfo& r) {
+        HLOCAL data = nullptr;
+        EXPECT_EQ(get_file(path.c_str(), static_cast<LONG_PTR>(r.position), reinterpret_cast<LPSTR>(&data), 0x100,
+                           GoOn, 0),
+                  0);
+        return data ? TakeHandle(data) : std::vector<uint8_t>();
+    };
+    auto original = [](const spi::FileInfo& r) {
+        for (const fx::Photo& p : fx::kPhotos) {
+            if (std::strcmp(r.filename, p.file) == 0)
+                return fx::Read(p.original);
+        }
+        return std::vector<uint8_t>();
+    };
+    auto replace = [&](const char* name) {
+        const std::string source = fx::Path(name);
+        const std::wstring from(source.begin(), source.end());
+        EXPECT_TRUE(CopyFileW(from.c_str(), file.c_str(), FALSE));
+        HLOCAL list = nullptr;
+        EXPECT_EQ(archive_info(path.c_str(), 0, 0, &list), 0);
+        std::vector<spi::FileInfo> records = Records(list);
+        std::sort(records.begin(), records.end(),
+                  [](const spi::FileInfo& a, const spi::FileInfo& b) { return a.position < b.position; });
+        return records;
+    };
+    const std::pair<const char*, const char*> swaps[] = {
+        {"photos.7z", "photos.cab"}, {"photos.cab", "photos.tar.gz"}, {"photos.tar.gz", "photos.7z"}};
+    for (const auto& swap : swaps) {
+        SCOPED_TRACE(std::string(swap.first) + " then " + swap.second);
+        // The first member of one archive leaves the module open at the next; the other archive's last
+        // member comes after that position, so only the file's change can tell the module to start over.
+        const std::vector<spi::FileInfo> before = replace(swap.first);
+        ASSERT_EQ(before.size(), std::size(fx::kPhotos));
+        EXPECT_TRUE(fetch(before.front()) == original(before.front()));
+        const std::vector<spi::FileInfo> after = replace(swap.second);
+        ASSERT_EQ(after.size(), std::size(fx::kPhotos));
+        ASSERT_GT(after.back().position, before.front().position);
+        EXPECT_TRUE(fetch(after.back()) == original(after.back()));
+    }
+    DeleteFileW(file.c_str());
     RemoveFolder(dest);
 }
 
