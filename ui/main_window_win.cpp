@@ -730,14 +730,19 @@ HWND CreateMainWindow(HINSTANCE instance, std::function<void(MainWindow&)> tearD
 MainWindow* TheMainWindow() { return g_main; }
 
 void OpenCommandLineFirst(MainWindow& w) {
-    if (!ListsQuickly(CommandLinePath()))
-        return; // taken once the workers' ready notices are read
-    // The workers started already; their ready notices are still queued.
-    for (int i = 0; i < 2; ++i)
-        if (!w.workers[i])
-            w.workers[i] = P().routing.workers[i].load();
-    TakeCommandLine(w);
-    if (w.commandLineTaken)
+    // Each worker announced its window before its start returned: the notices are read now, and the
+    // second opens the command line's path as always.
+    MSG m;
+    while (!w.commandLineTaken &&
+           PeekMessageW(&m, w.hwnd, msg::kMainWorkerReady, msg::kMainWorkerReady, PM_REMOVE)) {
+        if (m.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(m.wParam));
+            return;
+        }
+        DispatchMessageW(&m);
+    }
+    // A local folder is listed before the window shows; anything else from the message loop.
+    if (w.commandLineTaken && ListsQuickly(CommandLinePath()))
         RunHandedLoad(w.panes[P().settings.activePane & 1], kFirstLoadWaitMs);
 }
 

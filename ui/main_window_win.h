@@ -83,9 +83,10 @@ HWND CreateMainWindow(HINSTANCE instance, std::function<void(MainWindow&)> tearD
 // The record of the main window while it exists.
 MainWindow* TheMainWindow();
 
-// Before the window is first shown, once the workers run: when the command line names a folder on a
-// local disk, opens it and lists it at once, so that its pictures are being made while the window
-// shows and paints. Any other path is opened from the message loop as before.
+// Before the window is first shown, once the workers run: reads their ready notices, which opens the
+// path named on the command line, and when that is a folder on a local disk lists it at once, so that
+// its pictures are being made while the window shows and paints. Any other path is listed from the
+// message loop.
 void OpenCommandLineFirst(MainWindow& w);
 
 // Builds the menus again from the program's shortcuts, tools and favourites (also after a change
