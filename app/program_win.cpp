@@ -345,8 +345,8 @@ int Run(HINSTANCE instance, int cmdShow) {
                     settings::RemoveLeftoverTemp(p.settingsPath);
                     if (HWND main = BuildWindowSystem(p, reader)) {
                         p.settings.languageModule = language;
-                        // The workers start before the window is shown and the folder named on the
-                        // command line is listed at once: its pictures are made while the window
+                        // The workers start before the window is shown and the command line is
+                        // taken at once: a local folder's pictures are then made while the window
                         // shows and paints itself.
                         StartThreads(p);
                         if (ui::MainWindow* w = ui::TheMainWindow())
