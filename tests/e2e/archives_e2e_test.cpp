@@ -5,6 +5,7 @@
 
 #include "tests/e2e/quorle_copy.h"
 #include "tests/e2e/remote_buffer.h"
+#include "tests/e2e/steps.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
@@ -23,15 +24,12 @@
 namespace {
 
 using e2e::ChildById;
-using e2e::ChildNamed;
 using e2e::kMainClass;
-using e2e::NextItem;
 using e2e::QuorleCopy;
 using e2e::RemoteBuffer;
 using e2e::RemoteStatusText;
 
 constexpr wchar_t kProgressClass[] = L"acv_progress_class";
-constexpr int kChooserTreeId = 14145;
 
 testzip::Bytes FileBytes(const std::wstring& path) { return fixtures::ReadWholeFile(path); }
 
@@ -50,18 +48,6 @@ std::vector<testzip::Member> PhotoMembers(const std::string& folder, int count, 
     return members;
 }
 
-size_t CountFiles(const std::wstring& folder) {
-    size_t n = 0;
-    platform::ListFolder(folder, L"*", [&](const platform::FolderEntry& e) {
-        if (e.attributes & platform::attr::kDirectory)
-            n += CountFiles(paths::Join(folder, e.name));
-        else
-            ++n;
-        return true;
-    });
-    return n;
-}
-
 class ArchivesE2e : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(harness::WaitWindowGone(kMainClass, 5000)) << "another Quorle is running"; }
@@ -73,64 +59,16 @@ class ArchivesE2e : public ::testing::Test {
     }
     // Starts the copy with `root` as an expanded root folder of the tree.
     void StartWithRoot(const std::wstring& root) {
-        settings::Settings s;
-        s.treeRoots = {{root, 1}};
-        ASSERT_TRUE(copy_.WriteSettings(s));
-        main_ = copy_.Start(process_);
-        ASSERT_NE(main_, nullptr);
-        ASSERT_TRUE(harness::PumpUntil([&] { return (tree_ = ChildById(main_, 402)) != nullptr; }, 10000));
-        ASSERT_TRUE(harness::PumpUntil([&] { return SendMessageW(tree_, TVM_GETCOUNT, 0, 0) >= 2; }, 10000));
-        harness::PumpFor(1500);
-    }
-    HTREEITEM RootFolderItem() {
-        HTREEITEM roots = NextItem(tree_, NextItem(tree_, nullptr, TVGN_ROOT), TVGN_NEXT);
-        return NextItem(tree_, roots, TVGN_CHILD);
+        e2e::StartWithTreeRoot(copy_, process_, settings::Settings(), root, &main_, &tree_);
     }
     // The root folder's child named `name`, once the tree shows it.
-    HTREEITEM Child(RemoteBuffer& remote, const std::wstring& name) {
-        HTREEITEM item = nullptr;
-        harness::PumpUntil([&] { return (item = ChildNamed(tree_, remote, RootFolderItem(), name)) != nullptr; },
-                           10000);
-        return item;
-    }
+    HTREEITEM Child(RemoteBuffer& remote, const std::wstring& name) { return e2e::RootFolderChild(tree_, remote, name); }
     // Opens the tree menu on `item` and types the mnemonic of one of its commands.
     void MenuCommand(RemoteBuffer& remote, HTREEITEM item, wchar_t mnemonic) {
-        SetForegroundWindow(main_);
-        const RECT r = remote.ItemRect(tree_, item, true);
-        const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-        PostMessageW(tree_, WM_RBUTTONDOWN, MK_RBUTTON, at);
-        PostMessageW(tree_, WM_RBUTTONUP, 0, at);
-        HWND menu = harness::FindTopWindow(L"#32768", 5000, process_.Id());
-        ASSERT_NE(menu, nullptr) << "no tree menu";
-        harness::PumpFor(300);
-        PostMessageW(menu, WM_CHAR, mnemonic, 1);
+        e2e::TreeMenuCommand(main_, tree_, process_.Id(), remote, item, mnemonic);
     }
-    // Waits for the folder chooser, lets it settle on the folder it was opened at (`folder`, whose
-    // name the chooser's tree shows) and presses OK. Under a loaded Wine the dialog's own selection
-    // is now and then lost while its tree fills; the folder is then selected again from here, as
-    // the program does, before giving up.
     void AcceptChooserAt(const std::wstring& folder) {
-        HWND chooser = harness::FindShownDialog(10000, process_.Id());
-        ASSERT_NE(chooser, nullptr) << "no folder chooser";
-        HWND tree = ChildById(chooser, kChooserTreeId);
-        ASSERT_NE(tree, nullptr);
-        RemoteBuffer remote(tree);
-        const std::wstring expected = paths::LastComponent(folder);
-        auto settled = [&] {
-            HTREEITEM caret = NextItem(tree, nullptr, TVGN_CARET);
-            return caret && remote.ItemText(tree, caret) == expected;
-        };
-        if (!harness::PumpUntil(settled, 8000)) {
-            std::wstring path = folder;
-            e2e::RemoteSend(chooser, BFFM_SETSELECTIONW, TRUE, &path[0], (path.size() + 1) * sizeof(wchar_t));
-            ASSERT_TRUE(harness::PumpUntil(settled, 10000))
-                << "the chooser did not open at the archive's folder: "
-                << platform::WideToUtf8(harness::SaveNamedScreenshot(L"archive_chooser_unsettled"));
-        }
-        EXPECT_FALSE(harness::SaveNamedScreenshot(L"archive_folder_chooser").empty());
-        harness::PumpFor(500);
-        PostMessageW(GetDlgItem(chooser, IDOK), BM_CLICK, 0, 0);
-        ASSERT_TRUE(harness::PumpUntil([&] { return !IsWindow(chooser); }, 10000));
+        e2e::AcceptFolderChooser(process_.Id(), folder, L"archive_folder_chooser");
     }
 
     QuorleCopy copy_;
@@ -162,29 +100,9 @@ TEST_F(ArchivesE2e, AZipOnTheCommandLineShowsItsPicturesAsThumbnails) {
         << platform::WideToUtf8(harness::WindowText(main_));
 
     // Every cell gets its thumbnail from the member's bytes: none keeps the empty cell's colours.
-    std::vector<HWND> cells;
-    for (const harness::ChildInfo& c : harness::Children(main_))
-        if (c.className == L"Quorle_thimg1_class" && c.visible)
-            cells.push_back(c.hwnd);
+    const std::vector<HWND> cells = e2e::VisibleChildren(main_, L"Quorle_thimg1_class");
     ASSERT_EQ(cells.size(), 5u);
-    auto centre = [](HWND cell) {
-        const RECT r = e2e::ScreenRect(cell);
-        HDC screen = GetDC(nullptr);
-        const COLORREF c = GetPixel(screen, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
-        ReleaseDC(nullptr, screen);
-        return c;
-    };
-    EXPECT_TRUE(harness::PumpUntil(
-        [&] {
-            for (HWND cell : cells) {
-                const COLORREF c = centre(cell);
-                if (c == 0xD4CCCCu || c == 0xA49C9Cu)
-                    return false;
-            }
-            return true;
-        },
-        30000))
-        << "some thumbnails never showed";
+    EXPECT_TRUE(e2e::CellsShowPictures(cells, 30000)) << "some thumbnails never showed";
     harness::PumpFor(300);
     EXPECT_FALSE(harness::SaveNamedScreenshot(L"archive_pane", main_).empty());
 }
@@ -203,7 +121,7 @@ TEST_F(ArchivesE2e, ExtractingFromTheTreeMakesANewFolderWithEveryMember) {
     ASSERT_NO_FATAL_FAILURE(MenuCommand(remote, item, L'h'));
     ASSERT_NO_FATAL_FAILURE(AcceptChooserAt(root.Path()));
     const std::wstring made = root / L"Photos+1";
-    EXPECT_TRUE(harness::PumpUntil([&] { return CountFiles(made) == 4; }, 20000)) << CountFiles(made);
+    EXPECT_TRUE(harness::PumpUntil([&] { return e2e::CountFilesBelow(made) == 4; }, 20000)) << e2e::CountFilesBelow(made);
     EXPECT_TRUE(harness::WaitWindowGone(kProgressClass, 10000));
     for (int i = 1; i <= 4; ++i) {
         const std::wstring name = L"photo" + std::to_wstring(i) + L".jpg";
@@ -250,7 +168,7 @@ TEST_F(ArchivesE2e, ALongExtractionShowsProgressRefusesASecondJobAndCancels) {
 
     PostMessageW(progress, WM_KEYDOWN, VK_ESCAPE, 0);
     ASSERT_TRUE(harness::PumpUntil([&] { return !IsWindow(progress); }, 20000)) << "the job did not stop";
-    const size_t written = CountFiles(root / L"Many");
+    const size_t written = e2e::CountFilesBelow(root / L"Many");
     EXPECT_GT(written, 0u);
     EXPECT_LT(written, members.size()) << "Escape stopped nothing";
     std::printf("%zu of %zu members written before the cancel\n", written, members.size());

@@ -3,6 +3,7 @@
 // options dialog are kept as screenshots; the frame's lengths are measured from outside at 144 dpi,
 // then after WM_DPICHANGED to 96 and 192 dpi, and must keep the 96-dpi layout's proportions.
 #include "tests/e2e/quorle_copy.h"
+#include "tests/e2e/steps.h"
 
 #include <gtest/gtest.h>
 
@@ -92,20 +93,6 @@ bool SendDpiChanged(HWND main, int dpi, RECT suggested) {
     return e2e::RemoteSend(main, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), &suggested, sizeof suggested, &ignored);
 }
 
-HWND OpenMenuWindow() {
-    HWND found = nullptr;
-    EnumWindows(
-        [](HWND hwnd, LPARAM out) {
-            if (IsWindowVisible(hwnd) && harness::WindowClassName(hwnd) == L"#32768") {
-                *reinterpret_cast<HWND*>(out) = hwnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 class DpiE2e : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -147,14 +134,14 @@ TEST_F(DpiE2e, TheFrameAt144DpiIsOneAndAHalfTimesItsSizeAndFollowsADpiChange) {
     HWND menu = nullptr;
     for (int attempt = 0; attempt < 3 && !menu; ++attempt) {
         PostMessageW(main, kMainOpenMenu, 0, 5000);
-        harness::PumpUntil([&] { return (menu = OpenMenuWindow()) != nullptr; }, 5000);
+        harness::PumpUntil([&] { return (menu = e2e::OpenMenuWindow()) != nullptr; }, 5000);
     }
     ASSERT_NE(menu, nullptr);
     harness::PumpFor(300);
     harness::SaveNamedScreenshot(L"dpi_menu");
     PostMessageW(main, WM_KEYDOWN, VK_ESCAPE, 1);
     PostMessageW(main, WM_KEYUP, VK_ESCAPE, 0xC0000001);
-    ASSERT_TRUE(harness::PumpUntil([] { return OpenMenuWindow() == nullptr; }, 5000));
+    ASSERT_TRUE(harness::PumpUntil([] { return e2e::OpenMenuWindow() == nullptr; }, 5000));
 
     HWND options = nullptr;
     for (int attempt = 0; attempt < 3 && !options; ++attempt) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/e2e/quorle_copy.h"
+#include "tests/e2e/steps.h"
 #include "tests/e2e/remote_buffer.h"
 
 #include "folder/shell_tree_win.h"
@@ -32,33 +33,24 @@ using e2e::NextItem;
 using e2e::QuorleCopy;
 using e2e::RemoteBuffer;
 
-void PointerTo(POINT screen, DWORD buttons = 0) {
-    INPUT in = {};
-    in.type = INPUT_MOUSE;
-    in.mi.dx = static_cast<LONG>(screen.x * 65535LL / (GetSystemMetrics(SM_CXSCREEN) - 1));
-    in.mi.dy = static_cast<LONG>(screen.y * 65535LL / (GetSystemMetrics(SM_CYSCREEN) - 1));
-    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons;
-    SendInput(1, &in, sizeof in);
-}
-
 POINT Centre(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
 
 // Presses at `from`, moves in small steps to `to` as a hand would, and stays there with the button
 // held; Release() lets go.
 void PressAndMove(POINT from, POINT to, bool left) {
-    PointerTo(from);
+    e2e::PointerTo(from);
     harness::PumpFor(150);
-    PointerTo(from, left ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_RIGHTDOWN);
+    e2e::PointerTo(from, left ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_RIGHTDOWN);
     harness::PumpFor(150);
     constexpr int kSteps = 12;
     for (int i = 1; i <= kSteps; ++i) {
-        PointerTo({from.x + (to.x - from.x) * i / kSteps, from.y + (to.y - from.y) * i / kSteps});
+        e2e::PointerTo({from.x + (to.x - from.x) * i / kSteps, from.y + (to.y - from.y) * i / kSteps});
         harness::PumpFor(40);
     }
     harness::PumpFor(300);
 }
 void Release(POINT at, bool left) {
-    PointerTo(at, left ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_RIGHTUP);
+    e2e::PointerTo(at, left ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_RIGHTUP);
     harness::PumpFor(300);
 }
 
@@ -103,8 +95,8 @@ class DragDropE2e : public ::testing::Test {
     void SetUp() override { ASSERT_TRUE(harness::WaitWindowGone(kMainClass, 5000)) << "another Quorle is running"; }
     void TearDown() override {
         // A failed step may leave a button down in the shared input state.
-        PointerTo({0, 0}, MOUSEEVENTF_LEFTUP);
-        PointerTo({0, 0}, MOUSEEVENTF_RIGHTUP);
+        e2e::PointerTo({0, 0}, MOUSEEVENTF_LEFTUP);
+        e2e::PointerTo({0, 0}, MOUSEEVENTF_RIGHTUP);
         if (main_) {
             EXPECT_EQ(QuorleCopy::Close(process_, main_), 0u);
         }
@@ -239,14 +231,14 @@ TEST_F(DragDropE2e, ARightDragCopiesOntoATreeFolderButNotOntoItsOwn) {
     EXPECT_TRUE(harness::PumpUntil([&] { return Highlighted(threeItem); }, 5000));
     harness::PumpFor(500);
     const HCURSOR copying = cursorNow();
-    PointerTo(own);
+    e2e::PointerTo(own);
     EXPECT_TRUE(harness::PumpUntil([&] { return Highlighted(oneItem) && cursorNow() != copying; }, 5000))
         << "the cursor over the pane's own folder is the copy cursor";
     const HCURSOR overOwn = cursorNow();
-    PointerTo(Centre(e2e::ScreenRect(ChildById(main_, 202))));
+    e2e::PointerTo(Centre(e2e::ScreenRect(ChildById(main_, 202))));
     harness::PumpFor(500);
     EXPECT_EQ(cursorNow(), overOwn) << "over the toolbar, which takes nothing";
-    PointerTo(own);
+    e2e::PointerTo(own);
     EXPECT_TRUE(harness::PumpUntil([&] { return Highlighted(oneItem); }, 5000));
     Release(own, false);
     EXPECT_TRUE(harness::PumpUntil([&] { return !Highlighted(oneItem); }, 5000));
@@ -341,9 +333,9 @@ TEST_F(DragDropE2e, HoldingOnACollapsedFoldersButtonExpandsIt) {
     for (int attempt = 0; attempt < 2 && !opened; ++attempt) {
         const POINT again = buttonPoint();
         if (again.x >= 0) {
-            PointerTo({again.x + 1, again.y});
+            e2e::PointerTo({again.x + 1, again.y});
             harness::PumpFor(40);
-            PointerTo(again);
+            e2e::PointerTo(again);
         }
         opened = harness::PumpUntil(expanded, 2500);
     }
@@ -354,7 +346,7 @@ TEST_F(DragDropE2e, HoldingOnACollapsedFoldersButtonExpandsIt) {
     EXPECT_FALSE(harness::SaveNamedScreenshot(L"drag_expanded_folder", main_).empty());
     // Let go over the window's own toolbar: no target, nothing moves.
     const POINT away = Centre(e2e::ScreenRect(ChildById(main_, 202)));
-    PointerTo(away);
+    e2e::PointerTo(away);
     harness::PumpFor(200);
     Release(away, true);
     harness::PumpFor(500);

@@ -3,6 +3,7 @@
 // the dialog lists the folders opened in the run and deletes the checked one with its data file.
 // What only the options dialog reaches otherwise is driven through the program's test hook.
 #include "tests/e2e/quorle_copy.h"
+#include "tests/e2e/steps.h"
 
 #include <gtest/gtest.h>
 
@@ -110,27 +111,13 @@ int ClientWidth(HWND hwnd) {
 
 int Width(const RECT& r) { return r.right - r.left; }
 
-HWND OpenMenuWindow() {
-    HWND found = nullptr;
-    EnumWindows(
-        [](HWND hwnd, LPARAM out) {
-            if (IsWindowVisible(hwnd) && harness::WindowClassName(hwnd) == L"#32768") {
-                *reinterpret_cast<HWND*>(out) = hwnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 // Opens the File menu from the menu bar, measures it, saves a screenshot and closes it.
 int FileMenuWidth(HWND main, const std::wstring& screenshot) {
     HWND menu = nullptr;
     // A menu request posted while the previous loop winds down can be dropped: ask again, bounded.
     for (int attempt = 0; attempt < 3 && !menu; ++attempt) {
         PostMessageW(main, kMainOpenMenu, 0, 5000);
-        harness::PumpUntil([&] { return (menu = OpenMenuWindow()) != nullptr; }, 5000);
+        harness::PumpUntil([&] { return (menu = e2e::OpenMenuWindow()) != nullptr; }, 5000);
     }
     if (!menu)
         return 0;
@@ -139,7 +126,7 @@ int FileMenuWidth(HWND main, const std::wstring& screenshot) {
     harness::SaveNamedScreenshot(screenshot);
     PostMessageW(main, WM_KEYDOWN, VK_ESCAPE, 1);
     PostMessageW(main, WM_KEYUP, VK_ESCAPE, 0xC0000001);
-    harness::PumpUntil([] { return OpenMenuWindow() == nullptr; }, 5000);
+    harness::PumpUntil([] { return e2e::OpenMenuWindow() == nullptr; }, 5000);
     return width;
 }
 

@@ -2,6 +2,7 @@
 // and from the keyboard, the arrows wrap from the first menu to the last, mnemonics open a menu, the
 // default accelerators act, and a shortcut stored in the settings works and is written back.
 #include "tests/e2e/quorle_copy.h"
+#include "tests/e2e/steps.h"
 
 #include <gtest/gtest.h>
 
@@ -52,21 +53,6 @@ settings::Settings WindowSettings() {
     return s;
 }
 
-// The visible popup menu window of the desktop, or null.
-HWND OpenMenuWindow() {
-    HWND found = nullptr;
-    EnumWindows(
-        [](HWND hwnd, LPARAM out) {
-            if (IsWindowVisible(hwnd) && harness::WindowClassName(hwnd) == L"#32768") {
-                *reinterpret_cast<HWND*>(out) = hwnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 // Whether Quorle's window thread runs a menu loop. The menu window shows before its loop takes the
 // capture and hides before the loop ends; input sent in either gap would meet neither the menu nor the
 // program's own loop as a person's input, which comes later, does.
@@ -81,7 +67,7 @@ bool InMenuMode() {
 bool WaitMenuUnder(const RECT& button) {
     return harness::PumpUntil(
         [&] {
-            HWND menu = OpenMenuWindow();
+            HWND menu = e2e::OpenMenuWindow();
             if (!menu || (g_uiThread && !InMenuMode()))
                 return false;
             const RECT r = e2e::ScreenRect(menu);
@@ -91,22 +77,12 @@ bool WaitMenuUnder(const RECT& button) {
 }
 
 bool WaitNoMenu() {
-    return harness::PumpUntil([] { return OpenMenuWindow() == nullptr && !InMenuMode(); }, 5000);
+    return harness::PumpUntil([] { return e2e::OpenMenuWindow() == nullptr && !InMenuMode(); }, 5000);
 }
 
 void Key(HWND hwnd, WPARAM key) {
     PostMessageW(hwnd, WM_KEYDOWN, key, 1);
     PostMessageW(hwnd, WM_KEYUP, key, 0xC0000001);
-}
-
-// Real pointer input, as the menu loop sees it (posted mouse messages would bypass its capture).
-void PointerTo(POINT screen, DWORD buttons = 0) {
-    INPUT in = {};
-    in.type = INPUT_MOUSE;
-    in.mi.dx = static_cast<LONG>(screen.x * 65535LL / (GetSystemMetrics(SM_CXSCREEN) - 1));
-    in.mi.dy = static_cast<LONG>(screen.y * 65535LL / (GetSystemMetrics(SM_CYSCREEN) - 1));
-    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons;
-    SendInput(1, &in, sizeof in);
 }
 
 POINT Centre(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
@@ -148,14 +124,14 @@ TEST_F(MenusE2e, TheMenuBarOpensItsMenusByClickAndFromTheKeyboard) {
             WaitNoMenu();
     }
     ASSERT_TRUE(fileOpen);
-    PointerTo(Centre(buttons[2]));
+    e2e::PointerTo(Centre(buttons[2]));
     EXPECT_TRUE(WaitMenuUnder(buttons[2])) << "the Tools menu follows the pointer";
-    PointerTo(Centre(buttons[2]), MOUSEEVENTF_LEFTDOWN);
-    PointerTo(Centre(buttons[2]), MOUSEEVENTF_LEFTUP);
+    e2e::PointerTo(Centre(buttons[2]), MOUSEEVENTF_LEFTDOWN);
+    e2e::PointerTo(Centre(buttons[2]), MOUSEEVENTF_LEFTUP);
     EXPECT_TRUE(WaitNoMenu());
     harness::PumpFor(500);
-    EXPECT_EQ(OpenMenuWindow(), nullptr) << "the closing click does not open the menu again";
-    PointerTo({5, 790});
+    EXPECT_EQ(e2e::OpenMenuWindow(), nullptr) << "the closing click does not open the menu again";
+    e2e::PointerTo({5, 790});
 
     // The command toolbar's drop-downs open their menus under their buttons.
     HWND commands = ChildById(main, 202);
@@ -306,7 +282,7 @@ TEST_F(MenusE2e, TheStatusBarOffersTheSortOrderAndTheFavourites) {
 
     // The sort menu opens above its part; Escape leaves the order as it was.
     clickPart(2);
-    ASSERT_TRUE(harness::PumpUntil([] { return OpenMenuWindow() != nullptr; }, 5000));
+    ASSERT_TRUE(harness::PumpUntil([] { return e2e::OpenMenuWindow() != nullptr; }, 5000));
     harness::PumpFor(300);
     EXPECT_FALSE(harness::SaveNamedScreenshot(L"menu_status_sort").empty());
     Key(main, VK_ESCAPE);
@@ -315,7 +291,7 @@ TEST_F(MenusE2e, TheStatusBarOffersTheSortOrderAndTheFavourites) {
 
     // The last part offers the favourites; choosing one loads it into the pane.
     clickPart(5);
-    ASSERT_TRUE(harness::PumpUntil([] { return OpenMenuWindow() != nullptr; }, 5000));
+    ASSERT_TRUE(harness::PumpUntil([] { return e2e::OpenMenuWindow() != nullptr; }, 5000));
     Key(main, VK_DOWN);
     Key(main, VK_RETURN);
     EXPECT_TRUE(harness::PumpUntil([&] { return harness::WindowText(main) == L"<1> Favourite photos"; }, 30000))

@@ -7,6 +7,7 @@
 
 #include "tests/e2e/quorle_copy.h"
 #include "tests/e2e/remote_buffer.h"
+#include "tests/e2e/steps.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
@@ -28,15 +29,12 @@
 namespace {
 
 using e2e::ChildById;
-using e2e::ChildNamed;
 using e2e::kMainClass;
-using e2e::NextItem;
 using e2e::QuorleCopy;
 using e2e::RemoteBuffer;
 using e2e::RemoteStatusText;
 
 constexpr wchar_t kProgressClass[] = L"acv_progress_class";
-constexpr int kChooserTreeId = 14145;
 
 std::vector<std::wstring> FilesOf(const std::wstring& folder, const std::wstring& pattern) {
     std::vector<std::wstring> names;
@@ -46,15 +44,6 @@ std::vector<std::wstring> FilesOf(const std::wstring& folder, const std::wstring
         return true;
     });
     return names;
-}
-
-size_t CountFiles(const std::wstring& folder) {
-    size_t n = 0;
-    platform::ListFolder(folder, L"*", [&](const platform::FolderEntry& e) {
-        n += (e.attributes & platform::attr::kDirectory) ? CountFiles(paths::Join(folder, e.name)) : 1;
-        return true;
-    });
-    return n;
 }
 
 // A picture of the image double's format: a 160 x 120 pattern, padded past the head the host reads.
@@ -107,30 +96,10 @@ class PluginsE2e : public ::testing::Test {
         const std::wstring expected = L"0/" + std::to_wstring(count);
         ASSERT_TRUE(harness::PumpUntil([&] { return RemoteStatusText(status, 4) == expected; }, 30000))
             << platform::WideToUtf8(RemoteStatusText(status, 4));
-        std::vector<HWND> cells;
-        for (const harness::ChildInfo& c : harness::Children(main_))
-            if (c.className == L"Quorle_thimg1_class" && c.visible)
-                cells.push_back(c.hwnd);
+        const std::vector<HWND> cells = e2e::VisibleChildren(main_, L"Quorle_thimg1_class");
         ASSERT_EQ(cells.size(), count);
-        auto centre = [](HWND cell) {
-            const RECT r = e2e::ScreenRect(cell);
-            HDC screen = GetDC(nullptr);
-            const COLORREF c = GetPixel(screen, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
-            ReleaseDC(nullptr, screen);
-            return c;
-        };
         // No cell keeps the empty cell's colours.
-        EXPECT_TRUE(harness::PumpUntil(
-            [&] {
-                for (HWND cell : cells) {
-                    const COLORREF c = centre(cell);
-                    if (c == 0xD4CCCCu || c == 0xA49C9Cu)
-                        return false;
-                }
-                return true;
-            },
-            30000))
-            << "some thumbnails never showed";
+        EXPECT_TRUE(e2e::CellsShowPictures(cells, 30000)) << "some thumbnails never showed";
         harness::PumpFor(300);
         EXPECT_FALSE(harness::SaveNamedScreenshot(shot, main_).empty());
         EXPECT_EQ(QuorleCopy::Close(process_, main_), 0u);
@@ -141,51 +110,14 @@ class PluginsE2e : public ::testing::Test {
     // `root`. The settings name the copy's plug-ins folder, as the first start stored it.
     void ExtractFromTree(const std::wstring& root, const std::wstring& itemName) {
         settings::Settings s;
-        s.treeRoots = {{root, 1}};
         s.pluginFolder = PluginFolder() + L"\\";
-        ASSERT_TRUE(copy_.WriteSettings(s));
-        main_ = copy_.Start(process_);
-        ASSERT_NE(main_, nullptr);
         HWND tree = nullptr;
-        ASSERT_TRUE(harness::PumpUntil([&] { return (tree = ChildById(main_, 402)) != nullptr; }, 10000));
-        ASSERT_TRUE(harness::PumpUntil([&] { return SendMessageW(tree, TVM_GETCOUNT, 0, 0) >= 2; }, 10000));
-        harness::PumpFor(1500);
+        ASSERT_NO_FATAL_FAILURE(e2e::StartWithTreeRoot(copy_, process_, s, root, &main_, &tree));
         RemoteBuffer remote(tree);
-        HTREEITEM item = nullptr;
-        harness::PumpUntil(
-            [&] {
-                HTREEITEM roots = NextItem(tree, NextItem(tree, nullptr, TVGN_ROOT), TVGN_NEXT);
-                return (item = ChildNamed(tree, remote, NextItem(tree, roots, TVGN_CHILD), itemName)) != nullptr;
-            },
-            10000);
+        HTREEITEM item = e2e::RootFolderChild(tree, remote, itemName);
         ASSERT_NE(item, nullptr) << "the archive is an item of the tree";
-        SetForegroundWindow(main_);
-        const RECT r = remote.ItemRect(tree, item, true);
-        const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-        PostMessageW(tree, WM_RBUTTONDOWN, MK_RBUTTON, at);
-        PostMessageW(tree, WM_RBUTTONUP, 0, at);
-        HWND menu = harness::FindTopWindow(L"#32768", 5000, process_.Id());
-        ASSERT_NE(menu, nullptr) << "no tree menu";
-        harness::PumpFor(300);
-        PostMessageW(menu, WM_CHAR, L'h', 1);
-
-        HWND chooser = harness::FindShownDialog(10000, process_.Id());
-        ASSERT_NE(chooser, nullptr) << "no folder chooser";
-        HWND chooserTree = ChildById(chooser, kChooserTreeId);
-        ASSERT_NE(chooserTree, nullptr);
-        RemoteBuffer chooserRemote(chooserTree);
-        auto settled = [&] {
-            HTREEITEM caret = NextItem(chooserTree, nullptr, TVGN_CARET);
-            return caret && chooserRemote.ItemText(chooserTree, caret) == paths::LastComponent(root);
-        };
-        if (!harness::PumpUntil(settled, 8000)) {
-            std::wstring path = root;
-            e2e::RemoteSend(chooser, BFFM_SETSELECTIONW, TRUE, &path[0], (path.size() + 1) * sizeof(wchar_t));
-            ASSERT_TRUE(harness::PumpUntil(settled, 10000)) << "the chooser did not open at the archive's folder";
-        }
-        harness::PumpFor(500);
-        PostMessageW(GetDlgItem(chooser, IDOK), BM_CLICK, 0, 0);
-        ASSERT_TRUE(harness::PumpUntil([&] { return !IsWindow(chooser); }, 10000));
+        ASSERT_NO_FATAL_FAILURE(e2e::TreeMenuCommand(main_, tree, process_.Id(), remote, item, L'h'));
+        ASSERT_NO_FATAL_FAILURE(e2e::AcceptFolderChooser(process_.Id(), root));
     }
 
     // The archive at `archive` (under `root`) opens as a pane of `count` thumbnails and extracts into
@@ -194,8 +126,8 @@ class PluginsE2e : public ::testing::Test {
                                  const std::wstring& made, const wchar_t* shot) {
         ASSERT_NO_FATAL_FAILURE(PaneShowsThumbnails(archive, count, shot));
         ASSERT_NO_FATAL_FAILURE(ExtractFromTree(root, paths::LastComponent(archive)));
-        EXPECT_TRUE(harness::PumpUntil([&] { return CountFiles(made) == count; }, 30000))
-            << CountFiles(made) << " files in " << platform::WideToUtf8(made);
+        EXPECT_TRUE(harness::PumpUntil([&] { return e2e::CountFilesBelow(made) == count; }, 30000))
+            << e2e::CountFilesBelow(made) << " files in " << platform::WideToUtf8(made);
         EXPECT_TRUE(harness::WaitWindowGone(kProgressClass, 10000));
     }
 

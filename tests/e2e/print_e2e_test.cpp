@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/e2e/quorle_copy.h"
+#include "tests/e2e/steps.h"
 #include "tests/e2e/remote_buffer.h"
 
 #include <commdlg.h>
@@ -161,23 +162,14 @@ bool PdfDone(const std::wstring& path, size_t pages) {
     return std::string(bytes.begin(), bytes.end()).find("%%EOF") != std::string::npos;
 }
 
-void Pointer(POINT screen, DWORD buttons) {
-    INPUT in = {};
-    in.type = INPUT_MOUSE;
-    in.mi.dx = static_cast<LONG>(screen.x * 65535LL / (GetSystemMetrics(SM_CXSCREEN) - 1));
-    in.mi.dy = static_cast<LONG>(screen.y * 65535LL / (GetSystemMetrics(SM_CYSCREEN) - 1));
-    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons;
-    SendInput(1, &in, sizeof in);
-}
-
 // A click in the middle of `window` with the left button, or the middle one (which toggles).
 void Click(HWND window, bool middle) {
     const RECT r = e2e::ScreenRect(window);
     const POINT at = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    Pointer(at, 0);
+    e2e::PointerTo(at, 0);
     harness::PumpFor(100);
-    Pointer(at, middle ? MOUSEEVENTF_MIDDLEDOWN : MOUSEEVENTF_LEFTDOWN);
-    Pointer(at, middle ? MOUSEEVENTF_MIDDLEUP : MOUSEEVENTF_LEFTUP);
+    e2e::PointerTo(at, middle ? MOUSEEVENTF_MIDDLEDOWN : MOUSEEVENTF_LEFTDOWN);
+    e2e::PointerTo(at, middle ? MOUSEEVENTF_MIDDLEUP : MOUSEEVENTF_LEFTUP);
     harness::PumpFor(300);
 }
 

@@ -5,6 +5,7 @@
 
 #include "tests/e2e/quorle_copy.h"
 #include "tests/e2e/remote_buffer.h"
+#include "tests/e2e/steps.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
@@ -25,28 +26,13 @@
 namespace {
 
 using e2e::ChildById;
-using e2e::ChildNamed;
 using e2e::kMainClass;
-using e2e::NextItem;
 using e2e::QuorleCopy;
 using e2e::RemoteBuffer;
 using e2e::RemoteStatusText;
 
 constexpr wchar_t kProgressClass[] = L"acv_progress_class";
-constexpr int kChooserTreeId = 14145;
 constexpr int kPhotos = 4;
-
-size_t CountFiles(const std::wstring& folder) {
-    size_t n = 0;
-    platform::ListFolder(folder, L"*", [&](const platform::FolderEntry& e) {
-        if (e.attributes & platform::attr::kDirectory)
-            n += CountFiles(paths::Join(folder, e.name));
-        else
-            ++n;
-        return true;
-    });
-    return n;
-}
 
 class RarE2e : public ::testing::Test {
   protected:
@@ -92,30 +78,10 @@ class RarE2e : public ::testing::Test {
         const std::wstring expected = L"0/" + std::to_wstring(kPhotos);
         ASSERT_TRUE(harness::PumpUntil([&] { return RemoteStatusText(status, 4) == expected; }, 30000))
             << platform::WideToUtf8(RemoteStatusText(status, 4));
-        std::vector<HWND> cells;
-        for (const harness::ChildInfo& c : harness::Children(main_))
-            if (c.className == L"Quorle_thimg1_class" && c.visible)
-                cells.push_back(c.hwnd);
+        const std::vector<HWND> cells = e2e::VisibleChildren(main_, L"Quorle_thimg1_class");
         ASSERT_EQ(cells.size(), static_cast<size_t>(kPhotos));
-        auto centre = [](HWND cell) {
-            const RECT r = e2e::ScreenRect(cell);
-            HDC screen = GetDC(nullptr);
-            const COLORREF c = GetPixel(screen, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
-            ReleaseDC(nullptr, screen);
-            return c;
-        };
         // No cell keeps the empty cell's colours.
-        EXPECT_TRUE(harness::PumpUntil(
-            [&] {
-                for (HWND cell : cells) {
-                    const COLORREF c = centre(cell);
-                    if (c == 0xD4CCCCu || c == 0xA49C9Cu)
-                        return false;
-                }
-                return true;
-            },
-            30000))
-            << "some thumbnails never showed";
+        EXPECT_TRUE(e2e::CellsShowPictures(cells, 30000)) << "some thumbnails never showed";
         harness::PumpFor(300);
         EXPECT_FALSE(harness::SaveNamedScreenshot(shot, main_).empty());
         EXPECT_EQ(QuorleCopy::Close(process_, main_), 0u);
@@ -124,50 +90,12 @@ class RarE2e : public ::testing::Test {
 
     // Command 5550 on the tree item of the set's last volume, the chooser accepted at `root`.
     void ExtractFromTree(const std::wstring& root, const std::wstring& itemName) {
-        settings::Settings s;
-        s.treeRoots = {{root, 1}};
-        ASSERT_TRUE(copy_.WriteSettings(s));
-        main_ = copy_.Start(process_);
-        ASSERT_NE(main_, nullptr);
-        ASSERT_TRUE(harness::PumpUntil([&] { return (tree_ = ChildById(main_, 402)) != nullptr; }, 10000));
-        ASSERT_TRUE(harness::PumpUntil([&] { return SendMessageW(tree_, TVM_GETCOUNT, 0, 0) >= 2; }, 10000));
-        harness::PumpFor(1500);
+        ASSERT_NO_FATAL_FAILURE(e2e::StartWithTreeRoot(copy_, process_, settings::Settings(), root, &main_, &tree_));
         RemoteBuffer remote(tree_);
-        HTREEITEM item = nullptr;
-        harness::PumpUntil(
-            [&] {
-                HTREEITEM roots = NextItem(tree_, NextItem(tree_, nullptr, TVGN_ROOT), TVGN_NEXT);
-                return (item = ChildNamed(tree_, remote, NextItem(tree_, roots, TVGN_CHILD), itemName)) != nullptr;
-            },
-            10000);
+        HTREEITEM item = e2e::RootFolderChild(tree_, remote, itemName);
         ASSERT_NE(item, nullptr) << "the volume is an item of the tree";
-        SetForegroundWindow(main_);
-        const RECT r = remote.ItemRect(tree_, item, true);
-        const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-        PostMessageW(tree_, WM_RBUTTONDOWN, MK_RBUTTON, at);
-        PostMessageW(tree_, WM_RBUTTONUP, 0, at);
-        HWND menu = harness::FindTopWindow(L"#32768", 5000, process_.Id());
-        ASSERT_NE(menu, nullptr) << "no tree menu";
-        harness::PumpFor(300);
-        PostMessageW(menu, WM_CHAR, L'h', 1);
-
-        HWND chooser = harness::FindShownDialog(10000, process_.Id());
-        ASSERT_NE(chooser, nullptr) << "no folder chooser";
-        HWND tree = ChildById(chooser, kChooserTreeId);
-        ASSERT_NE(tree, nullptr);
-        RemoteBuffer chooserRemote(tree);
-        auto settled = [&] {
-            HTREEITEM caret = NextItem(tree, nullptr, TVGN_CARET);
-            return caret && chooserRemote.ItemText(tree, caret) == paths::LastComponent(root);
-        };
-        if (!harness::PumpUntil(settled, 8000)) {
-            std::wstring path = root;
-            e2e::RemoteSend(chooser, BFFM_SETSELECTIONW, TRUE, &path[0], (path.size() + 1) * sizeof(wchar_t));
-            ASSERT_TRUE(harness::PumpUntil(settled, 10000)) << "the chooser did not open at the archive's folder";
-        }
-        harness::PumpFor(500);
-        PostMessageW(GetDlgItem(chooser, IDOK), BM_CLICK, 0, 0);
-        ASSERT_TRUE(harness::PumpUntil([&] { return !IsWindow(chooser); }, 10000));
+        ASSERT_NO_FATAL_FAILURE(e2e::TreeMenuCommand(main_, tree_, process_.Id(), remote, item, L'h'));
+        ASSERT_NO_FATAL_FAILURE(e2e::AcceptFolderChooser(process_.Id(), root));
     }
 
     void RunBoth(bool module, const wchar_t* shot) {
@@ -181,13 +109,13 @@ class RarE2e : public ::testing::Test {
         ASSERT_NO_FATAL_FAILURE(ExtractFromTree(root.Path(), paths::LastComponent(set.back())));
         // The set's own top folder "photos" supplies the level: photos\photoN.jpg, no photos\photos.
         const std::wstring made = root / L"photos";
-        const bool extracted = harness::PumpUntil([&] { return CountFiles(made) == kPhotos; }, 20000);
+        const bool extracted = harness::PumpUntil([&] { return e2e::CountFilesBelow(made) == kPhotos; }, 20000);
         std::wstring found;
         platform::ListFolder(root.Path(), L"*", [&](const platform::FolderEntry& e) {
             found += e.name + L" ";
             return true;
         });
-        EXPECT_TRUE(extracted) << CountFiles(made) << " files; the folder holds " << platform::WideToUtf8(found);
+        EXPECT_TRUE(extracted) << e2e::CountFilesBelow(made) << " files; the folder holds " << platform::WideToUtf8(found);
         EXPECT_TRUE(harness::WaitWindowGone(kProgressClass, 10000));
         for (int i = 0; i < kPhotos; ++i)
             EXPECT_EQ(fixtures::ReadWholeFile(made + L"\\photo" + std::to_wstring(i + 1) + L".jpg"),

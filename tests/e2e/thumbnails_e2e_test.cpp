@@ -2,6 +2,7 @@
 // cache is written on the first start and read on the second, and a second instance's folder
 // argument navigates the first.
 #include "tests/e2e/quorle_copy.h"
+#include "tests/e2e/steps.h"
 
 #include <gtest/gtest.h>
 
@@ -26,14 +27,6 @@ class ThumbnailsE2e : public ::testing::Test {
 };
 
 HWND PaneStatus(HWND main, int pane) { return GetDlgItem(ChildById(main, 500 + pane), 503); }
-
-std::vector<HWND> VisibleCells(HWND main, const std::wstring& cls) {
-    std::vector<HWND> cells;
-    for (const harness::ChildInfo& c : harness::Children(main))
-        if (c.className == cls && c.visible)
-            cells.push_back(c.hwnd);
-    return cells;
-}
 
 // The screen colour at the centre of a window.
 COLORREF CentrePixel(HWND hwnd) {
@@ -87,15 +80,15 @@ TEST_F(ThumbnailsE2e, APhotoFolderFillsThePaneAndTheSecondStartReadsTheCache) {
         EXPECT_EQ(RemoteStatusText(status, 5), L"Holiday photos");
         harness::PumpFor(500);
 
-        const std::vector<HWND> cells = VisibleCells(main, L"Quorle_thimg1_class");
+        const std::vector<HWND> cells = e2e::VisibleChildren(main, L"Quorle_thimg1_class");
         EXPECT_EQ(cells.size(), 6u);
-        EXPECT_EQ(VisibleCells(main, L"Quorle_thtxt1_class").size(), 6u);
+        EXPECT_EQ(e2e::VisibleChildren(main, L"Quorle_thtxt1_class").size(), 6u);
         for (HWND cell : cells) {
             const COLORREF c = CentrePixel(cell);
             EXPECT_NE(c, 0xD4CCCCu) << "a cell shows only its background";
             EXPECT_NE(c, 0xA49C9Cu);
         }
-        EXPECT_TRUE(VisibleCells(main, L"Quorle_thimg2_class").empty()) << "pane 2 shows nothing";
+        EXPECT_TRUE(e2e::VisibleChildren(main, L"Quorle_thimg2_class").empty()) << "pane 2 shows nothing";
         EXPECT_FALSE(harness::SaveNamedScreenshot(start == 0 ? L"thumbnails_first_start" : L"thumbnails_from_cache",
                                                   main)
                          .empty());
@@ -150,7 +143,7 @@ TEST_F(ThumbnailsE2e, AFolderOpenedInAMaximisedWindowFillsTheWholePane) {
 
     RECT area = {};
     ASSERT_TRUE(GetClientRect(GetDlgItem(ChildById(main, 500), 502), &area));
-    const std::vector<HWND> cells = VisibleCells(main, L"Quorle_thimg1_class");
+    const std::vector<HWND> cells = e2e::VisibleChildren(main, L"Quorle_thimg1_class");
     ASSERT_FALSE(cells.empty());
     const RECT cell = e2e::ScreenRect(cells[0]);
     const int cellWidth = cell.right - cell.left, cellHeight = cell.bottom - cell.top;
@@ -226,7 +219,7 @@ TEST_F(ThumbnailsE2e, ChangesMadeWhileInactiveReloadTheFolderOnReactivation) {
     EXPECT_TRUE(harness::PumpUntil([&] { return harness::WindowText(main) == L"<1> Quorle"; }, 30000))
         << harness::WindowText(main);
     EXPECT_TRUE(harness::PumpUntil([&] { return RemoteStatusText(status, 4) == L"-"; }, 30000));
-    EXPECT_TRUE(VisibleCells(main, L"Quorle_thimg1_class").empty());
+    EXPECT_TRUE(e2e::VisibleChildren(main, L"Quorle_thimg1_class").empty());
     EXPECT_EQ(QuorleCopy::Close(quorle, main), 0u);
 }
 
