@@ -437,29 +437,6 @@ void DropQueuedPayloads(HWND hwnd) {
     }
 }
 
-} // namespace
-
-bool RunHandedLoad(HWND pane, DWORD boundMs) {
-    const ULONGLONG end = GetTickCount64() + boundMs;
-    for (;;) {
-        MSG m;
-        if (PeekMessageW(&m, pane, msg::kPaneLoad, msg::kPaneLoad, PM_REMOVE)) {
-            if (m.message == WM_QUIT) {
-                PostQuitMessage(static_cast<int>(m.wParam));
-                return false;
-            }
-            DispatchMessageW(&m);
-            return true;
-        }
-        const ULONGLONG now = GetTickCount64();
-        if (now >= end)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_POSTMESSAGE);
-    }
-}
-
-namespace {
-
 LRESULT CALLBACK PaneProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
     Pane* p = reinterpret_cast<Pane*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (message == WM_NCCREATE) {
@@ -719,6 +696,25 @@ void ToggleSelectAll(HWND pane) {
         return;
     const size_t count = thumbs::ViewCount(*p->view);
     thumbs::ViewSelectAll(*p->view, thumbs::ViewSelected(*p->view) != count);
+}
+
+bool RunHandedLoad(HWND pane, DWORD boundMs) {
+    const ULONGLONG end = GetTickCount64() + boundMs;
+    for (;;) {
+        MSG m;
+        if (PeekMessageW(&m, pane, msg::kPaneLoad, msg::kPaneLoad, PM_REMOVE)) {
+            if (m.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(m.wParam));
+                return false;
+            }
+            DispatchMessageW(&m);
+            return true;
+        }
+        const ULONGLONG now = GetTickCount64();
+        if (now >= end)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_POSTMESSAGE);
+    }
 }
 
 void StopPane(HWND pane) {
