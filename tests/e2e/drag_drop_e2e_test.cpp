@@ -64,32 +64,6 @@ size_t CountFiles(const std::wstring& folder) {
     return n;
 }
 
-// Shift as the program's thread sees it, for a click that loads the other pane.
-class SharedShift {
-  public:
-    explicit SharedShift(HWND window) : other_(GetWindowThreadProcessId(window, nullptr)) {
-        attached_ = AttachThreadInput(GetCurrentThreadId(), other_, TRUE) != FALSE;
-        Set(true);
-    }
-    ~SharedShift() {
-        Set(false);
-        if (attached_)
-            AttachThreadInput(GetCurrentThreadId(), other_, FALSE);
-    }
-    SharedShift(const SharedShift&) = delete;
-    SharedShift& operator=(const SharedShift&) = delete;
-
-  private:
-    static void Set(bool down) {
-        BYTE keys[256] = {};
-        GetKeyboardState(keys);
-        keys[VK_SHIFT] = keys[VK_LSHIFT] = down ? 0x80 : 0;
-        SetKeyboardState(keys);
-    }
-    DWORD other_;
-    bool attached_ = false;
-};
-
 class DragDropE2e : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(harness::WaitWindowGone(kMainClass, 5000)) << "another Quorle is running"; }
@@ -169,7 +143,7 @@ class DragDropE2e : public ::testing::Test {
         const RECT r = remote_->ItemRect(tree_, item, true);
         const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
         {
-            SharedShift shift(main_);
+            e2e::SharedShift shift(main_);
             PostMessageW(tree_, WM_LBUTTONDOWN, MK_LBUTTON, at);
             PostMessageW(tree_, WM_LBUTTONUP, 0, at);
             harness::PumpFor(800);

@@ -47,6 +47,28 @@ HWND OpenMenuWindow() {
     return found;
 }
 
+namespace {
+
+void SetShift(bool down) {
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_SHIFT] = keys[VK_LSHIFT] = down ? 0x80 : 0;
+    SetKeyboardState(keys);
+}
+
+} // namespace
+
+SharedShift::SharedShift(HWND window) : other_(GetWindowThreadProcessId(window, nullptr)) {
+    attached_ = AttachThreadInput(GetCurrentThreadId(), other_, TRUE) != FALSE;
+    SetShift(true);
+}
+
+SharedShift::~SharedShift() {
+    SetShift(false);
+    if (attached_)
+        AttachThreadInput(GetCurrentThreadId(), other_, FALSE);
+}
+
 size_t CountFilesBelow(const std::wstring& folder) {
     size_t n = 0;
     platform::ListFolder(folder, L"*", [&](const platform::FolderEntry& e) {

@@ -21,6 +21,21 @@ void PointerTo(POINT screen, DWORD buttons = 0);
 // The visible popup menu window of the desktop, or null.
 HWND OpenMenuWindow();
 
+// Shift held as the thread of `window` sees it, for the life of the object: this thread's input state
+// is shared with that thread meanwhile (a click that loads the other pane, extends a selection ...).
+class SharedShift {
+  public:
+    explicit SharedShift(HWND window);
+    ~SharedShift();
+    SharedShift(const SharedShift&) = delete;
+    SharedShift& operator=(const SharedShift&) = delete;
+    bool Attached() const { return attached_; }
+
+  private:
+    DWORD other_;
+    bool attached_ = false;
+};
+
 // Files below `folder`, its sub-folders' included.
 size_t CountFilesBelow(const std::wstring& folder);
 

@@ -4,6 +4,7 @@
 
 #include "tests/e2e/quorle_copy.h"
 #include "tests/e2e/remote_buffer.h"
+#include "tests/e2e/steps.h"
 
 #include "folder/shell_tree_win.h"
 
@@ -30,34 +31,6 @@ void ClickItem(HWND tree, RemoteBuffer& remote, HTREEITEM item) {
     PostMessageW(tree, WM_LBUTTONDOWN, MK_LBUTTON, at);
     PostMessageW(tree, WM_LBUTTONUP, 0, at);
 }
-
-// Shift as the program's thread sees it: our input state is shared with that thread meanwhile.
-class SharedShift {
-  public:
-    explicit SharedShift(HWND window) : other_(GetWindowThreadProcessId(window, nullptr)) {
-        attached_ = AttachThreadInput(GetCurrentThreadId(), other_, TRUE) != FALSE;
-        Set(true);
-    }
-    ~SharedShift() {
-        Set(false);
-        if (attached_)
-            AttachThreadInput(GetCurrentThreadId(), other_, FALSE);
-    }
-    SharedShift(const SharedShift&) = delete;
-    SharedShift& operator=(const SharedShift&) = delete;
-    bool Attached() const { return attached_; }
-
-  private:
-    static void Set(bool down) {
-        BYTE keys[256] = {};
-        GetKeyboardState(keys);
-        keys[VK_SHIFT] = down ? 0x80 : 0;
-        keys[VK_LSHIFT] = down ? 0x80 : 0;
-        SetKeyboardState(keys);
-    }
-    DWORD other_;
-    bool attached_ = false;
-};
 
 COLORREF ScreenPixel(HWND window, int x, int y) {
     POINT p = {x, y};
@@ -165,7 +138,7 @@ TEST_F(TreeE2e, ClickingLoadsTheActivePaneShiftTheOtherAndTheTreeMarksBoth) {
         << harness::WindowText(main_);
     EXPECT_EQ(harness::WindowText(main_).substr(0, 4), L"<1> ");
     {
-        SharedShift shift(main_);
+        e2e::SharedShift shift(main_);
         ASSERT_TRUE(shift.Attached());
         ClickItem(tree_, remote, beta);
         harness::PumpFor(800);
