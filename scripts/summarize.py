@@ -18,6 +18,18 @@ def gtest_counts(path):
     return total - failed - skipped, failed
 
 
+def failed_cases(path, lines_each=6):
+    """The failed cases of one GoogleTest result with the first lines of each failure, so that a run
+    whose full log is gone (CI keeps only the end) still says what went wrong."""
+    out = []
+    for tc in ET.parse(path).getroot().iter("testcase"):
+        for failure in tc.findall("failure"):
+            text = (failure.get("message") or failure.text or "").strip().splitlines()
+            out.append(f"  {tc.get('classname')}.{tc.get('name')}")
+            out.extend(f"    {line[:200]}" for line in text[:lines_each])
+    return out
+
+
 def main(args):
     failed_builds = 0
     if len(args) >= 2 and args[0] == "--failed-builds":
@@ -49,6 +61,11 @@ def main(args):
                     failed += 1
                 if not ok or f:
                     failures.append(f"{os.path.basename(tree)}/{name}")
+                if f:
+                    try:
+                        failures.extend(failed_cases(xml))
+                    except ET.ParseError:
+                        pass
             elif ok:
                 passed += 1
             else:

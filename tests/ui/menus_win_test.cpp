@@ -348,13 +348,18 @@ TEST_F(Menus, TrackedMenuIsMeasuredAndDrawnByUs) {
     HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"menus", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20, 500, 400,
                                 nullptr, nullptr, wc.hInstance, nullptr);
     ASSERT_NE(hwnd, nullptr);
-    SetForegroundWindow(hwnd);
     menus::MenuFacts f;
     f.itemCount = f.selectedCount = 3;
     menus::ApplyStates(menus::PopupMenu(menus::kFileMenu), f);
-    SetTimer(hwnd, 1, 100, nullptr);
-    TrackPopupMenu(menus::PopupMenu(menus::kFileMenu), TPM_LEFTALIGN | TPM_TOPALIGN, 60, 80, 0, hwnd, nullptr);
-    KillTimer(hwnd, 1);
+    // Another program taking the foreground cancels a menu loop, as it should: such a loop, ended
+    // before the capture, is opened again (a few times at most).
+    for (int attempt = 0; attempt < 3 && !g_host.captured; ++attempt) {
+        g_host.ticks = 0;
+        SetForegroundWindow(hwnd);
+        SetTimer(hwnd, 1, 100, nullptr);
+        TrackPopupMenu(menus::PopupMenu(menus::kFileMenu), TPM_LEFTALIGN | TPM_TOPALIGN, 60, 80, 0, hwnd, nullptr);
+        KillTimer(hwnd, 1);
+    }
     EXPECT_GE(g_host.measured, 13); // every item, separators included
     EXPECT_GE(g_host.drawn, 13);
     EXPECT_TRUE(g_host.captured);
