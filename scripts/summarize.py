@@ -6,6 +6,7 @@ without such a file (fuzz runs, scripts) counts as one case. A test executable t
 whose cases all passed (a crash at exit, a sanitizer report, a timeout) counts as one more failure.
 """
 import os
+import re
 import sys
 import xml.etree.ElementTree as ET
 
@@ -28,6 +29,27 @@ def failed_cases(path, lines_each=6):
             out.append(f"  {tc.get('classname')}.{tc.get('name')}")
             out.extend(f"    {line[:200]}" for line in text[:lines_each])
     return out
+
+
+def output_tail(tree, name, lines=8):
+    """The last lines CTest printed for a failed test (--output-on-failure), for a failure that left no
+    failed case behind: a crash, a timeout, a sanitizer report."""
+    try:
+        with open(os.path.join(tree, "ctest.log"), errors="replace") as f:
+            log = f.read().splitlines()
+    except OSError:
+        return []
+    head = re.compile(r"Test +#\d+: " + re.escape(name) + r" \.*\*\*\*")
+    stop = re.compile(r"^\s*(Start +\d+:|\d+/\d+ Test +#)|tests passed")
+    for i, line in enumerate(log):
+        if head.search(line):
+            block = []
+            for later in log[i + 1:]:
+                if stop.search(later):
+                    break
+                block.append(later)
+            return [f"    {b[:200]}" for b in block[-lines:]]
+    return []
 
 
 def main(args):
@@ -61,18 +83,21 @@ def main(args):
                     failed += 1
                 if not ok or f:
                     failures.append(f"{os.path.basename(tree)}/{name}")
+                cases = []
                 if f:
                     try:
-                        failures.extend(failed_cases(xml))
+                        cases = failed_cases(xml)
                     except ET.ParseError:
                         pass
+                failures.extend(cases if cases or ok else output_tail(tree, name))
             elif ok:
                 passed += 1
             else:
                 failed += 1
                 failures.append(f"{os.path.basename(tree)}/{name}")
+                failures.extend(output_tail(tree, name))
     for f in failures:
-        print(f"failed: {f}")
+        print(f if f.startswith(" ") else f"failed: {f}")
     print(f"{passed} passed, {failed} failed")
     return 1 if failed else 0
 
