@@ -11,19 +11,18 @@ import sys
 import xml.etree.ElementTree as ET
 
 
-def gtest_counts(path):
-    root = ET.parse(path).getroot()
+def gtest_counts(root):
     total = int(root.get("tests", 0)) - int(root.get("disabled", 0))
     failed = int(root.get("failures", 0)) + int(root.get("errors", 0))
     skipped = sum(1 for tc in root.iter("testcase") if tc.find("skipped") is not None)
     return total - failed - skipped, failed
 
 
-def failed_cases(path, lines_each=6):
+def failed_cases(root, lines_each=6):
     """The failed cases of one GoogleTest result with the first lines of each failure, so that a run
     whose full log is gone (CI keeps only the end) still says what went wrong."""
     out = []
-    for tc in ET.parse(path).getroot().iter("testcase"):
+    for tc in root.iter("testcase"):
         for failure in tc.findall("failure"):
             text = (failure.get("message") or failure.text or "").strip().splitlines()
             out.append(f"  {tc.get('classname')}.{tc.get('name')}")
@@ -52,6 +51,12 @@ def output_tail(tree, name, lines=8):
     return []
 
 
+def failure_details(tree, name, root):
+    """Lines under a failed test's name: its failed cases, else (a crash, a timeout, no readable
+    result) the end of its output."""
+    return (failed_cases(root) if root is not None else []) or output_tail(tree, name)
+
+
 def main(args):
     failed_builds = 0
     if len(args) >= 2 and args[0] == "--failed-builds":
@@ -60,13 +65,13 @@ def main(args):
     trees = args
     passed = 0
     failed = failed_builds
-    failures = [f"{failed_builds} build(s) failed"] if failed_builds else []
+    failures = [(f"{failed_builds} build(s) failed", [])] if failed_builds else []  # (what, detail lines)
     for tree in trees:
         results = os.path.join(tree, "test-results")
         junit = os.path.join(results, "ctest.xml")
         if not os.path.exists(junit):
             failed += 1
-            failures.append(f"{os.path.basename(tree)}: no test results")
+            failures.append((f"{os.path.basename(tree)}: no test results", []))
             continue
         for case in ET.parse(junit).getroot().iter("testcase"):
             name = case.get("name")
@@ -74,30 +79,25 @@ def main(args):
             xml = os.path.join(results, f"{name}.xml")
             if os.path.exists(xml):
                 try:
-                    p, f = gtest_counts(xml)
+                    root = ET.parse(xml).getroot()
+                    p, f = gtest_counts(root)
                 except ET.ParseError:
-                    p, f = 0, 1
+                    root, p, f = None, 0, 1
                 passed += p
                 failed += f
                 if not ok and f == 0:
                     failed += 1
                 if not ok or f:
-                    failures.append(f"{os.path.basename(tree)}/{name}")
-                cases = []
-                if f:
-                    try:
-                        cases = failed_cases(xml)
-                    except ET.ParseError:
-                        pass
-                failures.extend(cases if cases or ok else output_tail(tree, name))
+                    failures.append((f"{os.path.basename(tree)}/{name}", failure_details(tree, name, root)))
             elif ok:
                 passed += 1
             else:
                 failed += 1
-                failures.append(f"{os.path.basename(tree)}/{name}")
-                failures.extend(output_tail(tree, name))
-    for f in failures:
-        print(f if f.startswith(" ") else f"failed: {f}")
+                failures.append((f"{os.path.basename(tree)}/{name}", failure_details(tree, name, None)))
+    for what, details in failures:
+        print(f"failed: {what}")
+        for line in details:
+            print(line)
     print(f"{passed} passed, {failed} failed")
     return 1 if failed else 0
 
